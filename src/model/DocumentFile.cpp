@@ -1,0 +1,56 @@
+#include "model/DocumentFile.h"
+
+#include "model/DocumentCodec.h"
+#include "model/LargeBuffer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace pintora {
+
+Expected<CanvasState> readDocumentFile(const QString& path, const QString& newTabURL) {
+    using Result = Expected<CanvasState>;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return Result::failure(QStringLiteral("The file does not exist."));
+    if (!info.isFile())
+        return Result::failure(
+            QStringLiteral("The file is corrupt: it is not a regular file (a folder?)."));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return Result::failure(file.errorString());
+    const qint64 size = file.size();
+    LargeBuffer buffer(std::size_t(size), jsonReadPadding);
+    if (buffer.isNull())
+        return Result::failure(QStringLiteral("There is not enough memory to read the file."));
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = file.read(buffer.data() + done, size - done);
+        if (n <= 0)
+            return Result::failure(n < 0 ? file.errorString()
+                                         : QStringLiteral("The file changed while it was read."));
+        done += n;
+    }
+    return decodeCanvasState(buffer.data(), buffer.size(), buffer.capacity(), newTabURL);
+}
+
+QString writeDocumentFile(const QString& path, const CanvasState& state) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    const QString error = encodeCanvasState(state, [&file](const char* data, std::size_t size) {
+        return file.write(data, qint64(size)) == qint64(size);
+    });
+    if (!error.isEmpty()) {
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : error;
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return QString();
+}
+
+} // namespace pintora

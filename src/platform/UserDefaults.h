@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSettings>
+#include <QString>
+
+namespace pintora {
+
+// The application-wide preferences, typed, over QSettings; keys are spelled as stored.
+class UserDefaults {
+public:
+    // The page a new browser tab shows while "defaultURL" holds no string.
+    static inline const QString builtInStartPage = QStringLiteral("https://www.wikipedia.org/");
+
+    static inline const QString defaultURLKey = QStringLiteral("defaultURL");
+    static inline const QString defaultTabKey = QStringLiteral("defaultTab");
+    static inline const QString captureFullPageKey = QStringLiteral("captureFullPage");
+    static inline const QString hasSeenIntroKey = QStringLiteral("hasSeenIntro");
+    static inline const QString defaultStrokeHexKey = QStringLiteral("defaultStrokeHex");
+    static inline const QString defaultTextHexKey = QStringLiteral("defaultTextHex");
+    static inline const QString defaultCalloutSizeKey = QStringLiteral("defaultCalloutSize");
+    static inline const QString viewportPresetsKey = QStringLiteral("viewportPresets.v1");
+    static inline const QString browsingHistoryKey = QStringLiteral("browsingHistory.v1");
+
+    // Over the application's own settings store.
+    UserDefaults();
+    // Over a given store (tests use a file of their own).
+    explicit UserDefaults(QSettings* settings) : settings_(settings) {}
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+    ~UserDefaults();
+
+    // The process-wide instance over the application's settings.
+    static UserDefaults& standard();
+
+    // The address a new browser tab starts at: the stored string, even an empty one, or the
+    // built-in start page when none is stored.
+    QString defaultURL() const;
+    void setDefaultURL(const QString& url);
+
+    QString defaultTab() const; // "capture" or "annotate"; unchecked
+    void setDefaultTab(const QString& tab);
+
+    bool captureFullPage() const;
+    void setCaptureFullPage(bool fullPage);
+
+    bool hasSeenIntro() const;
+    void setHasSeenIntro(bool seen);
+
+    QString defaultStrokeHex() const;
+    void setDefaultStrokeHex(const QString& hex);
+
+    QString defaultTextHex() const;
+    void setDefaultTextHex(const QString& hex);
+
+    double defaultCalloutSize() const; // 80 while the key holds no number
+    void setDefaultCalloutSize(double size);
+
+    QByteArray viewportPresetsData() const;
+    void setViewportPresetsData(const QByteArray& json);
+
+    QByteArray browsingHistoryData() const;
+    void setBrowsingHistoryData(const QByteArray& json);
+
+    void remove(const QString& key) { settings_->remove(key); }
+    bool contains(const QString& key) const { return settings_->contains(key); }
+
+private:
+    QString string(const QString& key, const QString& fallback) const;
+    bool boolean(const QString& key, bool fallback) const;
+
+    QSettings* settings_;
+    bool ownsSettings_ = false;
+};
+
+} // namespace pintora

@@ -1,0 +1,65 @@
+#include "support/TestFiles.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace pintora::test {
+
+QByteArray pngBytes(int width, int height, QColor color) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+CanvasState sampleState() {
+    CanvasState state;
+    ImageItem image;
+    image.frame = QRectF(0, 0, 1280, 800);
+    image.pngData = pngBytes(4, 3);
+    image.cropRect = QRectF(0.25, 0.125, 0.5, 0.75);
+    ShapeItem arrow = makeShape(ShapeKind::arrow, QRectF(10.5, -20, 300, 40.25));
+    arrow.lineWidth = 9;
+    arrow.strokeHex = QStringLiteral("#00FF00");
+    arrow.hasStartHead = true;
+    arrow.calloutHead = CalloutHead::rect;
+    arrow.calloutSize = 120;
+    TextItem note;
+    note.frame = QRectF(100, 200, 400, 150);
+    note.string = QStringLiteral("Look here: \"quoted\" / slashed\nnext line — ünïcödé \t\x01 end");
+    note.fontSize = 60;
+    note.colorHex = QStringLiteral("#7A1F1F");
+    note.wraps = true;
+    note.style = TextStyle::critical;
+    state.items = {image, arrow, note};
+    state.zoom = 0.75;
+    state.panX = -120.5;
+    state.panY = 33;
+    state.tabs = {BrowserTab{QUuid::createUuid(), QStringLiteral("https://example.org/a/b?c=d"),
+                             QStringLiteral("Example")},
+                  BrowserTab::withURL(QStringLiteral("https://www.wikipedia.org/"))};
+    state.activeTabIndex = 1;
+    state.defaultLineWidth = 5;
+    state.defaultFontSize = 24;
+    state.defaultNoteStyle = TextStyle::success;
+    state.lastActiveTabRaw = QStringLiteral("annotate");
+    return state;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+} // namespace pintora::test
