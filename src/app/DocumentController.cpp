@@ -24,8 +24,7 @@ DocumentController::DocumentController(UserDefaults& defaults, QObject* parent)
 QList<DocumentWindow*> DocumentController::windows() const {
     QList<DocumentWindow*> open;
     for (const auto& window : windows_)
-        if (window)
-            open.append(window);
+        if (window) open.append(window);
     return open;
 }
 

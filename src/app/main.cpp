@@ -26,8 +26,7 @@ int main(int argc, char* argv[]) {
     const QStringList files = parser.positionalArguments();
     for (const QString& file : files)
         documents.openFile(file);
-    if (files.isEmpty())
-        documents.newDocument();
+    if (files.isEmpty()) documents.newDocument();
     // With nothing opened, the application ends when the last error message is closed.
     return app.exec();
 }

@@ -7,22 +7,23 @@ constexpr std::string_view shapeKindNames[] = {"rect", "ellipse", "arrow", "line
 constexpr std::string_view calloutHeadNames[] = {"circle", "rect"};
 } // namespace
 
-std::string_view rawValue(ShapeKind kind) { return shapeKindNames[int(kind)]; }
+std::string_view rawValue(ShapeKind kind) {
+    return shapeKindNames[int(kind)];
+}
 
 std::optional<ShapeKind> shapeKindFromRaw(std::string_view raw) {
     for (ShapeKind kind : allShapeKinds)
-        if (rawValue(kind) == raw)
-            return kind;
+        if (rawValue(kind) == raw) return kind;
     return std::nullopt;
 }
 
-std::string_view rawValue(CalloutHead head) { return calloutHeadNames[int(head)]; }
+std::string_view rawValue(CalloutHead head) {
+    return calloutHeadNames[int(head)];
+}
 
 std::optional<CalloutHead> calloutHeadFromRaw(std::string_view raw) {
-    if (raw == calloutHeadNames[0])
-        return CalloutHead::circle;
-    if (raw == calloutHeadNames[1])
-        return CalloutHead::rect;
+    if (raw == calloutHeadNames[0]) return CalloutHead::circle;
+    if (raw == calloutHeadNames[1]) return CalloutHead::rect;
     return std::nullopt;
 }
 

@@ -13,7 +13,9 @@
 
 namespace pintora {
 
-inline QUuid newId() { return QUuid::createUuid(); }
+inline QUuid newId() {
+    return QUuid::createUuid();
+}
 
 // A picture on the canvas; pngData is the complete PNG file, shared between copies.
 struct ImageItem {
@@ -26,9 +28,8 @@ struct ImageItem {
 };
 
 enum class ShapeKind { rect, ellipse, arrow, line, callout };
-inline constexpr std::array<ShapeKind, 5> allShapeKinds{ShapeKind::rect, ShapeKind::ellipse,
-                                                        ShapeKind::arrow, ShapeKind::line,
-                                                        ShapeKind::callout};
+inline constexpr std::array<ShapeKind, 5> allShapeKinds{
+    ShapeKind::rect, ShapeKind::ellipse, ShapeKind::arrow, ShapeKind::line, ShapeKind::callout};
 std::string_view rawValue(ShapeKind kind);
 std::optional<ShapeKind> shapeKindFromRaw(std::string_view raw);
 

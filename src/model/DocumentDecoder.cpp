@@ -3,9 +3,8 @@
 #include "model/Base64.h"
 #include "model/DocumentCodec.h"
 
-#include <simdjson.h>
-
 #include <cstring>
+#include <simdjson.h>
 #include <string>
 #include <vector>
 
@@ -48,8 +47,7 @@ private:
     [[noreturn]] void fail(std::string message) const {
         std::string path;
         for (const auto& part : path_) {
-            if (!path.empty() && part.front() != '[')
-                path += '.';
+            if (!path.empty() && part.front() != '[') path += '.';
             path += part;
         }
         throw DecodeFailure{std::move(path), std::move(message)};
@@ -69,8 +67,7 @@ private:
 
     template <class T> T take(simdjson::simdjson_result<T>&& result, const char* expected) {
         T value;
-        if (const auto error = std::move(result).get(value))
-            failJson(error, expected);
+        if (const auto error = std::move(result).get(value)) failJson(error, expected);
         return value;
     }
 
@@ -124,11 +121,10 @@ private:
             if (i == 8 || i == 13 || i == 18 || i == 23)
                 wellFormed = c == '-';
             else
-                wellFormed = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
-                             (c >= 'A' && c <= 'F');
+                wellFormed =
+                    (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
         }
-        if (!wellFormed)
-            fail("\"" + std::string(s) + "\" is not a UUID");
+        if (!wellFormed) fail("\"" + std::string(s) + "\" is not a UUID");
         return QUuid::fromString(QLatin1StringView(s.data(), qsizetype(s.size())));
     }
 
@@ -139,22 +135,18 @@ private:
         sj::array outer = take(v.get_array(), shape);
         for (auto pairResult : outer) {
             sj::value pairValue = take(std::move(pairResult), shape);
-            if (pairs == 2)
-                fail(std::string("expected ") + shape);
+            if (pairs == 2) fail(std::string("expected ") + shape);
             sj::array pair = take(pairValue.get_array(), shape);
             std::size_t count = 0;
             for (auto numberResult : pair) {
                 sj::value n = take(std::move(numberResult), shape);
-                if (count == 2)
-                    fail(std::string("expected ") + shape);
+                if (count == 2) fail(std::string("expected ") + shape);
                 numbers[pairs * 2 + count++] = take(n.get_double(), shape);
             }
-            if (count != 2)
-                fail(std::string("expected ") + shape);
+            if (count != 2) fail(std::string("expected ") + shape);
             ++pairs;
         }
-        if (pairs != 2)
-            fail(std::string("expected ") + shape);
+        if (pairs != 2) fail(std::string("expected ") + shape);
         return QRectF(numbers[0], numbers[1], numbers[2], numbers[3]);
     }
 
@@ -166,16 +158,14 @@ private:
         const char* end =
             static_cast<const char*>(std::memchr(begin, '"', std::size_t(jsonEnd_ - begin)));
         QByteArray bytes;
-        if (!end || !decodeBase64JsonText(begin, end, bytes))
-            fail("not valid Base64");
+        if (!end || !decodeBase64JsonText(begin, end, bytes)) fail("not valid Base64");
         return bytes;
     }
 
     template <class Enum, class FromRaw>
     Enum enumeration(sj::value v, FromRaw fromRaw, const char* what) {
         const std::string_view raw = text(v);
-        if (const auto value = fromRaw(raw))
-            return *value;
+        if (const auto value = fromRaw(raw)) return *value;
         fail("\"" + std::string(raw) + "\" is not " + what);
     }
 
@@ -205,8 +195,7 @@ private:
             boolean(v);
             break;
         case sj::json_type::null:
-            if (!isNull(v))
-                fail("malformed JSON (expected null)");
+            if (!isNull(v)) fail("malformed JSON (expected null)");
             break;
         }
     }
@@ -219,8 +208,7 @@ private:
 
     void requireAll(const std::initializer_list<std::pair<bool, const char*>>& members) {
         for (const auto& [present, name] : members)
-            if (!present)
-                fail(std::string("missing required member \"") + name + "\"");
+            if (!present) fail(std::string("missing required member \"") + name + "\"");
     }
 
     ImageItem imageItem(sj::value v);
@@ -241,8 +229,7 @@ ImageItem Decoder::imageItem(sj::value v) {
     bool hasFrame = false, hasPicture = false;
     eachField(v, "an image object", [&](std::string_view key, sj::value value) {
         Scope scope(*this, std::string(key));
-        if (isNull(value))
-            return; // null is absent: the default stays
+        if (isNull(value)) return; // null is absent: the default stays
         if (key == "id")
             image.id = uuid(value);
         else if (key == "frame")
@@ -264,8 +251,7 @@ ShapeItem Decoder::shapeItem(sj::value v) {
     std::optional<bool> endHead;
     eachField(v, "a shape object", [&](std::string_view key, sj::value value) {
         Scope scope(*this, std::string(key));
-        if (isNull(value))
-            return; // null is absent: the default stays
+        if (isNull(value)) return; // null is absent: the default stays
         if (key == "id")
             shape.id = uuid(value);
         else if (key == "kind")
@@ -284,8 +270,8 @@ ShapeItem Decoder::shapeItem(sj::value v) {
         else if (key == "hasEndHead")
             endHead = boolean(value);
         else if (key == "calloutHead")
-            shape.calloutHead = enumeration<CalloutHead>(value, calloutHeadFromRaw,
-                                                         "a callout head");
+            shape.calloutHead =
+                enumeration<CalloutHead>(value, calloutHeadFromRaw, "a callout head");
         else if (key == "calloutSize")
             shape.calloutSize = number(value);
         else
@@ -302,8 +288,7 @@ TextItem Decoder::textItem(sj::value v) {
     bool hasFrame = false;
     eachField(v, "a text object", [&](std::string_view key, sj::value value) {
         Scope scope(*this, std::string(key));
-        if (isNull(value))
-            return;
+        if (isNull(value)) return;
         if (key == "id")
             text.id = uuid(value);
         else if (key == "frame")
@@ -336,8 +321,7 @@ Payload Decoder::wrapped(sj::value v, Payload (Decoder::*read)(sj::value)) {
         else
             validate(value, int(path_.size()));
     });
-    if (!payload)
-        fail("missing required member \"_0\"");
+    if (!payload) fail("missing required member \"_0\"");
     return std::move(*payload);
 }
 
@@ -352,8 +336,7 @@ CanvasItem Decoder::item(sj::value v) {
         sj::field field = take(std::move(result), "a member");
         cases += isCase(keyOf(field));
     }
-    if (cases != 1)
-        fail("Invalid number of keys found, expected one.");
+    if (cases != 1) fail("Invalid number of keys found, expected one.");
     take(object.reset(), "an item object");
 
     std::optional<CanvasItem> item;
@@ -378,8 +361,7 @@ BrowserTab Decoder::browserTab(sj::value v) {
     bool hasId = false, hasURL = false, hasTitle = false;
     eachField(v, "a tab object", [&](std::string_view key, sj::value value) {
         Scope scope(*this, std::string(key));
-        if (isNull(value))
-            return;
+        if (isNull(value)) return;
         if (key == "id")
             tab.id = uuid(value), hasId = true;
         else if (key == "url")
@@ -409,8 +391,7 @@ CanvasState Decoder::state(sj::document& doc) {
         const std::string_view key = keyOf(field);
         sj::value value = field.value();
         Scope scope(*this, std::string(key));
-        if (isNull(value))
-            continue;
+        if (isNull(value)) continue;
         if (key == "items") {
             state.items = items(value);
         } else if (key == "zoom") {
@@ -431,7 +412,8 @@ CanvasState Decoder::state(sj::document& doc) {
         } else if (key == "defaultFontSize") {
             state.defaultFontSize = number(value);
         } else if (key == "defaultNoteStyle") {
-            state.defaultNoteStyle = enumeration<TextStyle>(value, textStyleFromRaw, "a text style");
+            state.defaultNoteStyle =
+                enumeration<TextStyle>(value, textStyleFromRaw, "a text style");
         } else if (key == "lastActiveTabRaw") {
             state.lastActiveTabRaw = string(value);
         } else {
@@ -439,8 +421,7 @@ CanvasState Decoder::state(sj::document& doc) {
         }
     }
     failOnTrailingContent(doc);
-    if (!hasTabs)
-        state.tabs.append(BrowserTab::withURL(newTabURL_));
+    if (!hasTabs) state.tabs.append(BrowserTab::withURL(newTabURL_));
     return state;
 }
 
@@ -458,16 +439,15 @@ QList<CanvasItem> Decoder::itemList(sj::document& doc) {
 
 QString describe(const DecodeFailure& failure) {
     const QString message = QString::fromStdString(failure.message);
-    return failure.path.empty() ? message
-                                : QString::fromStdString(failure.path) + QStringLiteral(": ") +
-                                      message;
+    return failure.path.empty()
+               ? message
+               : QString::fromStdString(failure.path) + QStringLiteral(": ") + message;
 }
 
 // Runs a read and turns every failure into a message.
 template <class T, class Read>
 Expected<T> parse(const char* json, std::size_t size, std::size_t capacity, Read read) {
-    if (size == 0)
-        return Expected<T>::failure(QStringLiteral("The file is empty."));
+    if (size == 0) return Expected<T>::failure(QStringLiteral("The file is empty."));
     if (size > simdjson::SIMDJSON_MAXSIZE_BYTES)
         return Expected<T>::failure(QStringLiteral("The file is too large to read (over 4 GB)."));
     sj::parser parser;
@@ -503,10 +483,10 @@ Expected<CanvasState> decodeCanvasState(QByteArrayView json, const QString& newT
 
 Expected<QList<CanvasItem>> decodeItems(QByteArrayView json) {
     const simdjson::padded_string padded(json.data(), std::size_t(json.size()));
-    return parse<QList<CanvasItem>>(padded.data(), padded.size(),
-                                    padded.size() + jsonReadPadding, [&](sj::document& doc) {
-                                        return Decoder(padded.data() + padded.size(), QString()).itemList(doc);
-                                    });
+    return parse<QList<CanvasItem>>(
+        padded.data(), padded.size(), padded.size() + jsonReadPadding, [&](sj::document& doc) {
+            return Decoder(padded.data() + padded.size(), QString()).itemList(doc);
+        });
 }
 
 } // namespace pintora

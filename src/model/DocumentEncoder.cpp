@@ -29,8 +29,7 @@ public:
         number("panY", state.panY);
         w_.raw(",\"tabs\":[");
         for (qsizetype i = 0; i < state.tabs.size(); ++i) {
-            if (i > 0)
-                w_.ch(',');
+            if (i > 0) w_.ch(',');
             tab(state.tabs[i]);
         }
         w_.raw("],");
@@ -54,8 +53,7 @@ public:
     void items(const QList<CanvasItem>& items) {
         w_.ch('[');
         for (qsizetype i = 0; i < items.size(); ++i) {
-            if (i > 0)
-                w_.ch(',');
+            if (i > 0) w_.ch(',');
             index_ = i;
             item(items[i]);
         }
@@ -134,14 +132,12 @@ private:
     }
 
     void checkFinite(std::string_view key, double value) const {
-        if (std::isfinite(value))
-            return;
+        if (std::isfinite(value)) return;
         QString where = QString::fromLatin1(key.data(), qsizetype(key.size()));
         if (index_ >= 0)
             where = QStringLiteral("items[%1].%2._0.%3").arg(index_).arg(caseName_, where);
-        throw EncodeFailure{
-            QStringLiteral("%1: %2 is not a finite number and cannot be saved.")
-                .arg(where, QString::number(value))};
+        throw EncodeFailure{QStringLiteral("%1: %2 is not a finite number and cannot be saved.")
+                                .arg(where, QString::number(value))};
     }
 
     void number(std::string_view key, double value) {
@@ -192,8 +188,7 @@ QString encodeCanvasState(const CanvasState& state, const JsonWriter::Sink& sink
     } catch (const EncodeFailure& failure) {
         return failure.message;
     }
-    if (!writer.finish())
-        return QStringLiteral("The document's data could not be written.");
+    if (!writer.finish()) return QStringLiteral("The document's data could not be written.");
     return QString();
 }
 

@@ -12,8 +12,7 @@ namespace pintora {
 Expected<CanvasState> readDocumentFile(const QString& path, const QString& newTabURL) {
     using Result = Expected<CanvasState>;
     const QFileInfo info(path);
-    if (!info.exists())
-        return Result::failure(QStringLiteral("The file does not exist."));
+    if (!info.exists()) return Result::failure(QStringLiteral("The file does not exist."));
     if (!info.isFile())
         return Result::failure(
             QStringLiteral("The file is corrupt: it is not a regular file (a folder?)."));
@@ -38,8 +37,7 @@ Expected<CanvasState> readDocumentFile(const QString& path, const QString& newTa
 
 QString writeDocumentFile(const QString& path, const CanvasState& state) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
     const QString error = encodeCanvasState(state, [&file](const char* data, std::size_t size) {
         return file.write(data, qint64(size)) == qint64(size);
     });
@@ -48,8 +46,7 @@ QString writeDocumentFile(const QString& path, const CanvasState& state) {
         file.cancelWriting();
         return reason;
     }
-    if (!file.commit())
-        return file.errorString();
+    if (!file.commit()) return file.errorString();
     return QString();
 }
 

@@ -4,10 +4,8 @@ namespace pintora {
 
 std::optional<QColor> colorFromHex(QStringView text) {
     QStringView digits = text.trimmed();
-    if (digits.startsWith(u'#'))
-        digits = digits.mid(1);
-    if (digits.size() != 6 && digits.size() != 8)
-        return std::nullopt;
+    if (digits.startsWith(u'#')) digits = digits.mid(1);
+    if (digits.size() != 6 && digits.size() != 8) return std::nullopt;
 
     quint32 value = 0;
     for (QChar c : digits) {

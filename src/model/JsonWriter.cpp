@@ -12,17 +12,14 @@ JsonWriter::JsonWriter(Sink sink, std::size_t bufferSize)
     : sink_(std::move(sink)), buffer_(bufferSize) {}
 
 void JsonWriter::flush() {
-    if (used_ > 0 && !failed_ && !sink_(buffer_.data(), used_))
-        failed_ = true;
+    if (used_ > 0 && !failed_ && !sink_(buffer_.data(), used_)) failed_ = true;
     used_ = 0;
 }
 
 void JsonWriter::ensure(std::size_t room) {
-    if (buffer_.size() - used_ >= room)
-        return;
+    if (buffer_.size() - used_ >= room) return;
     flush();
-    if (buffer_.size() < room)
-        buffer_.resize(room);
+    if (buffer_.size() < room) buffer_.resize(room);
 }
 
 void JsonWriter::raw(std::string_view text) {
@@ -42,7 +39,9 @@ void JsonWriter::key(std::string_view name) {
     used_ += name.size() + 3;
 }
 
-void JsonWriter::string(QStringView text) { string(std::string_view(text.toUtf8())); }
+void JsonWriter::string(QStringView text) {
+    string(std::string_view(text.toUtf8()));
+}
 
 void JsonWriter::string(std::string_view utf8) {
     static constexpr char hex[] = "0123456789abcdef";
@@ -53,14 +52,30 @@ void JsonWriter::string(std::string_view utf8) {
     for (const char c : utf8) {
         const auto u = static_cast<unsigned char>(c);
         switch (u) {
-        case '"': *o++ = '\\', *o++ = '"'; break;
-        case '\\': *o++ = '\\', *o++ = '\\'; break;
-        case '/': *o++ = '\\', *o++ = '/'; break;
-        case '\b': *o++ = '\\', *o++ = 'b'; break;
-        case '\f': *o++ = '\\', *o++ = 'f'; break;
-        case '\n': *o++ = '\\', *o++ = 'n'; break;
-        case '\r': *o++ = '\\', *o++ = 'r'; break;
-        case '\t': *o++ = '\\', *o++ = 't'; break;
+        case '"':
+            *o++ = '\\', *o++ = '"';
+            break;
+        case '\\':
+            *o++ = '\\', *o++ = '\\';
+            break;
+        case '/':
+            *o++ = '\\', *o++ = '/';
+            break;
+        case '\b':
+            *o++ = '\\', *o++ = 'b';
+            break;
+        case '\f':
+            *o++ = '\\', *o++ = 'f';
+            break;
+        case '\n':
+            *o++ = '\\', *o++ = 'n';
+            break;
+        case '\r':
+            *o++ = '\\', *o++ = 'r';
+            break;
+        case '\t':
+            *o++ = '\\', *o++ = 't';
+            break;
         default:
             if (u < 0x20) {
                 std::memcpy(o, "\\u00", 4);
@@ -87,7 +102,9 @@ std::string formatJsonNumber(double value) {
     return std::string(text, result.ptr);
 }
 
-void JsonWriter::number(double value) { raw(formatJsonNumber(value)); }
+void JsonWriter::number(double value) {
+    raw(formatJsonNumber(value));
+}
 
 void JsonWriter::integer(qint64 value) {
     char text[24];

@@ -15,12 +15,10 @@ constexpr std::size_t hugePage = std::size_t(2) << 20;
 
 void adviseHugePages(void* data, std::size_t size) {
 #ifdef __linux__
-    if (size < 2 * hugePage)
-        return;
+    if (size < 2 * hugePage) return;
     const auto begin = (reinterpret_cast<std::uintptr_t>(data) + hugePage - 1) & ~(hugePage - 1);
     const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(hugePage - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 #else
     (void)data;
     (void)size;
@@ -48,6 +46,8 @@ LargeBuffer::LargeBuffer(std::size_t size, std::size_t padding)
     std::memset(data_.get() + size_, 0, padding);
 }
 
-void LargeBuffer::Free::operator()(char* p) const { std::free(p); }
+void LargeBuffer::Free::operator()(char* p) const {
+    std::free(p);
+}
 
 } // namespace pintora

@@ -15,8 +15,7 @@ void PintoraDocument::setState(CanvasState state) {
 
 QString PintoraDocument::readFromFile(const QString& path) {
     auto read = readDocumentFile(path, newTabURL_);
-    if (!read)
-        return read.error();
+    if (!read) return read.error();
     setState(std::move(read).value());
     return QString();
 }

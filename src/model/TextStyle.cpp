@@ -11,12 +11,13 @@ constexpr TextStyleLook looks[] = {
 };
 } // namespace
 
-const TextStyleLook& lookOf(TextStyle style) { return looks[int(style)]; }
+const TextStyleLook& lookOf(TextStyle style) {
+    return looks[int(style)];
+}
 
 std::optional<TextStyle> textStyleFromRaw(std::string_view raw) {
     for (TextStyle style : allTextStyles)
-        if (lookOf(style).rawValue == raw)
-            return style;
+        if (lookOf(style).rawValue == raw) return style;
     return std::nullopt;
 }
 

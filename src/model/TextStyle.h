@@ -24,8 +24,12 @@ struct TextStyleLook {
 };
 
 const TextStyleLook& lookOf(TextStyle style);
-inline std::string_view rawValue(TextStyle style) { return lookOf(style).rawValue; }
-inline bool isCard(TextStyle style) { return lookOf(style).isCard; }
+inline std::string_view rawValue(TextStyle style) {
+    return lookOf(style).rawValue;
+}
+inline bool isCard(TextStyle style) {
+    return lookOf(style).isCard;
+}
 std::optional<TextStyle> textStyleFromRaw(std::string_view raw);
 
 } // namespace pintora

@@ -5,8 +5,7 @@ namespace pintora {
 UserDefaults::UserDefaults() : settings_(new QSettings), ownsSettings_(true) {}
 
 UserDefaults::~UserDefaults() {
-    if (ownsSettings_)
-        delete settings_;
+    if (ownsSettings_) delete settings_;
 }
 
 UserDefaults& UserDefaults::standard() {
@@ -24,19 +23,33 @@ bool UserDefaults::boolean(const QString& key, bool fallback) const {
     return value.isValid() ? value.toBool() : fallback;
 }
 
-QString UserDefaults::defaultURL() const { return string(defaultURLKey, builtInStartPage); }
-void UserDefaults::setDefaultURL(const QString& url) { settings_->setValue(defaultURLKey, url); }
+QString UserDefaults::defaultURL() const {
+    return string(defaultURLKey, builtInStartPage);
+}
+void UserDefaults::setDefaultURL(const QString& url) {
+    settings_->setValue(defaultURLKey, url);
+}
 
-QString UserDefaults::defaultTab() const { return string(defaultTabKey, QStringLiteral("capture")); }
-void UserDefaults::setDefaultTab(const QString& tab) { settings_->setValue(defaultTabKey, tab); }
+QString UserDefaults::defaultTab() const {
+    return string(defaultTabKey, QStringLiteral("capture"));
+}
+void UserDefaults::setDefaultTab(const QString& tab) {
+    settings_->setValue(defaultTabKey, tab);
+}
 
-bool UserDefaults::captureFullPage() const { return boolean(captureFullPageKey, false); }
+bool UserDefaults::captureFullPage() const {
+    return boolean(captureFullPageKey, false);
+}
 void UserDefaults::setCaptureFullPage(bool fullPage) {
     settings_->setValue(captureFullPageKey, fullPage);
 }
 
-bool UserDefaults::hasSeenIntro() const { return boolean(hasSeenIntroKey, false); }
-void UserDefaults::setHasSeenIntro(bool seen) { settings_->setValue(hasSeenIntroKey, seen); }
+bool UserDefaults::hasSeenIntro() const {
+    return boolean(hasSeenIntroKey, false);
+}
+void UserDefaults::setHasSeenIntro(bool seen) {
+    settings_->setValue(hasSeenIntroKey, seen);
+}
 
 QString UserDefaults::defaultStrokeHex() const {
     return string(defaultStrokeHexKey, QStringLiteral("#FF3B30"));

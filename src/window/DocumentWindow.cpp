@@ -11,8 +11,7 @@ namespace {
 constexpr QSize defaultWindowSize{1280, 800};
 }
 
-DocumentWindow::DocumentWindow(PintoraDocument* document, const QString& filePath,
-                               QWidget* parent)
+DocumentWindow::DocumentWindow(PintoraDocument* document, const QString& filePath, QWidget* parent)
     : QMainWindow(parent), document_(document), filePath_(filePath), tabs_(new QTabWidget(this)) {
     document_->setParent(this);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -26,8 +25,7 @@ DocumentWindow::DocumentWindow(PintoraDocument* document, const QString& filePat
 
 void DocumentWindow::updateTitle() {
     // "[*]" is where Qt shows the modified marker.
-    const QString name =
-        filePath_.isEmpty() ? tr("Untitled") : QFileInfo(filePath_).fileName();
+    const QString name = filePath_.isEmpty() ? tr("Untitled") : QFileInfo(filePath_).fileName();
     setWindowTitle(name + QStringLiteral("[*]"));
 }
 

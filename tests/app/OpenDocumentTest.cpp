@@ -29,19 +29,18 @@ protected:
 
 TEST_F(OpenDocumentTest, ABadFileOpensNothingAndTheUserIsToldWhy) {
     const QString file = dir.filePath(QStringLiteral("broken.pintora"));
-    test::writeAll(file, R"({"items":[{"shape":{"_0":{"kind":"hexagon","frame":[[0,0],[1,1]]}}}]})");
+    test::writeAll(file,
+                   R"({"items":[{"shape":{"_0":{"kind":"hexagon","frame":[[0,0],[1,1]]}}}]})");
 
     EXPECT_EQ(controller.openFile(file), nullptr);
     EXPECT_TRUE(controller.windows().isEmpty());
     QMessageBox* box = nullptr;
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* candidate = qobject_cast<QMessageBox*>(widget))
-            box = candidate;
+        if (auto* candidate = qobject_cast<QMessageBox*>(widget)) box = candidate;
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->isVisible());
     EXPECT_TRUE(box->text().contains(QStringLiteral("broken.pintora")));
-    EXPECT_EQ(box->informativeText(),
-              R"(items[0].shape._0.kind: "hexagon" is not a shape kind)");
+    EXPECT_EQ(box->informativeText(), R"(items[0].shape._0.kind: "hexagon" is not a shape kind)");
 }
 
 TEST_F(OpenDocumentTest, AGoodFileOpensOnceInATitledWindow) {

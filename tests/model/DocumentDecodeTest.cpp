@@ -20,7 +20,9 @@ CanvasState decodeOk(const std::string& json) {
     return result ? result.value() : CanvasState{};
 }
 
-std::string itemsDocument(const std::string& items) { return R"({"items":[)" + items + "]}"; }
+std::string itemsDocument(const std::string& items) {
+    return R"({"items":[)" + items + "]}";
+}
 
 CanvasItem decodeOneItem(const std::string& item) {
     const CanvasState state = decodeOk(itemsDocument(item));
@@ -109,12 +111,12 @@ TEST(DocumentDecode, EscapedTextAndPicturesAreUnescaped) {
     const CanvasItem text = decodeOneItem(std::string(R"({"text":{"_0":{)") + frame +
                                           R"(,"string":"a\/b \"q\" \u00e9\n\ud83d\ude00"}}})");
     EXPECT_EQ(text.text()->string, QString::fromUtf8("a/b \"q\" é\n😀"));
-    const CanvasItem image = decodeOneItem(std::string(R"({"image":{"_0":{)") + frame +
-                                           R"(,"pngData":"\/\/8="}}})");
+    const CanvasItem image =
+        decodeOneItem(std::string(R"({"image":{"_0":{)") + frame + R"(,"pngData":"\/\/8="}}})");
     EXPECT_EQ(image.image()->pngData, QByteArray("\xff\xff"));
-    const CanvasItem lower = decodeOneItem(std::string(R"({"text":{"_0":{"id":")") +
-                                           QByteArray(someId).toLower().toStdString() + R"(",)" +
-                                           frame + "}}}");
+    const CanvasItem lower =
+        decodeOneItem(std::string(R"({"text":{"_0":{"id":")") +
+                      QByteArray(someId).toLower().toStdString() + R"(",)" + frame + "}}}");
     EXPECT_EQ(lower.id(), QUuid::fromString(QLatin1StringView(someId)));
 }
 
@@ -125,8 +127,8 @@ TEST(DocumentDecode, FailuresNameTheMemberAndTheReason) {
         const char* message;
     };
     const Case cases[] = {
-        {itemsDocument(shape + "," + shape + "," + shape +
-                       R"(,{"shape":{"_0":{"kind":"hexagon",)" + frame + "}}}"),
+        {itemsDocument(shape + "," + shape + "," + shape + R"(,{"shape":{"_0":{"kind":"hexagon",)" +
+                       frame + "}}}"),
          R"(items[3].shape._0.kind: "hexagon" is not a shape kind)"},
         {itemsDocument(R"({"image":{"_0":{)" + std::string(frame) + "}}}"),
          R"(items[0].image._0: missing required member "pngData")"},
@@ -175,8 +177,7 @@ TEST(DocumentDecode, FailuresNameTheMemberAndTheReason) {
         {R"({"activeTabIndex":99999999999999999999})", "activeTabIndex: expected an integer"},
         {R"({"tabs":[{"id":")" + std::string(someId) + R"(","url":"u"}]})",
          R"(tabs[0]: missing required member "title")"},
-        {R"({"defaultNoteStyle":"plainer"})",
-         R"(defaultNoteStyle: "plainer" is not a text style)"},
+        {R"({"defaultNoteStyle":"plainer"})", R"(defaultNoteStyle: "plainer" is not a text style)"},
         {R"({"lastActiveTabRaw":3})", "lastActiveTabRaw: expected a string"},
         {"[]", "expected a JSON object"},
         {R"({"zoom":1} {"zoom":2})", "malformed JSON (content after the end)"},
@@ -190,21 +191,17 @@ TEST(DocumentDecode, FailuresNameTheMemberAndTheReason) {
 }
 
 TEST(DocumentDecode, ItemWrapperCountsOnlyCaseNames) {
-    const CanvasItem item = decodeOneItem(std::string(R"({"extra":1,"shape":{"_0":{"kind":"line",)") +
-                                          frame + R"(}},"more":[1]})");
+    const CanvasItem item = decodeOneItem(
+        std::string(R"({"extra":1,"shape":{"_0":{"kind":"line",)") + frame + R"(}},"more":[1]})");
     EXPECT_TRUE(item.shape());
 }
 
 TEST(DocumentDecode, MalformedJsonAnywhereFails) {
     const char* bad[] = {
-        R"({"zoom":1,})",
-        R"({"future":[1,,2],"zoom":1})",
-        R"({"future":{"a" 1}})",
-        R"({"future":tru})",
-        R"({"zoom":nul})",
-        R"({"items":[)",
-        "{\"x\":\"unterminated}",
-        R"({"x":"bad escape \q"})",
+        R"({"zoom":1,})",         R"({"future":[1,,2],"zoom":1})",
+        R"({"future":{"a" 1}})",  R"({"future":tru})",
+        R"({"zoom":nul})",        R"({"items":[)",
+        "{\"x\":\"unterminated}", R"({"x":"bad escape \q"})",
     };
     for (const char* json : bad) {
         SCOPED_TRACE(json);

@@ -9,7 +9,9 @@
 using namespace pintora;
 
 namespace {
-QUuid id(const char* text) { return QUuid::fromString(QLatin1StringView(text)); }
+QUuid id(const char* text) {
+    return QUuid::fromString(QLatin1StringView(text));
+}
 
 QByteArray encode(const CanvasState& state) {
     auto result = encodeCanvasStateToBytes(state);
@@ -53,7 +55,8 @@ TEST(DocumentEncode, WritesTheExactTextOfTheFileFormat) {
     EXPECT_EQ(encode(state).toStdString(), expected.toStdString());
 
     state.lastActiveTabRaw = QStringLiteral("annotate");
-    EXPECT_TRUE(encode(state).endsWith(R"("defaultNoteStyle":"critical","lastActiveTabRaw":"annotate"})"));
+    EXPECT_TRUE(
+        encode(state).endsWith(R"("defaultNoteStyle":"critical","lastActiveTabRaw":"annotate"})"));
 }
 
 TEST(DocumentEncode, NumbersAreShortestAndIntegralOnesHaveNoFraction) {

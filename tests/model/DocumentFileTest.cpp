@@ -1,5 +1,6 @@
-#include "model/DocumentCodec.h"
 #include "model/DocumentFile.h"
+
+#include "model/DocumentCodec.h"
 #include "model/PintoraDocument.h"
 #include "support/TestFiles.h"
 
@@ -61,8 +62,8 @@ TEST_F(DocumentFileTest, BadFilesFailWithAClearMessage) {
         {write("array.pintora", "[1,2,3]"), "expected a JSON object"},
         {write("deep.pintora", QByteArray(1'000'000, '[') + QByteArray(1'000'000, ']')),
          "expected a JSON object"},
-        {write("deepmember.pintora", itemPrefix + QByteArray(1'000'000, '[') +
-                                         QByteArray(1'000'000, ']') + "}}}]}"),
+        {write("deepmember.pintora",
+               itemPrefix + QByteArray(1'000'000, '[') + QByteArray(1'000'000, ']') + "}}}]}"),
          "nested deeper than"},
         {write("utf8.pintora", invalidUtf8), "not valid UTF-8"},
         {write("range.pintora", R"({"panX":-1e999})"), "panX: number out of range"},
@@ -71,8 +72,7 @@ TEST_F(DocumentFileTest, BadFilesFailWithAClearMessage) {
          "items[0].image._0.pngData: not valid Base64"},
         {write("nocase.pintora", R"({"items":[{}]})"),
          "items[0]: Invalid number of keys found, expected one."},
-        {write("twocases.pintora",
-               R"({"items":[{"shape":{"_0":{}},"image":{"_0":{}}}]})"),
+        {write("twocases.pintora", R"({"items":[{"shape":{"_0":{}},"image":{"_0":{}}}]})"),
          "items[0]: Invalid number of keys found, expected one."},
     };
     for (const Case& c : cases) {
@@ -94,7 +94,8 @@ TEST_F(DocumentFileTest, FailedSaveLeavesTheOldFileIntact) {
     broken.items.append(makeShape(ShapeKind::rect, QRectF(0, 0, 1, 1)));
     broken.items.last().shape()->lineWidth = std::numeric_limits<double>::infinity();
     const QString error = writeDocumentFile(file, broken);
-    EXPECT_TRUE(error.contains(QStringLiteral("items[3].shape._0.lineWidth"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("items[3].shape._0.lineWidth")))
+        << error.toStdString();
     EXPECT_EQ(test::readAll(file), before);
     // No temporary file is left behind.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.pintora")});

@@ -50,9 +50,9 @@ TEST_F(UserDefaultsTest, StoredValuesSurviveAReopenUnderTheirKeys) {
     EXPECT_EQ(again.defaultCalloutSize(), 120.5);
     EXPECT_EQ(again.viewportPresetsData(), QByteArray("[{\"a\":1}]\0\xff", 12));
     EXPECT_EQ(again.browsingHistoryData(), "{}");
-    for (const QString& key : {UserDefaults::defaultURLKey, UserDefaults::viewportPresetsKey,
-                               UserDefaults::browsingHistoryKey,
-                               UserDefaults::defaultCalloutSizeKey})
+    for (const QString& key :
+         {UserDefaults::defaultURLKey, UserDefaults::viewportPresetsKey,
+          UserDefaults::browsingHistoryKey, UserDefaults::defaultCalloutSizeKey})
         EXPECT_TRUE(reopened.contains(key)) << key.toStdString();
     EXPECT_TRUE(reopened.contains(QStringLiteral("viewportPresets.v1")));
 }
