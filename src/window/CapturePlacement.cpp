@@ -1,0 +1,87 @@
+#include "window/CapturePlacement.h"
+
+#include "model/PintoraDocument.h"
+
+#include <QBuffer>
+#include <algorithm>
+
+namespace pintora {
+
+std::optional<QRectF> contentBoundingBox(const QList<CanvasItem>& items) {
+    std::optional<QRectF> box;
+    for (const CanvasItem& item : items) {
+        // QRectF::united skips empty rectangles; a zero-size item still counts here.
+        const QRectF frame = item.frame().normalized();
+        if (!box) {
+            box = frame;
+            continue;
+        }
+        const double left = std::min(box->left(), frame.left());
+        const double top = std::min(box->top(), frame.top());
+        const double right = std::max(box->right(), frame.right());
+        const double bottom = std::max(box->bottom(), frame.bottom());
+        box = QRectF(left, top, right - left, bottom - top);
+    }
+    return box;
+}
+
+QList<QRectF> layoutCaptureRow(const QList<QSizeF>& sizes, std::optional<QPointF> at,
+                               std::optional<QRectF> content, QPointF viewportCenter) {
+    if (sizes.isEmpty()) return {};
+    double rowHeight = 0, rowWidth = captureRowGap * double(sizes.size() - 1);
+    for (const QSizeF& size : sizes) {
+        rowHeight = std::max(rowHeight, size.height());
+        rowWidth += size.width();
+    }
+    QPointF origin;
+    if (at)
+        origin = QPointF(at->x() - rowWidth / 2, at->y() - rowHeight / 2);
+    else if (content)
+        origin = QPointF(content->left(), content->bottom() + captureRowGap);
+    else
+        origin = QPointF(viewportCenter.x() - rowWidth / 2, viewportCenter.y() - rowHeight / 2);
+
+    QList<QRectF> frames;
+    double x = origin.x();
+    for (const QSizeF& size : sizes) {
+        frames.append(QRectF(QPointF(x, origin.y() + (rowHeight - size.height()) / 2), size));
+        x += captureRowGap + size.width();
+    }
+    return frames;
+}
+
+std::optional<CapturePicture> capturePicture(const QImage& image) {
+    if (image.isNull()) return std::nullopt;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) return std::nullopt;
+    return CapturePicture{png, image.deviceIndependentSize()};
+}
+
+bool placeCaptures(PintoraDocument& document, QUndoStack* stack, Selection& selection,
+                   const QList<CapturePicture>& pictures, std::optional<QPointF> at,
+                   QPointF viewportCenter) {
+    if (pictures.isEmpty()) return false;
+    QList<QSizeF> sizes;
+    for (const CapturePicture& picture : pictures)
+        sizes.append(picture.size);
+    const QList<QRectF> frames =
+        layoutCaptureRow(sizes, at, contentBoundingBox(document.state().items), viewportCenter);
+
+    QList<CanvasItem> items;
+    for (qsizetype i = 0; i < pictures.size(); ++i) {
+        ImageItem image;
+        image.frame = frames[i];
+        image.pngData = pictures[i].pngData;
+        items.append(image);
+    }
+    document.apply(stack, actionName::capture,
+                   [&](CanvasState& state) { state.items.append(items); });
+    selection.clear();
+    for (const CanvasItem& item : items)
+        selection.insert(item.id());
+    return true;
+}
+
+} // namespace pintora

@@ -1,0 +1,123 @@
+#include "model/ItemClipboard.h"
+
+#include "model/DocumentCodec.h"
+#include "model/PintoraDocument.h"
+#include "support/TestFiles.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+// The clipboard as plain memory; the X11 clipboard has its own test.
+struct MemoryClipboard : ItemClipboard {
+    void writeItems(const QByteArray& json) override {
+        *this = MemoryClipboard();
+        items = json;
+    }
+    QByteArray readItems() const override { return items; }
+    QList<QImage> readImages() const override { return images; }
+    QList<QUrl> readFileURLs() const override { return files; }
+
+    QByteArray items;
+    QList<QImage> images;
+    QList<QUrl> files;
+};
+
+QImage picture(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    return image;
+}
+
+struct ItemClipboardTest : ::testing::Test {
+    ItemClipboardTest() { document.setState(test::sampleState()); }
+    const QList<CanvasItem>& items() const { return document.state().items; }
+
+    PintoraDocument document{QString()};
+    QUndoStack* stack = document.undoStack();
+    MemoryClipboard clipboard;
+};
+} // namespace
+
+TEST_F(ItemClipboardTest, CopyThenPasteMakesOffsetCopiesAsOneStep) {
+    Selection selection{items()[2].id(), items()[0].id()};
+    copySelection(document, selection, clipboard);
+    EXPECT_EQ(decodeItems(clipboard.items).value(), (QList<CanvasItem>{items()[0], items()[2]}));
+
+    for (int paste = 0; paste < 2; ++paste) {
+        ASSERT_EQ(pasteSelection(document, stack, selection, clipboard, {}), PasteResult::items);
+        EXPECT_EQ(stack->undoText(), "Paste");
+    }
+    ASSERT_EQ(items().size(), 7);
+    // Both pastes land at the same place, 20 points from the originals, in copied order.
+    for (int first : {3, 5}) {
+        CanvasItem image = items()[0], note = items()[2];
+        image.setFrame(image.frame().translated(20, 20));
+        note.setFrame(note.frame().translated(20, 20));
+        std::get<ImageItem>(image.payload()).id = items()[first].id();
+        std::get<TextItem>(note.payload()).id = items()[first + 1].id();
+        EXPECT_EQ(items()[first], image);
+        EXPECT_EQ(items()[first + 1], note);
+    }
+    EXPECT_EQ(selection, (Selection{items()[5].id(), items()[6].id()}));
+    stack->undo();
+    EXPECT_EQ(items().size(), 5);
+}
+
+TEST_F(ItemClipboardTest, CopyWithNothingSelectedLeavesTheClipboardAlone) {
+    clipboard.images = {picture(3, 3)};
+    copySelection(document, Selection{QUuid::createUuid()}, clipboard);
+    EXPECT_TRUE(clipboard.items.isNull());
+    EXPECT_EQ(clipboard.images.size(), 1);
+}
+
+TEST_F(ItemClipboardTest, CutCopiesAndDeletesAsOneDeleteStep) {
+    Selection selection{items()[1].id()};
+    const CanvasItem cut = items()[1];
+    cutSelection(document, stack, selection, clipboard);
+    EXPECT_EQ(items().size(), 2);
+    EXPECT_EQ(stack->count(), 1);
+    EXPECT_EQ(stack->undoText(), "Delete");
+    EXPECT_EQ(decodeItems(clipboard.items).value(), QList<CanvasItem>{cut});
+}
+
+TEST_F(ItemClipboardTest, BadItemDataFallsBackToPictures) {
+    const QByteArray bad[] = {
+        "", "[]", "{}", "not json", "[{\"shape\":{}}]", "[1]", QByteArray(1'000'000, '[')};
+    for (const QByteArray& data : bad) {
+        SCOPED_TRACE(data.left(20).toStdString());
+        clipboard.items = data;
+        clipboard.images = {picture(64, 32)};
+        Selection selection;
+        const qsizetype before = items().size();
+        ASSERT_EQ(pasteSelection(document, stack, selection, clipboard, {}), PasteResult::pictures);
+        ASSERT_EQ(items().size(), before + 1);
+        EXPECT_EQ(items().last().frame().size(), QSizeF(64, 32));
+        EXPECT_EQ(stack->undoText(), "Capture");
+        EXPECT_EQ(selection, Selection{items().last().id()});
+    }
+}
+
+TEST_F(ItemClipboardTest, PastedFilesBecomePicturesWhenTheyArePictures) {
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("shot.png"));
+    const QString text = dir.filePath(QStringLiteral("notes.txt"));
+    const QString fake = dir.filePath(QStringLiteral("fake.png"));
+    test::writeAll(png, test::pngBytes(30, 20));
+    test::writeAll(text, "hello");
+    test::writeAll(fake, "\x89PNG broken");
+    clipboard.files = {QUrl::fromLocalFile(text), QUrl::fromLocalFile(png),
+                       QUrl::fromLocalFile(fake), QUrl::fromLocalFile(dir.filePath("gone.png"))};
+    Selection selection;
+    ASSERT_EQ(pasteSelection(document, stack, selection, clipboard, {}), PasteResult::pictures);
+    ASSERT_EQ(items().size(), 4);
+    // One row below the existing content, left-aligned with it.
+    const QRectF content = QRectF(0, -20, 1280, 820);
+    EXPECT_EQ(items().last().frame(), QRectF(content.left(), content.bottom() + 40, 30, 20));
+
+    MemoryClipboard empty;
+    EXPECT_EQ(pasteSelection(document, stack, selection, empty, {}), PasteResult::nothing);
+    EXPECT_EQ(stack->count(), 1);
+}

@@ -1,0 +1,112 @@
+// The real X11 clipboard between two processes; reading back in one process would never
+// reach the X server.
+#include "model/DocumentCodec.h"
+#include "model/ItemClipboard.h"
+#include "model/PintoraDocument.h"
+#include "platform/SystemClipboard.h"
+#include "support/TestFiles.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+const QString helper = QStringLiteral(PINTORA_CLIPBOARD_HELPER);
+
+// Runs the event loop (this process may own the clipboard) until `done` or a time limit.
+template <class Done> bool spinUntil(Done done, int milliseconds = 15000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+struct X11ClipboardTest : ::testing::Test {
+    void SetUp() override {
+        if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+            GTEST_SKIP() << "needs an X server";
+    }
+    PintoraDocument document{QString()};
+    SystemClipboard clipboard;
+};
+} // namespace
+
+TEST_F(X11ClipboardTest, ItemsCopiedHereArePastedByAnotherProcess) {
+    document.setState(test::sampleState());
+    Selection selection{document.state().items[1].id(), document.state().items[2].id()};
+    copySelection(document, selection, clipboard);
+
+    QProcess paster;
+    paster.start(helper, {QStringLiteral("paste-items")});
+    ASSERT_TRUE(spinUntil([&] { return paster.state() == QProcess::NotRunning; }));
+    ASSERT_EQ(paster.exitCode(), 0) << paster.readAllStandardError().toStdString();
+    const auto pasted = decodeItems(paster.readAllStandardOutput());
+    ASSERT_TRUE(pasted.ok()) << pasted.error().toStdString();
+    EXPECT_EQ(pasted.value(), selectedItems(document.state(), selection));
+}
+
+TEST_F(X11ClipboardTest, ItemsCopiedByAnotherProcessArePastedHere) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("items.json"));
+    const CanvasState sample = test::sampleState();
+    test::writeAll(file, encodeItems(sample.items).value());
+
+    QProcess copier;
+    copier.start(helper, {QStringLiteral("copy-items"), file});
+    ASSERT_TRUE(
+        spinUntil([&] { return copier.canReadLine() || copier.state() == QProcess::NotRunning; }));
+    ASSERT_EQ(copier.readLine().trimmed(), "ready");
+    // Wait until the X server reports the other process as the owner.
+    ASSERT_TRUE(spinUntil([&] { return !clipboard.readItems().isEmpty(); }));
+
+    Selection selection;
+    EXPECT_EQ(pasteSelection(document, document.undoStack(), selection, clipboard, {}),
+              PasteResult::items);
+    EXPECT_EQ(document.state().items.size(), sample.items.size());
+    EXPECT_EQ(document.state().items[0].image()->pngData, sample.items[0].image()->pngData);
+    EXPECT_EQ(document.undoStack()->undoText(), "Paste");
+    copier.kill();
+    copier.waitForFinished();
+}
+
+TEST_F(X11ClipboardTest, APictureFromAnotherProgramPastesAsACapture) {
+    const QString xclip = QStandardPaths::findExecutable(QStringLiteral("xclip"));
+    ASSERT_FALSE(xclip.isEmpty()) << "xclip is installed by the project's install script";
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("shot.png"));
+    test::writeAll(png, test::pngBytes(120, 80, Qt::magenta));
+
+    // xclip stays behind to serve the selection: keep it off the test's output, which the
+    // test runner waits on.
+    QProcess xclipProcess;
+    xclipProcess.setStandardOutputFile(QProcess::nullDevice());
+    xclipProcess.setStandardErrorFile(QProcess::nullDevice());
+    xclipProcess.start(xclip, {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                               QStringLiteral("-t"), QStringLiteral("image/png"),
+                               QStringLiteral("-i"), png});
+    ASSERT_TRUE(xclipProcess.waitForFinished(10000));
+    ASSERT_TRUE(spinUntil([&] { return !clipboard.readImages().isEmpty(); }));
+
+    Selection selection;
+    ASSERT_EQ(pasteSelection(document, document.undoStack(), selection, clipboard, {}),
+              PasteResult::pictures);
+    ASSERT_EQ(document.state().items.size(), 1);
+    const ImageItem* image = document.state().items[0].image();
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->frame, QRectF(-60, -40, 120, 80));
+    EXPECT_EQ(QImage::fromData(image->pngData).pixelColor(5, 5), QColor(Qt::magenta));
+    EXPECT_EQ(document.undoStack()->undoText(), "Capture");
+    clipboard.writeItems("[]"); // taking the selection back ends xclip
+}
+
+TEST(SystemClipboardFormats, HousekeepingFormatsAreLeftOut) {
+    EXPECT_EQ(SystemClipboard::dataFormats({"TARGETS", "MULTIPLE", "image/png", "TIMESTAMP",
+                                            "_NET_SOMETHING", "text/uri-list"}),
+              (QStringList{"image/png", "text/uri-list"}));
+}
