@@ -36,15 +36,20 @@ ShapeItem makeShape(ShapeKind kind, const QRectF& frame) {
 }
 
 QUuid CanvasItem::id() const {
-    return std::visit([](const auto& item) { return item.id; }, payload_);
+    return std::visit([](const auto& item) { return item.id; }, *d_);
 }
 
 QRectF CanvasItem::frame() const {
-    return std::visit([](const auto& item) { return item.frame; }, payload_);
+    return std::visit([](const auto& item) { return item.frame; }, *d_);
 }
 
 void CanvasItem::setFrame(const QRectF& frame) {
-    std::visit([&](auto& item) { item.frame = frame; }, payload_);
+    std::visit([&](auto& item) { item.frame = frame; }, detach());
+}
+
+CanvasItem::Payload& CanvasItem::detach() {
+    if (d_.use_count() > 1) d_ = std::make_shared<Payload>(*d_);
+    return *d_;
 }
 
 } // namespace pintora

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QUuid>
 #include <array>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <variant>
@@ -72,33 +73,36 @@ struct TextItem {
     bool operator==(const TextItem&) const = default;
 };
 
-// One thing on the canvas: exactly one of the three payloads.
+// One thing on the canvas: exactly one of the three payloads. Copies share the payload until
+// one of them is changed, so an undo snapshot of many items costs a pointer per item.
 class CanvasItem {
 public:
     using Payload = std::variant<ImageItem, ShapeItem, TextItem>;
 
-    CanvasItem(ImageItem item) : payload_(std::move(item)) {}
-    CanvasItem(ShapeItem item) : payload_(std::move(item)) {}
-    CanvasItem(TextItem item) : payload_(std::move(item)) {}
+    CanvasItem(ImageItem item) : d_(std::make_shared<Payload>(std::move(item))) {}
+    CanvasItem(ShapeItem item) : d_(std::make_shared<Payload>(std::move(item))) {}
+    CanvasItem(TextItem item) : d_(std::make_shared<Payload>(std::move(item))) {}
 
     QUuid id() const;
     QRectF frame() const;
     void setFrame(const QRectF& frame);
 
-    const Payload& payload() const { return payload_; }
-    Payload& payload() { return payload_; }
+    const Payload& payload() const { return *d_; }
+    Payload& payload() { return detach(); }
 
-    const ImageItem* image() const { return std::get_if<ImageItem>(&payload_); }
-    const ShapeItem* shape() const { return std::get_if<ShapeItem>(&payload_); }
-    const TextItem* text() const { return std::get_if<TextItem>(&payload_); }
-    ImageItem* image() { return std::get_if<ImageItem>(&payload_); }
-    ShapeItem* shape() { return std::get_if<ShapeItem>(&payload_); }
-    TextItem* text() { return std::get_if<TextItem>(&payload_); }
+    const ImageItem* image() const { return std::get_if<ImageItem>(d_.get()); }
+    const ShapeItem* shape() const { return std::get_if<ShapeItem>(d_.get()); }
+    const TextItem* text() const { return std::get_if<TextItem>(d_.get()); }
+    ImageItem* image() { return d_->index() == 0 ? std::get_if<ImageItem>(&detach()) : nullptr; }
+    ShapeItem* shape() { return d_->index() == 1 ? std::get_if<ShapeItem>(&detach()) : nullptr; }
+    TextItem* text() { return d_->index() == 2 ? std::get_if<TextItem>(&detach()) : nullptr; }
 
-    bool operator==(const CanvasItem&) const = default;
+    bool operator==(const CanvasItem& other) const { return d_ == other.d_ || *d_ == *other.d_; }
 
 private:
-    Payload payload_;
+    Payload& detach();
+
+    std::shared_ptr<Payload> d_;
 };
 
 } // namespace pintora

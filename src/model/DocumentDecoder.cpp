@@ -339,21 +339,21 @@ CanvasItem Decoder::item(sj::value v) {
     if (cases != 1) fail("Invalid number of keys found, expected one.");
     take(object.reset(), "an item object");
 
-    std::optional<CanvasItem> item;
+    QList<CanvasItem> found; // exactly one, as counted above
     for (auto result : object) {
         sj::field field = take(std::move(result), "a member");
         const std::string_view key = keyOf(field);
         Scope scope(*this, std::string(key));
         if (key == "image")
-            item = wrapped(field.value(), &Decoder::imageItem);
+            found.append(wrapped(field.value(), &Decoder::imageItem));
         else if (key == "shape")
-            item = wrapped(field.value(), &Decoder::shapeItem);
+            found.append(wrapped(field.value(), &Decoder::shapeItem));
         else if (key == "text")
-            item = wrapped(field.value(), &Decoder::textItem);
+            found.append(wrapped(field.value(), &Decoder::textItem));
         else
             validate(field.value(), int(path_.size()));
     }
-    return std::move(*item);
+    return found.front();
 }
 
 BrowserTab Decoder::browserTab(sj::value v) {
