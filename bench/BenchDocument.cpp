@@ -9,6 +9,8 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace pintora::bench {
 
@@ -54,6 +56,19 @@ CanvasState makeBenchDocument(const QString& path, int pictures) {
     const QString error = writeDocumentFile(path, state);
     if (!error.isEmpty()) qFatal("cannot write %s: %s", qPrintable(path), qPrintable(error));
     return state;
+}
+
+long statusBytes(const char* field) {
+    long kilobytes = -1;
+    if (FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        const std::size_t length = std::strlen(field);
+        while (std::fgets(line, sizeof line, status))
+            if (std::strncmp(line, field, length) == 0 && line[length] == ':')
+                kilobytes = std::atol(line + length + 1);
+        std::fclose(status);
+    }
+    return kilobytes * 1024;
 }
 
 } // namespace pintora::bench

@@ -11,4 +11,8 @@ namespace pintora::bench {
 // already there. Returns the state.
 CanvasState makeBenchDocument(const QString& path, int pictures);
 
+// A memory line of /proc/self/status in bytes: "VmRSS", or "VmHWM", the peak of this process
+// image (unlike getrusage's peak, which a fork carries over from the parent).
+long statusBytes(const char* field);
+
 } // namespace pintora::bench

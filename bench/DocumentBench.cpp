@@ -138,26 +138,11 @@ void SaveFloor(benchmark::State& s) {
     s.SetBytesProcessed(s.iterations() * f.fileSize);
 }
 
-// A line of /proc/self/status in bytes ("VmRSS", "VmHWM": the peak of this process image,
-// unlike getrusage's, which a fork carries over from the parent).
-long statusBytes(const char* field) {
-    long kilobytes = -1;
-    if (FILE* status = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        const std::size_t length = std::strlen(field);
-        while (std::fgets(line, sizeof line, status))
-            if (std::strncmp(line, field, length) == 0 && line[length] == ':')
-                kilobytes = std::atol(line + length + 1);
-        std::fclose(status);
-    }
-    return kilobytes * 1024;
-}
-
 // In a fresh process: how far the resident memory climbs above where it stood before the open.
 int measureOpenPeak(const char* path) {
-    const long before = statusBytes("VmRSS");
+    const long before = bench::statusBytes("VmRSS");
     auto read = readDocumentFile(QString::fromLocal8Bit(path), QString());
-    std::printf("%ld\n", statusBytes("VmHWM") - before);
+    std::printf("%ld\n", bench::statusBytes("VmHWM") - before);
     return read ? 0 : 1;
 }
 

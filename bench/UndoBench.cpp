@@ -8,22 +8,10 @@
 #include <QDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <cstring>
 
 using namespace pintora;
 
 namespace {
-
-long residentBytes() {
-    long kilobytes = -1;
-    if (FILE* status = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, status))
-            if (std::strncmp(line, "VmRSS:", 6) == 0) kilobytes = std::atol(line + 6);
-        std::fclose(status);
-    }
-    return kilobytes * 1024;
-}
 
 void reportMemoryGrowth() {
     const QString dir = QDir::tempPath() + QStringLiteral("/pintora-bench");
@@ -33,14 +21,14 @@ void reportMemoryGrowth() {
     Selection selection{document.state().items[1].id()};
     QUndoStack* stack = document.undoStack();
 
-    const long before = residentBytes();
+    const long before = bench::statusBytes("VmRSS");
     for (int i = 0; i < 1000; ++i)
         nudgeSelection(document, stack, selection, 1, 0);
     for (int i = 0; i < 1000; ++i)
         stack->undo();
     for (int i = 0; i < 1000; ++i)
         stack->redo();
-    const long after = residentBytes();
+    const long after = bench::statusBytes("VmRSS");
     std::printf("1000 nudges, 1000 undos, 1000 redos on a %d-item document: memory grew %.2f MB\n",
                 int(document.state().items.size()), (after - before) / 1e6);
 }
