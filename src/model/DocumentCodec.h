@@ -9,6 +9,9 @@
 
 namespace pintora {
 
+// The largest JSON text the reader takes (its parser indexes with 32-bit offsets).
+inline constexpr std::size_t maxJsonSize = 0xFFFFFFFF;
+
 // Bytes a parse buffer must hold beyond the JSON text (the parser reads ahead).
 inline constexpr std::size_t jsonReadPadding = 64;
 

@@ -12,6 +12,7 @@ namespace pintora {
 
 namespace sj = simdjson::ondemand;
 static_assert(jsonReadPadding == simdjson::SIMDJSON_PADDING);
+static_assert(maxJsonSize == simdjson::SIMDJSON_MAXSIZE_BYTES);
 
 namespace {
 
@@ -448,7 +449,7 @@ QString describe(const DecodeFailure& failure) {
 template <class T, class Read>
 Expected<T> parse(const char* json, std::size_t size, std::size_t capacity, Read read) {
     if (size == 0) return Expected<T>::failure(QStringLiteral("The file is empty."));
-    if (size > simdjson::SIMDJSON_MAXSIZE_BYTES)
+    if (size > maxJsonSize)
         return Expected<T>::failure(QStringLiteral("The file is too large to read (over 4 GB)."));
     sj::parser parser;
     auto result = parser.iterate(simdjson::padded_string_view(json, size, capacity));
