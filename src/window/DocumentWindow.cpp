@@ -21,6 +21,8 @@ DocumentWindow::DocumentWindow(PintoraDocument* document, const QString& filePat
     setCentralWidget(tabs_);
     resize(defaultWindowSize);
     updateTitle();
+    connect(document_->undoStack(), &QUndoStack::cleanChanged, this,
+            [this](bool clean) { setWindowModified(!clean); });
 }
 
 void DocumentWindow::updateTitle() {

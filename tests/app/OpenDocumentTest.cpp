@@ -61,6 +61,12 @@ TEST_F(OpenDocumentTest, ANewDocumentStartsAtTheConfiguredPage) {
     DocumentWindow* window = controller.newDocument();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "Untitled[*]");
+    EXPECT_FALSE(window->isWindowModified());
+    window->document()->apply(window->document()->undoStack(), QStringLiteral("Nudge"),
+                              [](CanvasState& state) { state.panX = 1; });
+    EXPECT_TRUE(window->isWindowModified()); // an undo step marks the document edited
+    window->document()->undoStack()->undo();
+    EXPECT_FALSE(window->isWindowModified());
     ASSERT_EQ(window->document()->state().tabs.size(), 1);
     EXPECT_EQ(window->document()->state().tabs[0].url, "https://configured.example/");
     window->close(); // windows delete themselves when closed
