@@ -6,11 +6,13 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 namespace pintora {
 
 // The largest JSON text the reader takes (its parser indexes with 32-bit offsets).
 inline constexpr std::size_t maxJsonSize = 0xFFFFFFFF;
+inline const QString tooLargeMessage = QStringLiteral("The file is too large to read (over 4 GB).");
 
 // Bytes a parse buffer must hold beyond the JSON text (the parser reads ahead).
 inline constexpr std::size_t jsonReadPadding = 64;

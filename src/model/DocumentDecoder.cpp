@@ -449,8 +449,7 @@ QString describe(const DecodeFailure& failure) {
 template <class T, class Read>
 Expected<T> parse(const char* json, std::size_t size, std::size_t capacity, Read read) {
     if (size == 0) return Expected<T>::failure(QStringLiteral("The file is empty."));
-    if (size > maxJsonSize)
-        return Expected<T>::failure(QStringLiteral("The file is too large to read (over 4 GB)."));
+    if (size > maxJsonSize) return Expected<T>::failure(tooLargeMessage);
     sj::parser parser;
     auto result = parser.iterate(simdjson::padded_string_view(json, size, capacity));
     sj::document doc;

@@ -22,7 +22,7 @@ Expected<CanvasState> readDocumentFile(const QString& path, const QString& newTa
         return Result::failure(file.errorString());
     const qint64 size = file.size();
     if (std::size_t(size) > maxJsonSize) // refuse before reading gigabytes into memory
-        return Result::failure(QStringLiteral("The file is too large to read (over 4 GB)."));
+        return Result::failure(tooLargeMessage);
     LargeBuffer buffer(std::size_t(size), jsonReadPadding);
     if (buffer.isNull())
         return Result::failure(QStringLiteral("There is not enough memory to read the file."));

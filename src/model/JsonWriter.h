@@ -30,7 +30,6 @@ public:
 
     // Hands the rest to the sink; false if the sink failed at any point.
     bool finish();
-    bool failed() const { return failed_; }
 
 private:
     void ensure(std::size_t room);

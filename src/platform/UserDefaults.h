@@ -63,7 +63,6 @@ public:
     void setBrowsingHistoryData(const QByteArray& json);
 
     void remove(const QString& key) { settings_->remove(key); }
-    bool contains(const QString& key) const { return settings_->contains(key); }
 
 private:
     QString string(const QString& key, const QString& fallback) const;
