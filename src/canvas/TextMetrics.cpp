@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QSizeF>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -22,6 +23,30 @@ double lineHeight(double fontSize) {
 
 QSizeF noteMinimumSize(double fontSize) {
     return {std::max(8 * fontSize, 220.0), std::max(2 * lineHeight(fontSize) + 24, 80.0)};
+}
+
+QSizeF measureText(const QString& text, double fontSize, std::optional<double> wrapWidth) {
+    const QFont font = itemFont(fontSize);
+    const double lineHeight = QFontMetricsF(font).lineSpacing();
+    double width = 0;
+    double height = 0;
+    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, font);
+        QTextOption option;
+        option.setWrapMode(wrapWidth ? QTextOption::WordWrap : QTextOption::NoWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        while (true) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid()) break;
+            if (wrapWidth) line.setLineWidth(std::max(*wrapWidth, 1.0));
+            width = std::max(width, line.naturalTextWidth());
+            height += lineHeight;
+        }
+        layout.endLayout();
+    }
+    if (wrapWidth) width = *wrapWidth;
+    return {std::ceil(width) + 2 * textInset, std::ceil(height) + 2 * textInset};
 }
 
 } // namespace pintora

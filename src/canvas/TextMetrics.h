@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QFont>
+#include <QSizeF>
+#include <QString>
+#include <optional>
 
 namespace pintora {
 
@@ -12,5 +15,13 @@ double lineHeight(double fontSize);
 
 // The smallest note card for a font size: wide enough for about eight em, two lines tall.
 QSizeF noteMinimumSize(double fontSize);
+
+// The text editor's inset on each side, in canvas units.
+inline constexpr double textInset = 4;
+
+// The size the text takes when laid out in its font, plus the inset on every side: the width
+// of the longest line (or `wrapWidth`, wrapping at word boundaries, when given) and the height
+// of all lines. Empty text still takes one line.
+QSizeF measureText(const QString& text, double fontSize, std::optional<double> wrapWidth);
 
 } // namespace pintora

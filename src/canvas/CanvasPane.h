@@ -1,0 +1,130 @@
+#pragma once
+
+#include "canvas/CanvasContext.h"
+#include "canvas/DrawingGesture.h"
+#include "canvas/MoveMode.h"
+#include "canvas/SelectionGestures.h"
+#include "canvas/TextEditSession.h"
+#include "shapes/ResizeHandles.h"
+
+#include <QImage>
+#include <QMimeData>
+#include <QPointer>
+#include <QWidget>
+#include <optional>
+#include <variant>
+
+namespace pintora {
+
+class CanvasController;
+class ItemToolbar;
+class PintoraDocument;
+class TextEditorOverlay;
+class UserDefaults;
+
+// The annotate tab's canvas: draws the items over the grid with the selection decorations,
+// and turns the pointer into the canvas gestures (drawing, selecting, moving, resizing, text
+// editing, cropping). The window owns the tool and the selection; the pane works on copies
+// and announces every change.
+class CanvasPane : public QWidget {
+    Q_OBJECT
+public:
+    CanvasPane(PintoraDocument& document, CanvasController& controller, UserDefaults& defaults,
+               QWidget* parent = nullptr);
+    ~CanvasPane() override;
+
+    Tool tool() const { return tool_; }
+    void setTool(Tool tool);
+    const Selection& selection() const { return selection_; }
+    void setSelection(const Selection& selection);
+
+    // Ends a text edit in progress, as a click on empty canvas does.
+    void endTextEditing();
+    std::optional<QUuid> editingTextId() const { return textEdit_.editingId(); }
+    QWidget* textEditor() const;
+
+    // Places dropped or pasted pictures as one "Capture" step at a view point (or below the
+    // content); returns whether anything was placed.
+    bool placePictures(const QList<QImage>& pictures, std::optional<QPointF> viewPoint);
+
+    // The pictures a drop or paste carries: image data, or image files among its addresses.
+    static QList<QImage> picturesIn(const QMimeData* mime);
+
+    // The state of the gestures, for the toolbar and for tests.
+    const DrawingGesture& drawing() const { return drawing_; }
+    const ItemDrag& itemDrag() const { return itemDrag_; }
+    std::optional<QRectF> marquee() const { return marquee_.rect(); }
+
+signals:
+    void toolChanged(Tool tool);
+    void selectionChanged(const Selection& selection);
+    // Pictures were placed: the window shows the annotate tab and fits the content.
+    void picturesPlaced();
+    // The crop editor for a picture item.
+    void cropRequested(const QUuid& id);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool event(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // What the pointer is doing between press and release.
+    struct HandlePress {
+        QUuid id;
+        std::variant<ResizeHandle, Endpoint> handle;
+        bool lockByDefault;
+    };
+    struct ItemPress {
+        QUuid id;
+    };
+    struct EmptyPress {};
+    struct DrawPress {};
+    using Press = std::variant<std::monostate, HandlePress, ItemPress, EmptyPress, DrawPress>;
+
+    CanvasContext context();
+    // Tells the window about tool and selection changes a gesture made.
+    void publish(Tool toolBefore, const Selection& selectionBefore);
+    std::optional<QUuid> itemAt(QPointF viewPoint) const;
+    std::optional<HandlePress> handleAt(QPointF viewPoint) const;
+    QPointF offsetOf(const QUuid& id) const;
+    void beginTextEdit(const QUuid& id);
+    void syncTextEditor();
+    void syncItemToolbar();
+    void stateChanged();
+
+    void paintItems(QPainter& painter);
+    void paintDecorations(QPainter& painter);
+
+    PintoraDocument& document_;
+    CanvasController& controller_;
+    UserDefaults& defaults_;
+    Tool tool_ = Tool::select;
+    Selection selection_;
+
+    MoveMode moveMode_;
+    TextEditSession textEdit_;
+    DrawingGesture drawing_{moveMode_, textEdit_};
+    ItemDrag itemDrag_;
+    MarqueeGesture marquee_;
+    HandleDrag handleDrag_;
+
+    Press press_;
+    QPointF pressPoint_;
+    Qt::KeyboardModifiers pressModifiers_;
+    bool dragStarted_ = false;
+
+    QPointer<TextEditorOverlay> editor_;
+    ItemToolbar* itemToolbar_ = nullptr;
+};
+
+} // namespace pintora

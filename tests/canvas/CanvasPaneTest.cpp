@@ -1,0 +1,241 @@
+#include "canvas/CanvasPane.h"
+
+#include "canvas/CanvasController.h"
+#include "model/PintoraDocument.h"
+#include "platform/UserDefaults.h"
+#include "shapes/CropEditorDialog.h"
+#include "shapes/ItemToolbar.h"
+#include "support/TestFiles.h"
+
+#include <QApplication>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+
+struct CanvasPaneTest : ::testing::Test {
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat};
+    UserDefaults defaults{&settings};
+    PintoraDocument document{QString()};
+    CanvasController controller;
+    CanvasPane pane{document, controller, defaults};
+
+    CanvasPaneTest() {
+        pane.resize(800, 600);
+        pane.show();
+        QApplication::setActiveWindow(&pane);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    }
+
+    void send(QEvent::Type type, QPointF at, Qt::MouseButtons buttons,
+              Qt::KeyboardModifiers modifiers) {
+        QMouseEvent event(type, at, pane.mapToGlobal(at), Qt::LeftButton, buttons, modifiers);
+        QApplication::sendEvent(&pane, &event);
+    }
+    // A press, moves in small steps, and a release, as a hand makes them.
+    void drag(QPointF from, QPointF to, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton, modifiers);
+        for (int i = 1; i <= 8; ++i) {
+            send(QEvent::MouseMove, from + (to - from) * i / 8, Qt::LeftButton, modifiers);
+        }
+        send(QEvent::MouseButtonRelease, to, Qt::NoButton, modifiers);
+    }
+    void click(QPointF at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        send(QEvent::MouseButtonPress, at, Qt::LeftButton, modifiers);
+        send(QEvent::MouseButtonRelease, at, Qt::NoButton, modifiers);
+    }
+    QUuid add(CanvasItem item) {
+        CanvasState state = document.state();
+        state.items.append(item);
+        document.setState(state);
+        return item.id();
+    }
+    QRectF frame(const QUuid& id) const { return findItem(document.state(), id)->frame(); }
+    QUndoStack& undo() { return *document.undoStack(); }
+};
+
+} // namespace
+
+TEST_F(CanvasPaneTest, DrawingARectangleIsOneStep) {
+    QSignalSpy selections(&pane, &CanvasPane::selectionChanged);
+    pane.setTool(Tool::rect);
+    controller.setZoom(2);
+    drag({100, 100}, {300, 200});
+    ASSERT_EQ(document.state().items.size(), 1);
+    EXPECT_EQ(document.state().items[0].frame(), QRectF(50, 50, 100, 50));
+    EXPECT_EQ(undo().undoText(), QStringLiteral("Add Rect"));
+    EXPECT_EQ(pane.selection(), Selection{document.state().items[0].id()});
+    EXPECT_EQ(selections.count(), 1);
+    undo().undo();
+    EXPECT_TRUE(document.state().items.isEmpty());
+}
+
+TEST_F(CanvasPaneTest, ClicksAndMarqueeSelect) {
+    const QUuid a = add(makeShape(ShapeKind::rect, {100, 100, 100, 100}));
+    const QUuid b = add(makeShape(ShapeKind::ellipse, {300, 100, 100, 100}));
+    click({150, 150});
+    EXPECT_EQ(pane.selection(), Selection{a});
+    click({350, 150}, Qt::ShiftModifier);
+    EXPECT_EQ(pane.selection(), (Selection{a, b}));
+    click({350, 150}, Qt::ShiftModifier);
+    EXPECT_EQ(pane.selection(), Selection{a});
+    click({600, 500});
+    EXPECT_TRUE(pane.selection().isEmpty()) << "a click on empty canvas";
+    drag({50, 50}, {320, 120});
+    EXPECT_EQ(pane.selection(), (Selection{a, b}));
+    EXPECT_FALSE(pane.marquee());
+}
+
+TEST_F(CanvasPaneTest, DraggingItemsMovesTheSelectionInOneStep) {
+    const QUuid a = add(makeShape(ShapeKind::rect, {100, 100, 100, 100}));
+    const QUuid b = add(makeShape(ShapeKind::rect, {300, 100, 100, 100}));
+    pane.setSelection({a, b});
+    drag({150, 150}, {190, 170});
+    EXPECT_EQ(frame(a), QRectF(140, 120, 100, 100));
+    EXPECT_EQ(frame(b), QRectF(340, 120, 100, 100));
+    EXPECT_EQ(undo().count(), 1);
+    EXPECT_EQ(undo().undoText(), QStringLiteral("Move"));
+    undo().undo();
+    EXPECT_EQ(frame(b), QRectF(300, 100, 100, 100));
+    // Less than the drag distance is a click, not a move.
+    drag({150, 150}, {155, 152});
+    EXPECT_EQ(frame(a), QRectF(100, 100, 100, 100));
+    EXPECT_EQ(pane.selection(), Selection{a});
+}
+
+TEST_F(CanvasPaneTest, HandlesResizeBoxesAndMoveEndPoints) {
+    const QUuid box = add(makeShape(ShapeKind::rect, {100, 100, 100, 50}));
+    pane.setSelection({box});
+    drag({200, 150}, {240, 170}); // the south-east handle
+    EXPECT_EQ(frame(box), QRectF(100, 100, 140, 70));
+    EXPECT_EQ(undo().undoText(), QStringLiteral("Resize"));
+    undo().undo();
+    EXPECT_EQ(frame(box), QRectF(100, 100, 100, 50));
+
+    const QUuid line = add(makeShape(ShapeKind::line, {400, 300, 100, 0}));
+    pane.setSelection({line});
+    drag({500, 300}, {500, 350}); // the end point
+    EXPECT_EQ(frame(line), QRectF(400, 300, 100, 50));
+    EXPECT_EQ(undo().undoText(), QStringLiteral("Resize"));
+    undo().undo();
+    EXPECT_EQ(frame(line), QRectF(400, 300, 100, 0));
+}
+
+TEST_F(CanvasPaneTest, TypingIntoANewNote) {
+    pane.setTool(Tool::note);
+    click({100, 100});
+    ASSERT_EQ(document.state().items.size(), 1);
+    const QUuid id = document.state().items[0].id();
+    EXPECT_EQ(pane.tool(), Tool::select);
+    ASSERT_TRUE(pane.textEditor());
+    QTRY_VERIFY(pane.textEditor()->hasFocus());
+    QTest::keyClicks(pane.textEditor(), QStringLiteral("Ship it"));
+    QTest::keyClick(pane.textEditor(), Qt::Key_Return);
+    QTest::keyClicks(pane.textEditor(), QStringLiteral("today"));
+    QTest::keyClick(pane.textEditor(), Qt::Key_Escape);
+    EXPECT_FALSE(pane.editingTextId());
+    EXPECT_EQ(findItem(document.state(), id)->text()->string, QStringLiteral("Ship it\ntoday"));
+    EXPECT_EQ(undo().undoText(), QStringLiteral("Edit Text"));
+    undo().undo();
+    EXPECT_EQ(findItem(document.state(), id)->text()->string, QString());
+}
+
+TEST_F(CanvasPaneTest, AnEmptiedTextIsDeletedWhenTheCanvasIsClicked) {
+    pane.setTool(Tool::text);
+    click({200, 200});
+    QTRY_VERIFY(pane.textEditor() && pane.textEditor()->hasFocus());
+    click({600, 500});
+    EXPECT_TRUE(document.state().items.isEmpty());
+    EXPECT_EQ(undo().undoText(), QStringLiteral("Delete Text"));
+}
+
+TEST_F(CanvasPaneTest, ADropPlacesThePicturesAtThePointer) {
+    QSignalSpy placed(&pane, &CanvasPane::picturesPlaced);
+    QMimeData mime;
+    QImage picture(200, 100, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    mime.setImageData(picture);
+    controller.setPan({100, 50});
+    QDragEnterEvent enter(QPoint(300, 250), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&pane, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(300, 250), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&pane, &drop);
+    ASSERT_EQ(document.state().items.size(), 1);
+    EXPECT_EQ(document.state().items[0].frame(), QRectF(100, 150, 200, 100));
+    EXPECT_EQ(undo().undoText(), QStringLiteral("Capture"));
+    EXPECT_EQ(placed.count(), 1);
+    // A drop without a picture is taken and changes nothing.
+    QMimeData text;
+    text.setText(QStringLiteral("words"));
+    QDropEvent nothing(QPointF(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&pane, &nothing);
+    EXPECT_EQ(document.state().items.size(), 1);
+}
+
+TEST_F(CanvasPaneTest, WheelPansAndCtrlWheelZooms) {
+    QWheelEvent pan(QPointF(10, 10), pane.mapToGlobal(QPointF(10, 10)), QPoint(0, 0),
+                    QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&pane, &pan);
+    EXPECT_EQ(controller.pan(), QPointF(0, -40));
+    QWheelEvent zoom(QPointF(10, 10), pane.mapToGlobal(QPointF(10, 10)), QPoint(0, 0),
+                     QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&pane, &zoom);
+    EXPECT_DOUBLE_EQ(controller.zoom(), 1.1);
+    EXPECT_EQ(controller.viewportSize(), QSizeF(800, 600));
+}
+
+TEST_F(CanvasPaneTest, TheArrowToolbarTogglesHeads) {
+    const QUuid arrow = add(makeShape(ShapeKind::arrow, {100, 300, 300, 0}));
+    pane.setSelection({arrow});
+    auto* toolbar = pane.findChild<ItemToolbar*>();
+    ASSERT_TRUE(toolbar);
+    EXPECT_TRUE(toolbar->isVisible());
+    QToolButton* end = nullptr;
+    for (QToolButton* button : toolbar->findChildren<QToolButton*>()) {
+        if (button->toolTip() == QStringLiteral("End arrowhead")) end = button;
+    }
+    ASSERT_TRUE(end);
+    EXPECT_LT(toolbar->geometry().center().y(), 300) << "above the item";
+    end->click();
+    EXPECT_FALSE(findItem(document.state(), arrow)->shape()->hasEndHead);
+    EXPECT_EQ(undo().undoText(), QStringLiteral("Arrowheads"));
+    pane.setSelection({});
+    EXPECT_FALSE(toolbar->isVisible());
+}
+
+TEST(CropEditor, DragsResetAndTheWorkingCrop) {
+    ImageItem item;
+    item.pngData = test::pngBytes(400, 200);
+    item.cropRect = QRectF(0.2, 0, 0.5, 1);
+    CropEditorDialog dialog(item, nullptr);
+    dialog.resize(820, 620);
+    dialog.show();
+    CropArea* area = dialog.area();
+    const QRectF image = area->imageRect();
+    ASSERT_FALSE(image.isEmpty());
+    // Drag the east handle left by a quarter of the picture's width.
+    const QPointF east(image.left() + 0.7 * image.width(), image.center().y());
+    QTest::mousePress(area, Qt::LeftButton, {}, east.toPoint());
+    for (int i = 1; i <= 5; ++i) {
+        QTest::mouseMove(area, (east - QPointF(0.05 * i * image.width(), 0)).toPoint());
+    }
+    QTest::mouseRelease(area, Qt::LeftButton, {},
+                        (east - QPointF(0.25 * image.width(), 0)).toPoint());
+    EXPECT_NEAR(dialog.crop().width(), 0.25, 0.01);
+    EXPECT_NEAR(dialog.crop().x(), 0.2, 1e-9);
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("Reset")) button->click();
+    }
+    EXPECT_EQ(dialog.crop(), fullCrop);
+}
