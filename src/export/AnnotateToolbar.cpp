@@ -1,0 +1,253 @@
+#include "export/AnnotateToolbar.h"
+
+#include "canvas/CanvasController.h"
+#include "export/DragOutThumb.h"
+#include "export/PngRenderer.h"
+#include "model/HexColor.h"
+#include "model/PintoraDocument.h"
+#include "picker/ColorPicker.h"
+#include "platform/Symbols.h"
+#include "platform/UserDefaults.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSlider>
+#include <QToolButton>
+#include <cmath>
+
+namespace pintora {
+
+namespace {
+
+QLabel* symbolLabel(const QString& name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setPixmap(
+        tintedSymbol(name, parent->palette().color(QPalette::PlaceholderText)).pixmap(14, 14));
+    return label;
+}
+
+QFrame* divider(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::VLine);
+    line->setFixedHeight(20);
+    line->setStyleSheet(QStringLiteral("color: rgba(0, 0, 0, 40);"));
+    return line;
+}
+
+// A card style swatch; the default style gets an accent ring.
+class NoteStyleButton : public QToolButton {
+public:
+    NoteStyleButton(TextStyle style, bool current, QWidget* parent)
+        : QToolButton(parent), style_(style), current_(current) {
+        setFixedSize(26, 22);
+        setToolTip(QString::fromLatin1(lookOf(style).displayName));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF swatch(2, 2, 22, 18);
+        if (current_) {
+            p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+            p.drawRoundedRect(swatch.adjusted(-1, -1, 1, 1), 5, 5);
+        }
+        const TextStyleLook& look = lookOf(style_);
+        p.setPen(QPen(colorFromHex(QString::fromLatin1(look.borderHex)).value_or(Qt::gray), 1));
+        p.setBrush(colorFromHex(QString::fromLatin1(look.backgroundHex)).value_or(Qt::white));
+        p.drawRoundedRect(swatch.adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+    }
+
+private:
+    TextStyle style_;
+    bool current_;
+};
+
+} // namespace
+
+AnnotateToolbar::AnnotateToolbar(PintoraDocument& document, CanvasController& controller,
+                                 UserDefaults& defaults, QWidget* parent)
+    : QWidget(parent), document_(document), controller_(controller), defaults_(defaults),
+      row_(new QHBoxLayout(this)) {
+    row_->setContentsMargins(10, 6, 10, 6);
+    row_->setSpacing(10);
+
+    for (Tool tool : allTools) {
+        auto* button = new QToolButton(this);
+        button->setIcon(symbolIcon(QString::fromLatin1(infoOf(tool).symbol)));
+        button->setIconSize(QSize(18, 18));
+        button->setFixedSize(28, 24);
+        button->setAutoRaise(true);
+        button->setCheckable(true);
+        button->setToolTip(pintora::toolTip(tool));
+        connect(button, &QToolButton::clicked, this, [this, tool] {
+            setTool(tool);
+            emit toolPicked(tool);
+        });
+        toolButtons_.append(button);
+        row_->addWidget(button);
+    }
+    row_->addWidget(divider(this));
+
+    pickerSlot_ = new QWidget(this);
+    auto* pickerRow = new QHBoxLayout(pickerSlot_);
+    pickerRow->setContentsMargins(0, 0, 0, 0);
+    row_->addWidget(pickerSlot_);
+
+    widthGroup_ = new QWidget(this);
+    auto* widthRow = new QHBoxLayout(widthGroup_);
+    widthRow->setContentsMargins(0, 0, 0, 0);
+    widthRow->setSpacing(4);
+    widthRow->addWidget(symbolLabel(QStringLiteral("lineweight"), this));
+    widthSlider_ = new QSlider(Qt::Horizontal, widthGroup_);
+    widthSlider_->setRange(1, 60);
+    widthSlider_->setFixedWidth(90);
+    widthSlider_->setToolTip(QStringLiteral("Line width"));
+    widthRow->addWidget(widthSlider_);
+    widthLabel_ = new QLabel(widthGroup_);
+    widthLabel_->setMinimumWidth(18);
+    widthRow->addWidget(widthLabel_);
+    row_->addWidget(widthGroup_);
+    connect(widthSlider_, &QSlider::valueChanged, this, [this](int value) {
+        changeWidth(document_, document_.undoStack(), selection_, value);
+    });
+
+    sizeGroup_ = new QWidget(this);
+    auto* sizeRow = new QHBoxLayout(sizeGroup_);
+    sizeRow->setContentsMargins(0, 0, 0, 0);
+    sizeRow->setSpacing(4);
+    sizeRow->addWidget(symbolLabel(QStringLiteral("textformat.size"), this));
+    sizeSlider_ = new QSlider(Qt::Horizontal, sizeGroup_);
+    sizeSlider_->setRange(8, 240);
+    sizeSlider_->setFixedWidth(90);
+    sizeSlider_->setToolTip(QStringLiteral("Font size"));
+    sizeRow->addWidget(sizeSlider_);
+    sizeLabel_ = new QLabel(sizeGroup_);
+    sizeLabel_->setMinimumWidth(22);
+    sizeRow->addWidget(sizeLabel_);
+    row_->addWidget(sizeGroup_);
+    connect(sizeSlider_, &QSlider::valueChanged, this, [this](int value) {
+        changeFontSize(document_, document_.undoStack(), selection_, value);
+    });
+
+    noteGroup_ = new QWidget(this);
+    auto* noteRow = new QHBoxLayout(noteGroup_);
+    noteRow->setContentsMargins(0, 0, 0, 0);
+    noteRow->setSpacing(4);
+    row_->addWidget(noteGroup_);
+
+    row_->addStretch(1);
+
+    auto* fit = new QPushButton(symbolIcon(QStringLiteral("rectangle.arrowtriangle.2.inward")),
+                                QStringLiteral("Fit"), this);
+    fit->setToolTip(QStringLiteral("Fit all content to viewport"));
+    fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    connect(fit, &QPushButton::clicked, this, &AnnotateToolbar::fitRequested);
+    row_->addWidget(fit);
+
+    auto* zoomGroup = new QHBoxLayout;
+    zoomGroup->setSpacing(4);
+    zoomGroup->addWidget(symbolLabel(QStringLiteral("minus.magnifyingglass"), this));
+    zoomSlider_ = new QSlider(Qt::Horizontal, this);
+    zoomSlider_->setRange(10, 400); // hundredths: 0.1 to 4.0
+    zoomSlider_->setFixedWidth(110);
+    zoomSlider_->setToolTip(QStringLiteral("Zoom"));
+    zoomGroup->addWidget(zoomSlider_);
+    zoomGroup->addWidget(symbolLabel(QStringLiteral("plus.magnifyingglass"), this));
+    row_->addLayout(zoomGroup);
+    connect(zoomSlider_, &QSlider::valueChanged, this,
+            [this](int value) { controller_.setToolbarZoom(value / 100.0); });
+
+    thumb_ = new DragOutThumb([this] { return renderPNG(document_.state()); }, this);
+    row_->addWidget(thumb_);
+
+    auto* exportButton = new QPushButton(symbolIcon(QStringLiteral("square.and.arrow.up")),
+                                         QStringLiteral("Export"), this);
+    connect(exportButton, &QPushButton::clicked, this, &AnnotateToolbar::exportRequested);
+    row_->addWidget(exportButton);
+
+    connect(&document_, &PintoraDocument::stateChanged, this, &AnnotateToolbar::refresh);
+    connect(&controller_, &CanvasController::zoomChanged, this, &AnnotateToolbar::refresh);
+    refresh();
+}
+
+QToolButton* AnnotateToolbar::toolButton(Tool tool) const {
+    return toolButtons_[qsizetype(tool)];
+}
+
+void AnnotateToolbar::setTool(Tool tool) {
+    if (tool == tool_) return;
+    tool_ = tool;
+    refresh();
+}
+
+void AnnotateToolbar::setSelection(const Selection& selection) {
+    if (selection == selection_) return;
+    selection_ = selection;
+    refresh();
+}
+
+void AnnotateToolbar::rebuildPicker(const ToolbarConditions& conditions) {
+    if (picker_ && pickerKey_ == conditions.colorPickerKey) {
+        picker_->setValue(toolbarColor(conditions, defaults_));
+        return;
+    }
+    // Made anew when what it edits changes; an open popover goes with the old one.
+    if (picker_) picker_->deleteLater();
+    pickerKey_ = conditions.colorPickerKey;
+    picker_ = new ColorPicker(toolbarColor(conditions, defaults_), pickerSlot_);
+    pickerSlot_->layout()->addWidget(picker_);
+    picker_->show();
+    connect(picker_, &ColorPicker::valueEdited, this, [this](const QString& hex) {
+        const ToolbarConditions now = toolbarConditions(document_.state(), selection_, tool_);
+        changeColor(document_, document_.undoStack(), selection_, now, defaults_, hex);
+    });
+}
+
+void AnnotateToolbar::rebuildNoteStyles() {
+    QLayout* row = noteGroup_->layout();
+    while (QLayoutItem* child = row->takeAt(0)) {
+        delete child->widget();
+        delete child;
+    }
+    const TextStyle current = document_.state().defaultNoteStyle;
+    for (TextStyle style : {TextStyle::critical, TextStyle::warning, TextStyle::success}) {
+        auto* button = new NoteStyleButton(style, style == current, noteGroup_);
+        connect(button, &QToolButton::clicked, this,
+                [this, style] { setDefaultNoteStyle(document_, style); });
+        row->addWidget(button);
+    }
+}
+
+void AnnotateToolbar::refresh() {
+    const CanvasState& state = document_.state();
+    const ToolbarConditions conditions = toolbarConditions(state, selection_, tool_);
+    for (Tool tool : allTools)
+        toolButton(tool)->setChecked(tool == tool_);
+
+    pickerSlot_->setVisible(conditions.showsColorPicker);
+    rebuildPicker(conditions);
+
+    widthGroup_->setVisible(conditions.showsLineWidth);
+    const QSignalBlocker widthQuiet(widthSlider_);
+    widthSlider_->setValue(int(std::lround(state.defaultLineWidth)));
+    widthLabel_->setText(QString::number(std::llround(state.defaultLineWidth)));
+
+    sizeGroup_->setVisible(conditions.showsFontSize);
+    const QSignalBlocker sizeQuiet(sizeSlider_);
+    sizeSlider_->setValue(int(std::lround(state.defaultFontSize)));
+    sizeLabel_->setText(QString::number(std::llround(state.defaultFontSize)));
+
+    noteGroup_->setVisible(conditions.showsNoteStyle);
+    if (conditions.showsNoteStyle) rebuildNoteStyles();
+
+    const QSignalBlocker zoomQuiet(zoomSlider_);
+    zoomSlider_->setValue(int(std::lround(std::min(controller_.zoom(), 4.0) * 100)));
+
+    thumb_->setContentToken(thumbContentToken(state));
+}
+
+} // namespace pintora

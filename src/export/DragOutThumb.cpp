@@ -1,0 +1,152 @@
+#include "export/DragOutThumb.h"
+
+#include "platform/Symbols.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QDir>
+#include <QDrag>
+#include <QImageWriter>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPropertyAnimation>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QUrl>
+#include <cmath>
+
+namespace pintora {
+
+DragOutThumb::DragOutThumb(Provider provider, QWidget* parent)
+    : QWidget(parent), provider_(std::move(provider)) {
+    setFixedSize(52, 32);
+    setToolTip(QStringLiteral("Drag out as PNG"));
+    setCursor(Qt::OpenHandCursor);
+    pendingRender_.setSingleShot(true);
+    pendingRender_.setInterval(refreshDelayMs);
+    connect(&pendingRender_, &QTimer::timeout, this, [this] { refresh(pendingToken_); });
+}
+
+void DragOutThumb::setContentToken(quint64 token) {
+    if (hasToken_ && token == contentToken_) return;
+    hasToken_ = true;
+    contentToken_ = token;
+    pendingToken_ = token;
+    pendingRender_.start(); // restarts: only the last of a burst renders
+}
+
+void DragOutThumb::refresh(quint64 token) {
+    if (token != contentToken_) return;
+    cachedPNG_ = provider_ ? provider_() : std::nullopt;
+    cachedImage_ = cachedPNG_ ? QImage::fromData(*cachedPNG_, "PNG") : QImage();
+    cachedToken_ = token;
+    update();
+}
+
+std::optional<QByteArray> DragOutThumb::currentPNG() {
+    if (cachedToken_ == contentToken_ && cachedPNG_) return cachedPNG_;
+    pendingRender_.stop();
+    refresh(contentToken_);
+    return cachedPNG_;
+}
+
+void DragOutThumb::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath frame;
+    frame.addRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), 4, 4);
+    painter.fillPath(frame, palette().color(QPalette::Base));
+    if (!cachedImage_.isNull()) {
+        const QRectF inner = QRectF(rect()).adjusted(2, 2, -2, -2);
+        const double aspect = double(cachedImage_.width()) / std::max(cachedImage_.height(), 1);
+        QRectF target;
+        if (aspect <= inner.width() / inner.height()) {
+            const double w = aspect * inner.height();
+            target = QRectF(inner.center().x() - w / 2, inner.top(), w, inner.height());
+        } else {
+            const double h = inner.width() / aspect;
+            target = QRectF(inner.left(), inner.center().y() - h / 2, inner.width(), h);
+        }
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, cachedImage_);
+    } else {
+        const QIcon placeholder =
+            tintedSymbol(QStringLiteral("photo"), palette().color(QPalette::PlaceholderText));
+        placeholder.paint(&painter, rect().adjusted(14, 8, -14, -8));
+    }
+    QColor border = palette().color(QPalette::PlaceholderText);
+    border.setAlphaF(0.4f);
+    painter.setPen(QPen(border, 0.5));
+    painter.drawPath(frame);
+}
+
+void DragOutThumb::mousePressEvent(QMouseEvent* event) {
+    mouseDownPoint_ = event->position();
+}
+
+void DragOutThumb::mouseMoveEvent(QMouseEvent* event) {
+    if (!mouseDownPoint_ || !(event->buttons() & Qt::LeftButton)) return;
+    const QPointF d = event->position() - *mouseDownPoint_;
+    if (std::hypot(d.x(), d.y()) <= dragThreshold) return;
+    mouseDownPoint_.reset();
+    startDrag();
+}
+
+std::optional<QString> DragOutThumb::writeTempPNG(const QByteArray& png) {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::TempLocation) +
+                        QStringLiteral("/PintoraExports");
+    if (!QDir().mkpath(dir)) return std::nullopt;
+    const QString name =
+        QStringLiteral("Pintora ") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HHmmss")) +
+        QStringLiteral(".png");
+    QSaveFile file(dir + QLatin1Char('/') + name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit()) {
+        return std::nullopt;
+    }
+    return file.fileName();
+}
+
+QMimeData* DragOutThumb::dragData(const QByteArray& png, const std::optional<QString>& file) {
+    auto* mime = new QMimeData;
+    if (file) mime->setUrls({QUrl::fromLocalFile(*file)});
+    mime->setData(QStringLiteral("image/png"), png);
+    if (QImageWriter::supportedImageFormats().contains("tiff")) {
+        QByteArray tiff;
+        QBuffer buffer(&tiff);
+        buffer.open(QIODevice::WriteOnly);
+        if (QImage::fromData(png, "PNG").save(&buffer, "TIFF")) {
+            mime->setData(QStringLiteral("image/tiff"), tiff);
+        }
+    }
+    return mime;
+}
+
+void DragOutThumb::startDrag() {
+    const std::optional<QByteArray> png = currentPNG();
+    if (!png) return;
+    const QImage image = QImage::fromData(*png, "PNG");
+    if (image.isNull()) return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(dragData(*png, writeTempPNG(*png)));
+    drag->setPixmap(QPixmap::fromImage(
+        image.scaled(size() * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    // While dragging, the window turns see-through so that what lies behind shows.
+    QWidget* top = window();
+    const double savedOpacity = top->windowOpacity();
+    auto fade = [top](double to, int ms) {
+        auto* animation = new QPropertyAnimation(top, "windowOpacity", top);
+        animation->setDuration(ms);
+        animation->setEndValue(to);
+        animation->start(QAbstractAnimation::DeleteWhenStopped);
+    };
+    fade(0.15, 120);
+    emit dragStarted();
+    drag->exec(Qt::CopyAction);
+    fade(savedOpacity, 180);
+    emit dragFinished();
+}
+
+} // namespace pintora

@@ -1,0 +1,43 @@
+#include "export/ExportCommand.h"
+
+#include "export/PngRenderer.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
+
+namespace pintora {
+
+QString writeExport(const QString& path, const QByteArray& png) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    if (file.write(png) != png.size()) return file.errorString();
+    if (!file.commit()) return file.errorString();
+    return {};
+}
+
+void exportPNG(QWidget* window, const CanvasState& state) {
+    const std::optional<QByteArray> png = renderPNG(state);
+    if (!png) return;
+    auto* dialog = new QFileDialog(window, QStringLiteral("Export"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilter(QStringLiteral("PNG image (*.png)"));
+    dialog->setDefaultSuffix(QStringLiteral("png"));
+    dialog->selectFile(QStringLiteral("Pintora Export.png"));
+    QObject::connect(dialog, &QFileDialog::fileSelected, window,
+                     [window, bytes = *png](const QString& path) {
+                         const QString error = writeExport(path, bytes);
+                         if (error.isEmpty()) return;
+                         auto* box = new QMessageBox(
+                             QMessageBox::Warning, QStringLiteral("Couldn't export"),
+                             QStringLiteral("The picture could not be saved to \"%1\".").arg(path),
+                             QMessageBox::Ok, window);
+                         box->setInformativeText(error);
+                         box->setAttribute(Qt::WA_DeleteOnClose);
+                         box->open();
+                     });
+    dialog->open();
+}
+
+} // namespace pintora

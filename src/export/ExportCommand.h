@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QWidget;
+
+namespace pintora {
+
+struct CanvasState;
+
+// Writes exported bytes atomically; returns why it failed, or an empty string.
+QString writeExport(const QString& path, const QByteArray& png);
+
+// Renders the canvas now, then asks where to save it ("Pintora Export.png") without blocking
+// the window. A failed write is reported, never passed over. Nothing happens without items.
+void exportPNG(QWidget* window, const CanvasState& state);
+
+} // namespace pintora
