@@ -402,6 +402,12 @@ QList<QImage> CanvasPane::picturesIn(const QMimeData* mime) {
 }
 
 void CanvasPane::dragEnterEvent(QDragEnterEvent* event) {
+    // The window's own canvas dragged out of its thumbnail is on its way elsewhere: the window
+    // is see-through then, and dropping it back would paste the canvas into itself.
+    if (auto* source = qobject_cast<QWidget*>(event->source());
+        source && source->window() == window()) {
+        return;
+    }
     const QMimeData* mime = event->mimeData();
     if (mime->hasImage() || mime->hasUrls() || mime->hasFormat(QStringLiteral("image/png")) ||
         mime->hasFormat(QStringLiteral("image/tiff"))) {

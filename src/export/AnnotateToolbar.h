@@ -3,6 +3,7 @@
 #include "canvas/Tool.h"
 #include "export/ToolbarRules.h"
 #include "model/SelectionEdits.h"
+#include "picker/ColorPicker.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -15,7 +16,6 @@ class QToolButton;
 namespace pintora {
 
 class CanvasController;
-class ColorPicker;
 class DragOutThumb;
 class PintoraDocument;
 class UserDefaults;

@@ -136,8 +136,10 @@ void DragOutThumb::startDrag() {
     // While dragging, the window turns see-through so that what lies behind shows.
     QWidget* top = window();
     const double savedOpacity = top->windowOpacity();
-    auto fade = [top](double to, int ms) {
+    auto fade = [this, top](double to, int ms) {
+        if (fade_) fade_->stop(); // the fade back takes over from a fade still running
         auto* animation = new QPropertyAnimation(top, "windowOpacity", top);
+        fade_ = animation;
         animation->setDuration(ms);
         animation->setEndValue(to);
         animation->start(QAbstractAnimation::DeleteWhenStopped);

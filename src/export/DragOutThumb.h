@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QImage>
 #include <QMimeData>
+#include <QPointer>
+#include <QPropertyAnimation>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -61,6 +63,7 @@ private:
     QTimer pendingRender_;
     quint64 pendingToken_ = 0;
     std::optional<QPointF> mouseDownPoint_;
+    QPointer<QPropertyAnimation> fade_;
 };
 
 } // namespace pintora

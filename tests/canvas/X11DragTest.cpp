@@ -1,0 +1,110 @@
+// Real drags between two programs on the X server, moved by xdotool: a picture file dragged
+// onto the canvas, and the canvas dragged out of the toolbar's thumbnail into another program.
+#include "canvas/CanvasController.h"
+#include "canvas/CanvasPane.h"
+#include "export/AnnotateToolbar.h"
+#include "export/DragOutThumb.h"
+#include "model/PintoraDocument.h"
+#include "platform/UserDefaults.h"
+#include "support/TestFiles.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+
+struct X11DragTest : ::testing::Test {
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat};
+    UserDefaults defaults{&settings};
+    PintoraDocument document{QString()};
+    CanvasController controller;
+    QProcess peer;
+
+    ~X11DragTest() override {
+        peer.kill();
+        peer.waitForFinished();
+    }
+    void startPeer(const QStringList& args) {
+        peer.start(QStringLiteral(PINTORA_DND_PEER), args);
+        ASSERT_TRUE(peer.waitForStarted());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return peer.canReadLine(); }, 10000));
+        ASSERT_EQ(peer.readLine().trimmed(), QByteArray("ready"));
+    }
+    // Presses at `from`, travels in steps to `to` and lets go, as a hand does.
+    static QProcess* xdotoolDrag(QPoint from, QPoint to) {
+        QStringList args{QStringLiteral("mousemove"), QString::number(from.x()),
+                         QString::number(from.y()),   QStringLiteral("sleep"),
+                         QStringLiteral("0.3"),       QStringLiteral("mousedown"),
+                         QStringLiteral("1")};
+        for (int i = 1; i <= 10; ++i) {
+            const QPoint at = from + (to - from) * i / 10;
+            args << QStringLiteral("sleep") << QStringLiteral("0.1") << QStringLiteral("mousemove")
+                 << QString::number(at.x()) << QString::number(at.y());
+        }
+        args << QStringLiteral("sleep") << QStringLiteral("0.4") << QStringLiteral("mouseup")
+             << QStringLiteral("1");
+        auto* xdotool = new QProcess;
+        xdotool->start(QStringLiteral("xdotool"), args);
+        return xdotool;
+    }
+};
+
+} // namespace
+
+TEST_F(X11DragTest, APictureFileDroppedOntoTheCanvasIsPlaced) {
+    QImage picture(120, 80, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    const QString file = dir.filePath(QStringLiteral("drop me.png"));
+    ASSERT_TRUE(picture.save(file));
+    CanvasPane pane(document, controller, defaults);
+    pane.setWindowFlag(Qt::FramelessWindowHint);
+    pane.setGeometry(400, 0, 600, 400);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    startPeer({QStringLiteral("source"), file, QStringLiteral("0"), QStringLiteral("0")});
+    std::unique_ptr<QProcess> xdotool(xdotoolDrag({100, 100}, {700, 200}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !document.state().items.isEmpty(); }, 15000));
+    xdotool->waitForFinished();
+    ASSERT_EQ(document.state().items.size(), 1);
+    const CanvasItem& item = document.state().items[0];
+    ASSERT_TRUE(item.image());
+    EXPECT_EQ(item.frame().size(), QSizeF(120, 80));
+    // Dropped at view (300, 200) of the canvas: the picture is centred there.
+    EXPECT_NEAR(item.frame().center().x(), 300, 2);
+    EXPECT_NEAR(item.frame().center().y(), 200, 2);
+    EXPECT_EQ(document.undoStack()->undoText(), QStringLiteral("Capture"));
+}
+
+TEST_F(X11DragTest, TheThumbnailDragsThePictureIntoAnotherProgram) {
+    CanvasState state = document.state();
+    ShapeItem box = makeShape(ShapeKind::rect, {0, 0, 200, 100});
+    box.filled = true;
+    state.items.append(box);
+    document.setState(state);
+    AnnotateToolbar toolbar(document, controller, defaults);
+    toolbar.setWindowFlag(Qt::FramelessWindowHint);
+    toolbar.setGeometry(0, 0, 1200, 44);
+    toolbar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&toolbar));
+    DragOutThumb* thumb = toolbar.thumbnail();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return thumb->isCacheCurrent(); }, 5000));
+    startPeer({QStringLiteral("target"), QStringLiteral("600"), QStringLiteral("300")});
+    const QPoint from = thumb->mapToGlobal(thumb->rect().center());
+    std::unique_ptr<QProcess> xdotool(xdotoolDrag(from, {700, 400}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return peer.state() == QProcess::NotRunning; }, 20000));
+    const QString out = QString::fromUtf8(peer.readAll());
+    xdotool->waitForFinished();
+    const qsizetype expected = thumb->cachedPNG().value_or(QByteArray()).size();
+    EXPECT_TRUE(out.contains(QStringLiteral("png %1").arg(expected))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("/PintoraExports/Pintora "))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral(" same"))) << out.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return toolbar.windowOpacity() > 0.99; }, 2000))
+        << "the window comes back after the drag";
+}
