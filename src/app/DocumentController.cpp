@@ -31,6 +31,8 @@ QList<DocumentWindow*> DocumentController::windows() const {
 DocumentWindow* DocumentController::addWindow(DocumentWindow* window) {
     windows_.removeAll(nullptr);
     windows_.append(window);
+    // A closed window waits for deletion, but its document is no longer open.
+    connect(window, &DocumentWindow::closed, this, [this, window] { windows_.removeAll(window); });
     emit windowAdded(window);
     window->show();
     return window;

@@ -153,6 +153,7 @@ void DocumentWindow::closeEvent(QCloseEvent* event) {
     if (appeared_) contentView_->disappear();
     appeared_ = false;
     event->accept();
+    emit closed();
 }
 
 } // namespace pintora

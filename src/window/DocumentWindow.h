@@ -45,6 +45,10 @@ public:
     // The suggested file name for Save As and the question before closing.
     QString displayName() const;
 
+signals:
+    // The window has closed and is about to go; its document is no longer open.
+    void closed();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

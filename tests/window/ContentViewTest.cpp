@@ -4,12 +4,14 @@
 #include "model/PintoraDocument.h"
 #include "platform/CommandBus.h"
 #include "platform/UserDefaults.h"
+#include "support/TestFiles.h"
 #include "window/AnnotatePlaceholder.h"
 #include "window/DocumentWindow.h"
 #include "window/IntroSheet.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -30,8 +32,12 @@ protected:
         });
     }
     void TearDown() override {
+        // Dialogs owned by a window go with it.
+        QList<QPointer<QWidget>> windows;
         for (QWidget* widget : QApplication::topLevelWidgets())
-            delete widget;
+            windows.append(widget);
+        for (const QPointer<QWidget>& widget : windows)
+            if (widget && !widget->parent()) delete widget;
     }
 
     // A shown window whose document holds the given state.
