@@ -64,6 +64,11 @@ DocumentWindow::DocumentWindow(PintoraDocument* document, const QString& filePat
             [this] { setWindowModified(isEdited()); });
 }
 
+DocumentWindow::~DocumentWindow() {
+    // The document goes with the base class, after this part of the window is gone.
+    disconnect(document_->undoStack(), nullptr, this, nullptr);
+}
+
 bool DocumentWindow::isEdited() const {
     return document_->isEdited();
 }

@@ -18,6 +18,7 @@ public:
     // Takes ownership of the document; `filePath` is empty for an untitled one.
     DocumentWindow(PintoraDocument* document, const QString& filePath, UserDefaults& defaults,
                    ItemClipboard& clipboard, QWidget* parent = nullptr);
+    ~DocumentWindow() override;
 
     PintoraDocument* document() const { return document_; }
     ContentView* contentView() const { return contentView_; }
