@@ -19,4 +19,18 @@ const QList<ViewportPreset>& CanvasState::defaultPresets() {
     return presets;
 }
 
+const CanvasItem* findItem(const CanvasState& state, const QUuid& id) {
+    for (const CanvasItem& item : state.items) {
+        if (item.id() == id) return &item;
+    }
+    return nullptr;
+}
+
+CanvasItem* findItem(CanvasState& state, const QUuid& id) {
+    for (CanvasItem& item : state.items) {
+        if (item.id() == id) return &item;
+    }
+    return nullptr;
+}
+
 } // namespace pintora

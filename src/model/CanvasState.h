@@ -46,4 +46,8 @@ struct CanvasState {
     bool operator==(const CanvasState&) const = default;
 };
 
+// The item with that id, or null.
+const CanvasItem* findItem(const CanvasState& state, const QUuid& id);
+CanvasItem* findItem(CanvasState& state, const QUuid& id);
+
 } // namespace pintora

@@ -24,6 +24,7 @@ public:
 
     // The document's undo history; the document counts as edited while it is not clean.
     QUndoStack* undoStack() { return &undoStack_; }
+    const QUndoStack* undoStack() const { return &undoStack_; }
     bool isEdited() const { return !undoStack_.isClean(); }
 
     using Mutation = std::function<void(CanvasState&)>;

@@ -7,24 +7,6 @@
 
 namespace pintora {
 
-std::optional<QRectF> contentBoundingBox(const QList<CanvasItem>& items) {
-    std::optional<QRectF> box;
-    for (const CanvasItem& item : items) {
-        // QRectF::united skips empty rectangles; a zero-size item still counts here.
-        const QRectF frame = item.frame().normalized();
-        if (!box) {
-            box = frame;
-            continue;
-        }
-        const double left = std::min(box->left(), frame.left());
-        const double top = std::min(box->top(), frame.top());
-        const double right = std::max(box->right(), frame.right());
-        const double bottom = std::max(box->bottom(), frame.bottom());
-        box = QRectF(left, top, right - left, bottom - top);
-    }
-    return box;
-}
-
 QList<QRectF> layoutCaptureRow(const QList<QSizeF>& sizes, std::optional<QPointF> at,
                                std::optional<QRectF> content, QPointF viewportCenter) {
     if (sizes.isEmpty()) return {};

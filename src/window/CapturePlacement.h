@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Geometry.h"
 #include "model/SelectionEdits.h"
 
 #include <QByteArray>
@@ -16,9 +17,6 @@ class PintoraDocument;
 
 // Gaps between the pictures of a row, and between existing content and a new row.
 inline constexpr double captureRowGap = 40;
-
-// The union of the items' frames (each standardised), or none without items.
-std::optional<QRectF> contentBoundingBox(const QList<CanvasItem>& items);
 
 // Frames for a row of pictures of the given sizes, left to right, 40 points apart, each
 // centred vertically: centred on `at` when given, else 40 points below the existing content

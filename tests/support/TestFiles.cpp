@@ -9,6 +9,10 @@ namespace pintora::test {
 QByteArray pngBytes(int width, int height, QColor color) {
     QImage image(width, height, QImage::Format_ARGB32);
     image.fill(color);
+    return encodePng(image);
+}
+
+QByteArray encodePng(const QImage& image) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

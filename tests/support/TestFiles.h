@@ -11,6 +11,7 @@ namespace pintora::test {
 
 // The bytes of a small PNG picture of the given size and colour.
 QByteArray pngBytes(int width, int height, QColor color = Qt::red);
+QByteArray encodePng(const QImage& image);
 
 // A state with one item of each kind and every field set away from its default.
 CanvasState sampleState();

@@ -1,0 +1,63 @@
+#include "canvas/DecodedImageCache.h"
+
+#include <QBuffer>
+#include <QImageReader>
+
+namespace pintora {
+
+void configureImageAllocationLimit() {
+    QImageReader::setAllocationLimit(imageAllocationLimitMB);
+}
+
+DecodedImageCache::DecodedImageCache(qsizetype capacity) : capacity_(capacity) {
+    configureImageAllocationLimit();
+}
+
+DecodedImageCache& DecodedImageCache::shared() {
+    static DecodedImageCache cache;
+    return cache;
+}
+
+QImage DecodedImageCache::decode(const QByteArray& data) {
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        return {};
+    }
+    // Premultiplied pixels are what the painter blends fastest.
+    if (image.hasAlphaChannel()) {
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    } else if (image.format() != QImage::Format_RGB32) {
+        image.convertTo(QImage::Format_RGB32);
+    }
+    return image;
+}
+
+QImage DecodedImageCache::image(const QUuid& id, const QByteArray& data) {
+    const auto found = images_.constFind(id);
+    if (found != images_.constEnd()) {
+        recency_.removeOne(id);
+        recency_.append(id);
+        return *found;
+    }
+    QImage decoded = decode(data);
+    if (decoded.isNull()) {
+        return {};
+    }
+    while (images_.size() >= capacity_ && !recency_.isEmpty()) {
+        images_.remove(recency_.takeFirst());
+    }
+    images_.insert(id, decoded);
+    recency_.append(id);
+    return decoded;
+}
+
+void DecodedImageCache::clear() {
+    images_.clear();
+    recency_.clear();
+}
+
+} // namespace pintora

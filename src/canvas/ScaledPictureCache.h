@@ -1,0 +1,78 @@
+#pragma once
+
+#include "model/CanvasItem.h"
+
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPainter>
+#include <QSet>
+#include <QSize>
+#include <QUuid>
+
+class QThreadPool;
+
+namespace pintora {
+
+// Copies of pictures scaled down to the size they are shown at, so that a frame of a zoomed
+// out canvas blits pixels instead of filtering full-size screenshots every time. A missing
+// copy is made on a worker thread while the frame makes do with a quick unfiltered draw;
+// `copyReady` asks for the better frame. The memory all copies take is bounded; the least
+// recently used go first.
+class ScaledPictureCache : public QObject {
+    Q_OBJECT
+public:
+    static constexpr qint64 defaultBudgetBytes = 256LL * 1024 * 1024;
+
+    explicit ScaledPictureCache(qint64 budgetBytes = defaultBudgetBytes, QObject* parent = nullptr);
+    ~ScaledPictureCache() override;
+
+    static ScaledPictureCache& shared();
+
+    // The picture of item `id` at exactly `size` pixels, made now if it is missing.
+    QImage scaled(const QUuid& id, const QImage& picture, QSize size);
+
+    // Draws a picture item as the canvas shows it (crop clamped, stretched over the frame
+    // shifted by `offset`), through the painter's current canvas-to-device mapping.
+    void paint(QPainter& painter, const ImageItem& image, const QImage& picture,
+               QPointF offset = QPointF(0, 0));
+
+    qint64 bytes() const { return bytes_; }
+    qsizetype count() const { return copies_.size(); }
+    // Waits for the copies being made and takes them in (tests and benchmarks).
+    void waitForCopies();
+    void clear();
+
+signals:
+    void copyReady();
+
+private:
+    struct Key {
+        QUuid id;
+        QSize size;
+        bool operator==(const Key&) const = default;
+    };
+    friend size_t qHash(const Key& key, size_t seed) {
+        return qHashMulti(seed, key.id, key.size.width(), key.size.height());
+    }
+
+    QImage find(const Key& key);
+    void insert(const Key& key, const QImage& image);
+    void request(const Key& key, const QImage& picture);
+    void received(const Key& key, const QImage& copy);
+
+    qint64 budget_;
+    qint64 bytes_ = 0;
+    QHash<Key, QImage> copies_;
+    QList<Key> recency_;          // least recently used first
+    QSet<QUuid> inFlight_;        // items with a copy being made
+    QHash<QUuid, QImage> latest_; // each item's most recent copy, a stand-in
+    QThreadPool* workers_;
+};
+
+// The picture at `size`, each pixel the mean of the block of pixels it covers (premultiplied
+// 32-bit pictures; other formats are converted first). Only for shrinking.
+QImage areaDownscaled(const QImage& picture, QSize size);
+
+} // namespace pintora

@@ -1,0 +1,87 @@
+#include "export/PngRenderer.h"
+
+#include "canvas/DecodedImageCache.h"
+#include "canvas/ItemPainter.h"
+#include "model/Geometry.h"
+#include "shapes/CropGeometry.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace pintora {
+
+namespace {
+constexpr double maxExportRatio = 4;
+// Beyond this many pixels an export gives up density rather than memory.
+constexpr double maxExportPixels = 400e6;
+} // namespace
+
+double exportPixelRatio(const CanvasState& state) {
+    double ratio = 1;
+    for (const CanvasItem& item : state.items) {
+        const ImageItem* image = item.image();
+        if (!image) continue;
+        const std::optional<QSize> size = pictureSize(image->pngData);
+        const QRectF frame = standardized(image->frame);
+        if (!size || frame.width() <= 0) continue;
+        ratio = std::max(ratio, size->width() * image->cropRect.width() / frame.width());
+    }
+    // Snap a density that is a whole number but for rounding (a 2× capture at 1919.9 points).
+    if (std::abs(ratio - std::round(ratio)) < 0.01) ratio = std::round(ratio);
+    return std::min(ratio, maxExportRatio);
+}
+
+QImage renderImage(const CanvasState& state) {
+    const std::optional<QRectF> content = contentBoundingBox(state.items);
+    if (!content) {
+        return {};
+    }
+    const QRectF box = content->adjusted(-exportMargin, -exportMargin, exportMargin, exportMargin);
+    double ratio = exportPixelRatio(state);
+    const double points = box.width() * box.height();
+    if (points * ratio * ratio > maxExportPixels) {
+        ratio = std::max(1.0, std::sqrt(maxExportPixels / points));
+    }
+    const QSize pixels(std::max(1, int(std::ceil(box.width() * ratio))),
+                       std::max(1, int(std::ceil(box.height() * ratio))));
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        return {};
+    }
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.scale(ratio, ratio);
+        painter.translate(-box.topLeft());
+        DecodedImageCache& pictures = DecodedImageCache::shared();
+        for (const CanvasItem& item : state.items) {
+            const QImage picture =
+                item.image() ? pictures.image(item.id(), item.image()->pngData) : QImage();
+            paintItem(painter, item, picture, PaintTarget::exportImage);
+        }
+    }
+    image.setDevicePixelRatio(ratio);
+    // 96 dots per inch is one pixel per point on this platform.
+    const int dotsPerMeter = int(std::lround(3779.5275590551 * ratio));
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    return image;
+}
+
+std::optional<QByteArray> renderPNG(const CanvasState& state) {
+    const QImage image = renderImage(state);
+    if (image.isNull()) {
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG")) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+} // namespace pintora

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "model/CanvasState.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <optional>
+
+namespace pintora {
+
+// The margin around the content in an exported picture, in points.
+inline constexpr double exportMargin = 24;
+
+// How many pixels per point an export needs so that no picture on the canvas loses detail:
+// the densest picture's, at least 1 and at most 4.
+double exportPixelRatio(const CanvasState& state);
+
+// The whole canvas as an image: the content's bounding box grown by the margin, on white,
+// every item in order. Null without items. Its device pixel ratio is the export's.
+QImage renderImage(const CanvasState& state);
+
+// The same as PNG bytes; none without items or when encoding fails.
+std::optional<QByteArray> renderPNG(const CanvasState& state);
+
+} // namespace pintora

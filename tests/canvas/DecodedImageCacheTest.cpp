@@ -1,0 +1,56 @@
+#include "canvas/DecodedImageCache.h"
+
+#include "support/TestFiles.h"
+
+#include <QtEndian>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+using namespace pintora;
+
+namespace {
+
+// A real PNG whose header claims another size (the pixel data stays tiny).
+QByteArray claimingSize(quint32 width, quint32 height) {
+    QByteArray png = test::pngBytes(2, 2);
+    char* ihdr = png.data() + 12; // after the signature and the chunk's length
+    qToBigEndian(width, ihdr + 4);
+    qToBigEndian(height, ihdr + 8);
+    const quint32 crc = crc32(0, reinterpret_cast<const Bytef*>(ihdr), 17);
+    qToBigEndian(crc, ihdr + 17);
+    return png;
+}
+
+} // namespace
+
+TEST(DecodedImageCache, KeepsTheMostRecentlyUsedPictures) {
+    DecodedImageCache cache(2);
+    const QByteArray png = test::pngBytes(3, 2);
+    const QUuid a = QUuid::createUuid(), b = QUuid::createUuid(), c = QUuid::createUuid();
+    EXPECT_EQ(cache.image(a, png).size(), QSize(3, 2));
+    cache.image(b, png);
+    cache.image(a, png); // a is now the most recent
+    cache.image(c, png);
+    EXPECT_TRUE(cache.contains(a));
+    EXPECT_FALSE(cache.contains(b));
+    EXPECT_TRUE(cache.contains(c));
+    // The key is the id: the bytes are not looked at again.
+    EXPECT_EQ(cache.image(a, QByteArray()).size(), QSize(3, 2));
+}
+
+TEST(DecodedImageCache, FailuresAreNotRemembered) {
+    DecodedImageCache cache;
+    const QUuid id = QUuid::createUuid();
+    EXPECT_TRUE(cache.image(id, "not a picture").isNull());
+    EXPECT_EQ(cache.count(), 0);
+    EXPECT_FALSE(cache.image(id, test::pngBytes(4, 4)).isNull()) << "tried again next time";
+}
+
+TEST(DecodedImageCache, AHugePictureIsRefusedNotAllocated) {
+    DecodedImageCache cache;
+    EXPECT_TRUE(cache.image(QUuid::createUuid(), claimingSize(100000, 100000)).isNull());
+    // Full-page captures are far above Qt's default limit and must still decode.
+    QImage tall(1920, 17500, QImage::Format_RGB32);
+    tall.fill(Qt::gray);
+    EXPECT_EQ(cache.image(QUuid::createUuid(), test::encodePng(tall)).size(), QSize(1920, 17500));
+}

@@ -1,0 +1,92 @@
+#include "canvas/ScaledPictureCache.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+
+// Columns of alternating colours, so block means are easy to predict.
+QImage stripes(int w, int h, QColor a, QColor b) {
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixelColor(x, y, x % 2 ? b : a);
+    return image;
+}
+
+} // namespace
+
+TEST(ScaledPictureCache, CopiesAreBlockMeans) {
+    const QImage source = stripes(8, 4, QColor(200, 0, 100), QColor(0, 100, 50));
+    const QImage half = areaDownscaled(source, {4, 2});
+    EXPECT_EQ(half.size(), QSize(4, 2));
+    EXPECT_EQ(half.pixelColor(3, 1), QColor(100, 50, 75));
+    // Uneven ratios still cover every source pixel once.
+    QImage ramp(5, 1, QImage::Format_RGB32);
+    for (int x = 0; x < 5; ++x)
+        ramp.setPixelColor(x, 0, QColor(x * 50, 0, 0));
+    const QImage two = areaDownscaled(ramp, {2, 1});
+    EXPECT_EQ(two.pixelColor(0, 0).red(), 25) << "pixels 0 and 1";
+    EXPECT_EQ(two.pixelColor(1, 0).red(), 150) << "pixels 2, 3 and 4";
+    // Half-transparent pixels stay half transparent.
+    QImage clear(2, 2, QImage::Format_ARGB32);
+    clear.fill(QColor(0, 0, 255, 128));
+    const QImage one = areaDownscaled(clear, {1, 1});
+    EXPECT_EQ(one.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(one.pixelColor(0, 0).alpha(), 128);
+    EXPECT_NEAR(one.pixelColor(0, 0).blue(), 255, 2);
+}
+
+TEST(ScaledPictureCache, MemoryStaysWithinItsBudget) {
+    const QImage picture = stripes(400, 400, Qt::red, Qt::blue);
+    const qint64 copyBytes = QImage(200, 200, QImage::Format_ARGB32_Premultiplied).sizeInBytes();
+    ScaledPictureCache cache(2 * copyBytes);
+    const QUuid a = QUuid::createUuid(), b = QUuid::createUuid(), c = QUuid::createUuid();
+    const QImage first = cache.scaled(a, picture, {200, 200});
+    cache.scaled(b, picture, {200, 200});
+    EXPECT_EQ(cache.scaled(a, picture, {200, 200}).constBits(), first.constBits())
+        << "a hit is the same copy";
+    cache.scaled(c, picture, {200, 200}); // b is the least recently used
+    EXPECT_EQ(cache.count(), 2);
+    EXPECT_LE(cache.bytes(), 2 * copyBytes);
+    EXPECT_EQ(cache.scaled(a, picture, {200, 200}).constBits(), first.constBits());
+    EXPECT_EQ(cache.scaled(a, picture, {400, 400}).constBits(), picture.constBits())
+        << "full size is the picture itself";
+}
+
+TEST(ScaledPictureCache, FramesShowTheCopyOnceItIsMade) {
+    const QImage picture = stripes(400, 200, QColor(200, 0, 0), QColor(0, 0, 200));
+    ImageItem item;
+    item.frame = QRectF(0, 0, 400, 200);
+    ScaledPictureCache cache;
+    QSignalSpy ready(&cache, &ScaledPictureCache::copyReady);
+    QImage target(300, 150, QImage::Format_RGB32);
+    auto draw = [&] {
+        target.fill(Qt::white);
+        QPainter painter(&target);
+        painter.translate(10, 10);
+        painter.scale(0.5, 0.5);
+        cache.paint(painter, item, picture);
+    };
+    draw(); // the stand-in: something is drawn at once
+    EXPECT_NE(target.pixelColor(50, 50), QColor(Qt::white));
+    cache.waitForCopies();
+    EXPECT_EQ(ready.count(), 1);
+    EXPECT_EQ(cache.count(), 1);
+    draw();
+    EXPECT_EQ(target.pixelColor(9, 50), QColor(Qt::white));
+    EXPECT_EQ(target.pixelColor(10, 50), QColor(100, 0, 100)) << "the two stripes averaged";
+    EXPECT_EQ(target.pixelColor(209, 109), QColor(100, 0, 100));
+    EXPECT_EQ(target.pixelColor(210, 110), QColor(Qt::white));
+
+    // A crop shows only its part of the copy, at the item's frame.
+    item.cropRect = QRectF(0.5, 0, 0.5, 1);
+    item.frame = QRectF(0, 0, 200, 200);
+    draw();
+    cache.waitForCopies();
+    draw();
+    EXPECT_EQ(target.pixelColor(10, 10), QColor(100, 0, 100));
+    EXPECT_EQ(target.pixelColor(110, 10), QColor(Qt::white));
+}

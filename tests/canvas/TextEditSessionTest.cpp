@@ -1,0 +1,110 @@
+#include "canvas/TextEditSession.h"
+
+#include "canvas/CanvasFixture.h"
+
+using namespace pintora;
+using namespace pintora::test;
+
+namespace {
+struct TextEditTest : CanvasFixture {
+    TextEditSession session;
+
+    QUuid addText(QRectF frame, const QString& s, bool wraps, TextStyle style, double size) {
+        TextItem text = textAt(frame, s, style);
+        text.wraps = wraps;
+        text.fontSize = size;
+        return add(text);
+    }
+    QString string(const QUuid& id) const { return item(id).text()->string; }
+};
+} // namespace
+
+TEST_F(TextEditTest, APlainLineGrowsAndShrinksWithItsText) {
+    const QUuid id = addText({10, 10, 8, 24}, "", false, TextStyle::plain, 20);
+    session.begin(document, id);
+    session.liveChange(document, id, "Hello", {58, 32});
+    EXPECT_EQ(frame(id), QRectF(10, 10, 58, 32));
+    EXPECT_EQ(string(id), QStringLiteral("Hello"));
+    session.liveChange(document, id, "He", {3, 32});
+    EXPECT_EQ(frame(id), QRectF(10, 10, 8, 32)) << "never narrower than 8";
+    session.liveChange(document, id, "He\nllo\nthere", {40, 80});
+    session.liveChange(document, id, "He", {30, 32});
+    EXPECT_EQ(frame(id), QRectF(10, 10, 30, 80)) << "height never shrinks while typing";
+}
+
+TEST_F(TextEditTest, WrappingNotesGrowDownwardByTheirChrome) {
+    struct Case {
+        double fontSize;
+        double chrome;
+    };
+    for (const Case& k : {Case{20, 20}, Case{40, 32}}) {
+        const QUuid id = addText({0, 0, 300, 100}, "", true, TextStyle::critical, k.fontSize);
+        session.begin(document, id);
+        session.liveChange(document, id, "line", {999, 200});
+        EXPECT_EQ(frame(id), QRectF(0, 0, 300, 200 + k.chrome)) << k.fontSize;
+        session.commit(context, id);
+    }
+    // Plain wrapping text has no chrome, and an unchanged frame leaves the string alone.
+    const QUuid plain = addText({0, 0, 300, 100}, "old", true, TextStyle::plain, 20);
+    session.begin(document, plain);
+    session.liveChange(document, plain, "new", {999, 50});
+    EXPECT_EQ(frame(plain), QRectF(0, 0, 300, 100));
+    EXPECT_EQ(string(plain), QStringLiteral("old")) << "written only at the commit";
+    session.commit(context, plain);
+    EXPECT_EQ(string(plain), QStringLiteral("new"));
+}
+
+TEST_F(TextEditTest, AnEditIsOneStepThatKeepsTheGrownFrame) {
+    const QUuid id = addText({0, 0, 8, 24}, "cat", false, TextStyle::plain, 20);
+    session.begin(document, id);
+    session.liveChange(document, id, "cart", {50, 40});
+    session.commit(context, id);
+    EXPECT_FALSE(session.editingId());
+    EXPECT_EQ(steps(), 1);
+    EXPECT_EQ(undoText(), QStringLiteral("Edit Text"));
+    document.undoStack()->undo();
+    EXPECT_EQ(string(id), QStringLiteral("cat"));
+    EXPECT_EQ(frame(id), QRectF(0, 0, 50, 40));
+    document.undoStack()->redo();
+    EXPECT_EQ(string(id), QStringLiteral("cart"));
+}
+
+TEST_F(TextEditTest, EndingWithTheSameTextRegistersNothing) {
+    const QUuid id = addText({0, 0, 8, 24}, "same", false, TextStyle::plain, 20);
+    session.begin(document, id);
+    session.liveChange(document, id, "sam", {30, 24});
+    session.liveChange(document, id, "same", {40, 24});
+    session.commit(context, id);
+    EXPECT_EQ(steps(), 0);
+}
+
+TEST_F(TextEditTest, BlankTextIsDeletedAndComesBackOnUndo) {
+    const QUuid id = addText({0, 0, 100, 40}, "keep me", true, TextStyle::plain, 20);
+    selection = {id};
+    session.begin(document, id);
+    session.liveChange(document, id, "  \n\t ", {100, 80});
+    EXPECT_TRUE(session.commit(context, id));
+    EXPECT_FALSE(findItem(document.state(), id));
+    EXPECT_TRUE(selection.isEmpty());
+    EXPECT_EQ(undoText(), QStringLiteral("Delete Text"));
+    document.undoStack()->undo();
+    ASSERT_TRUE(findItem(document.state(), id));
+    EXPECT_EQ(string(id), QStringLiteral("  \n\t "));
+}
+
+TEST_F(TextEditTest, CommitsForOtherIdsOrVanishedItems) {
+    const QUuid a = addText({0, 0, 100, 40}, "a", true, TextStyle::plain, 20);
+    const QUuid b = addText({0, 0, 100, 40}, "b", true, TextStyle::plain, 20);
+    session.begin(document, a);
+    session.commit(context, b);
+    EXPECT_TRUE(session.isEditing(a)) << "a commit for another item does nothing";
+    session.begin(document, add(shapeAt(ShapeKind::rect, {})));
+    EXPECT_TRUE(session.isEditing(a)) << "only text items are edited";
+    CanvasState state = document.state();
+    state.items.removeFirst();
+    document.setState(state);
+    session.liveChange(document, a, "gone", {10, 10});
+    session.commit(context, a);
+    EXPECT_FALSE(session.editingId());
+    EXPECT_EQ(steps(), 0);
+}

@@ -1,0 +1,140 @@
+#include "export/PngRenderer.h"
+
+#include "canvas/ItemPainter.h"
+#include "support/TestFiles.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+
+const QColor red(0xFF, 0x3B, 0x30);
+
+ShapeItem box(QRectF frame, bool filled, double lineWidth = 3) {
+    ShapeItem shape = makeShape(ShapeKind::rect, frame);
+    shape.filled = filled;
+    shape.lineWidth = lineWidth;
+    return shape;
+}
+
+CanvasState stateOf(std::initializer_list<CanvasItem> items) {
+    CanvasState state;
+    for (const CanvasItem& item : items)
+        state.items.append(item);
+    return state;
+}
+
+// The colour at a canvas point of an export whose content box starts at `origin`.
+QColor at(const QImage& image, QPointF origin, QPointF canvas) {
+    const double r = image.devicePixelRatio();
+    const QPointF p = (canvas - origin + QPointF(exportMargin, exportMargin)) * r;
+    return image.pixelColor(int(p.x()), int(p.y()));
+}
+
+bool near(const QColor& a, const QColor& b, int tolerance = 8) {
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+} // namespace
+
+TEST(PngRenderer, TheContentBoxGrownByTheMarginOnWhite) {
+    const CanvasState state =
+        stateOf({box({0, 0, 100, 50}, true), box({250, 150, -50, -50}, true)});
+    const QImage image = renderImage(state);
+    EXPECT_EQ(image.size(), QSize(298, 198));
+    EXPECT_EQ(image.pixelColor(24, 24), red) << "canvas (0, 0)";
+    EXPECT_EQ(image.pixelColor(23, 23), QColor(Qt::white));
+    EXPECT_EQ(image.pixelColor(24 + 225, 24 + 125), red) << "the flipped frame, standardised";
+    EXPECT_EQ(image.pixelColor(24 + 150, 24 + 25), QColor(Qt::white));
+
+    const std::optional<QByteArray> png = renderPNG(state);
+    ASSERT_TRUE(png);
+    EXPECT_EQ(QImage::fromData(*png, "PNG").size(), QSize(298, 198));
+    EXPECT_FALSE(renderPNG(CanvasState())) << "nothing to export";
+}
+
+TEST(PngRenderer, UnfilledBoxesAreStrokedOnTheEdgeInExportsAndInsideOnCanvas) {
+    const ShapeItem shape = box({0, 0, 100, 100}, false, 10);
+    const QImage exported = renderImage(stateOf({shape}));
+    EXPECT_TRUE(near(at(exported, {0, 0}, {-4, 50}), red)) << "half the stroke outside";
+    EXPECT_TRUE(near(at(exported, {0, 0}, {4, 50}), red));
+    EXPECT_EQ(at(exported, {0, 0}, {6, 50}), QColor(Qt::white));
+
+    QImage canvas(120, 120, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.translate(10, 10);
+    paintShape(painter, shape, PaintTarget::canvas);
+    painter.end();
+    EXPECT_EQ(canvas.pixelColor(10 - 2, 60), QColor(Qt::white)) << "nothing outside the frame";
+    EXPECT_TRUE(near(canvas.pixelColor(10 + 2, 60), red));
+    EXPECT_TRUE(near(canvas.pixelColor(10 + 8, 60), red));
+    EXPECT_EQ(canvas.pixelColor(10 + 12, 60), QColor(Qt::white));
+}
+
+TEST(PngRenderer, NoteCardsHaveTheirStripeAndBackground) {
+    TextItem note;
+    note.frame = QRectF(0, 0, 300, 200);
+    note.fontSize = 50;
+    note.style = TextStyle::warning;
+    const QImage image = renderImage(stateOf({note}));
+    const QColor border = QColor::fromString(QLatin1StringView(lookOf(note.style).borderHex));
+    const QColor background =
+        QColor::fromString(QLatin1StringView(lookOf(note.style).backgroundHex));
+    EXPECT_EQ(cardStripeWidth(50), 9);
+    EXPECT_EQ(cardPadding(50), 20);
+    EXPECT_EQ(at(image, {0, 0}, {0.5, 100}), border);
+    EXPECT_EQ(at(image, {0, 0}, {8.5, 100}), border);
+    EXPECT_EQ(at(image, {0, 0}, {9.5, 100}), background);
+    EXPECT_EQ(cardStripeWidth(20), 6);
+    EXPECT_EQ(cardPadding(20), 10);
+    EXPECT_DOUBLE_EQ(cardStripeWidth(60), 10.8);
+}
+
+TEST(PngRenderer, PicturesShowTheirCropAndKeepTheirDensity) {
+    // Left half blue, right half green, 200 × 100 pixels placed at two pixels per point.
+    QImage picture(200, 100, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 100; x < 200; ++x)
+            picture.setPixelColor(x, y, Qt::green);
+    ImageItem image;
+    image.pngData = test::encodePng(picture);
+    image.frame = QRectF(0, 0, 100, 50);
+    QImage exported = renderImage(stateOf({image}));
+    EXPECT_DOUBLE_EQ(exported.devicePixelRatio(), 2);
+    EXPECT_EQ(exported.size(), QSize(296, 196));
+    EXPECT_EQ(at(exported, {0, 0}, {25, 25}), QColor(Qt::blue));
+
+    image.cropRect = QRectF(0.5, 0, 0.5, 1);
+    exported = renderImage(stateOf({image}));
+    EXPECT_EQ(at(exported, {0, 0}, {2, 25}), QColor(Qt::green)) << "only the right half shows";
+    EXPECT_EQ(at(exported, {0, 0}, {98, 25}), QColor(Qt::green));
+    EXPECT_EQ(cropSourceRect({0.5, 0, 0.5, 1}, {200, 100}, false), QRectF(100, 0, 100, 100));
+    EXPECT_EQ(cropSourceRect({-0.2, 1.3, 0, 2}, {200, 100}, true), QRectF(0, 100, 0.2, 100));
+}
+
+TEST(PngRenderer, APictureThatDoesNotDecodeIsLeftOut) {
+    ImageItem broken;
+    broken.pngData = QByteArrayLiteral("\x89PNG but not really");
+    broken.frame = QRectF(0, 0, 100, 100);
+    const QImage image = renderImage(stateOf({broken, box({200, 0, 10, 10}, true)}));
+    EXPECT_EQ(image.size(), QSize(258, 148)) << "its frame still counts";
+    EXPECT_EQ(at(image, {0, 0}, {50, 50}), QColor(Qt::white));
+    EXPECT_EQ(at(image, {0, 0}, {205, 5}), red);
+}
+
+TEST(PngRenderer, ArrowsPointFromStartToEnd) {
+    // Dragged up and to the left: the head sits at the stored end point, top-left.
+    ShapeItem arrow = makeShape(ShapeKind::arrow, {200, 200, -200, 0});
+    arrow.lineWidth = 4;
+    const QImage image = renderImage(stateOf({arrow}));
+    // Head side 16: near the end the head is wider than the shaft.
+    EXPECT_TRUE(near(at(image, {0, 200}, {8, 204}), red)) << "head at the end";
+    EXPECT_EQ(at(image, {0, 200}, {192, 205}), QColor(Qt::white)) << "no head at the start";
+    EXPECT_TRUE(near(at(image, {0, 200}, {150, 200}), red)) << "shaft";
+}

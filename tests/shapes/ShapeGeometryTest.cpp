@@ -1,0 +1,149 @@
+#include "shapes/ShapeGeometry.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+
+void expectNear(QPointF actual, QPointF expected, const char* what, double eps = 1e-9) {
+    EXPECT_NEAR(actual.x(), expected.x(), eps) << what;
+    EXPECT_NEAR(actual.y(), expected.y(), eps) << what;
+}
+
+} // namespace
+
+TEST(ShapeGeometry, HeadInsetAndPadFollowTheLineWidth) {
+    struct Case {
+        double lineWidth;
+        double head, inset, pad;
+    };
+    for (const Case& k :
+         {Case{1, 12, 8.4, 28}, Case{3, 12, 8.4, 28}, Case{5, 20, 14, 36}, Case{20, 80, 56, 96}}) {
+        const SegmentMetrics m = segmentMetrics({0, 0}, {500, 0}, k.lineWidth);
+        EXPECT_DOUBLE_EQ(m.head, k.head) << k.lineWidth;
+        EXPECT_NEAR(m.inset, k.inset, 1e-12) << k.lineWidth;
+        ShapeItem line = makeShape(ShapeKind::line, {});
+        line.lineWidth = k.lineWidth;
+        EXPECT_DOUBLE_EQ(linearPad(line), k.pad) << k.lineWidth;
+        line.kind = ShapeKind::rect;
+        EXPECT_EQ(linearPad(line), 0);
+    }
+}
+
+TEST(ShapeGeometry, ShaftStopsShortOfItsHeads) {
+    const QPainterPath both = linearBody({0, 0}, {100, 0}, 3, true, true);
+    expectNear(both.elementAt(0), {8.4, 0}, "start inset");
+    expectNear(both.elementAt(1), {91.6, 0}, "end inset");
+    const QPainterPath bare = linearBody({0, 0}, {100, 0}, 3, false, false);
+    expectNear(bare.elementAt(0), {0, 0}, "no head, no inset");
+    expectNear(bare.elementAt(1), {100, 0}, "no head, no inset");
+    // Shorter than the inset: the shaft vanishes into a point, the head stays whole.
+    const QPainterPath shortBody = linearBody({0, 0}, {6, 0}, 3, false, true);
+    expectNear(shortBody.currentPosition(), {0, 0}, "6-point arrow");
+    const QRectF head = arrowHead({0, 0}, {6, 0}, 3).boundingRect();
+    EXPECT_NEAR(head.width(), 12 * std::cos(headHalfAngle), 1e-9);
+}
+
+TEST(ShapeGeometry, HeadsPointAlongTheSegment) {
+    // Pointing right: the two back corners sit behind the tip, mirrored about the axis.
+    const QPainterPath right = arrowHead({0, 0}, {100, 0}, 3);
+    expectNear(right.elementAt(0), {100, 0}, "tip");
+    expectNear(right.elementAt(1),
+               {100 - 12 * std::cos(headHalfAngle), 12 * std::sin(headHalfAngle)}, "corner");
+    expectNear(right.elementAt(2),
+               {100 - 12 * std::cos(headHalfAngle), -12 * std::sin(headHalfAngle)}, "corner");
+    // The start head of a segment points backwards, away from the end.
+    const QPainterPath start = arrowHead({100, 0}, {0, 0}, 3);
+    EXPECT_GT(start.elementAt(1).x, 0);
+    // A zero-length segment has no direction: its head points along +x.
+    const QPainterPath none = arrowHead({5, 5}, {5, 5}, 3);
+    EXPECT_LT(none.elementAt(1).x, 5);
+    const SegmentMetrics m = segmentMetrics({5, 5}, {5, 5}, 3);
+    EXPECT_EQ(m.unit, QPointF(0, 0));
+    EXPECT_DOUBLE_EQ(m.length, 0.0001);
+}
+
+TEST(ShapeGeometry, LocalEndPointsFollowTheFrameSigns) {
+    const QSizeF box(156, 106); // 100 × 50 with a pad of 28
+    const EndPoints forward = localEndPoints(box, 28, {100, 50});
+    EXPECT_EQ(forward.start, QPointF(28, 28));
+    EXPECT_EQ(forward.end, QPointF(128, 78));
+    const EndPoints back = localEndPoints(box, 28, {-100, -50});
+    EXPECT_EQ(back.start, QPointF(128, 78)) << "dragged up-left: starts bottom-right";
+    EXPECT_EQ(back.end, QPointF(28, 28));
+    const EndPoints flat = localEndPoints({156, 56}, 28, {-100, 0});
+    EXPECT_EQ(flat.start, QPointF(128, 28)) << "a zero extent counts as positive";
+    const EndPoints canvas = canvasEndPoints({100, 100, -60, 60});
+    EXPECT_EQ(canvas.start, QPointF(100, 100));
+    EXPECT_EQ(canvas.end, QPointF(40, 160));
+}
+
+TEST(ShapeGeometry, CalloutPointerStopsAtTheHeadBorder) {
+    const double s = std::sqrt(0.5);
+    struct Case {
+        const char* what;
+        CalloutHead head;
+        QPointF unit;
+        double length;
+        double expected;
+    };
+    const double diagonal = 1 / std::sqrt(std::pow(s / 40, 2) + std::pow(s / 22, 2));
+    for (const Case& k : {
+             Case{"rect, horizontal", CalloutHead::rect, {1, 0}, 500, 40},
+             Case{"rect, vertical", CalloutHead::rect, {0, -1}, 500, 22},
+             Case{"rect, diagonal: the nearer side", CalloutHead::rect, {s, s}, 500, 22 / s},
+             Case{"circle, 45°", CalloutHead::circle, {s, s}, 500, diagonal},
+             Case{"circle, horizontal", CalloutHead::circle, {-1, 0}, 500, 40},
+             Case{"start inside the head", CalloutHead::circle, {1, 0}, 10, 10},
+             Case{"no direction", CalloutHead::circle, {0, 0}, 0.0001, 0.0001},
+         }) {
+        EXPECT_NEAR(calloutHeadDistance(k.unit, k.length, k.head, 40, 22), k.expected, 1e-9)
+            << k.what;
+    }
+    EXPECT_NEAR(diagonal, 27.3, 0.05);
+    ShapeItem callout = makeShape(ShapeKind::callout, {0, 0, 100, 0});
+    callout.calloutHead = CalloutHead::rect;
+    const QPainterPath pointer = calloutPointer(callout, {0, 0}, {100, 0});
+    expectNear(pointer.elementAt(1), {60, 0}, "80-wide rect head");
+    EXPECT_EQ(calloutHeadBox(callout, {100, 0}), QRectF(60, -22, 80, 44));
+}
+
+TEST(ShapeGeometry, HitBandsReachPastTheEnds) {
+    ShapeItem line = makeShape(ShapeKind::line, {100, 100, 100, 0});
+    line.lineWidth = 3;
+    struct Probe {
+        QPointF point;
+        bool hit;
+    };
+    for (const Probe& p :
+         {Probe{{150, 111.9}, true}, Probe{{150, 112.1}, false}, Probe{{88.1, 100}, true},
+          Probe{{87.9, 100}, false}, Probe{{211.9, 95}, true}, Probe{{212.1, 95}, false}}) {
+        EXPECT_EQ(shapeContains(line, p.point), p.hit) << p.point.x() << "," << p.point.y();
+    }
+    line.lineWidth = 20;
+    EXPECT_TRUE(shapeContains(line, {150, 119.9}));
+    EXPECT_FALSE(shapeContains(line, {150, 120.1}));
+    // A diagonal band follows the line, not its frame.
+    const ShapeItem diagonal = makeShape(ShapeKind::arrow, {0, 0, 100, 100});
+    EXPECT_TRUE(shapeContains(diagonal, {50, 50}));
+    EXPECT_FALSE(shapeContains(diagonal, {90, 10}));
+    // Unfilled boxes are hit anywhere inside, edges included.
+    const ShapeItem box = makeShape(ShapeKind::ellipse, {10, 10, -10, 20});
+    EXPECT_TRUE(shapeContains(box, {0, 10}));
+    EXPECT_TRUE(shapeContains(box, {10, 30}));
+    EXPECT_FALSE(shapeContains(box, {11, 10}));
+}
+
+TEST(ShapeGeometry, ACalloutIsHitOnItsHeadWhereThePointerEntersIt) {
+    // Head 80 × 44 at (300, 100), pointer from the left: the band and the head box overlap
+    // around the head's centre, which must still count as a hit.
+    const ShapeItem callout = makeShape(ShapeKind::callout, {100, 100, 200, 0});
+    for (QPointF p :
+         {QPointF(300, 100), QPointF(290, 105), QPointF(351.9, 133.9), QPointF(150, 100)}) {
+        EXPECT_TRUE(shapeContains(callout, p)) << p.x() << "," << p.y();
+    }
+    EXPECT_FALSE(shapeContains(callout, {352.1, 100}));
+    EXPECT_FALSE(shapeContains(callout, {200, 140}));
+}
