@@ -1,10 +1,13 @@
 #include "window/AnnotatePlaceholder.h"
 
+#include "canvas/CanvasController.h"
+
 #include <QResizeEvent>
 
 namespace pintora {
 
-AnnotatePlaceholder::AnnotatePlaceholder(QWidget* parent) : QWidget(parent) {
+AnnotatePlaceholder::AnnotatePlaceholder(CanvasController& controller, QWidget* parent)
+    : QWidget(parent), controller_(controller) {
     // Keys reach the window's key handling through focus on the canvas.
     setFocusPolicy(Qt::StrongFocus);
     setAutoFillBackground(true);
@@ -13,12 +16,12 @@ AnnotatePlaceholder::AnnotatePlaceholder(QWidget* parent) : QWidget(parent) {
 
 void AnnotatePlaceholder::resizeEvent(QResizeEvent* event) {
     // Only a laid-out, visible view has a size worth fitting into.
-    if (isVisible()) viewportSize_ = event->size();
+    if (isVisible()) controller_.setViewportSize(event->size());
     QWidget::resizeEvent(event);
 }
 
 void AnnotatePlaceholder::showEvent(QShowEvent* event) {
-    viewportSize_ = size();
+    controller_.setViewportSize(size());
     QWidget::showEvent(event);
 }
 

@@ -1,5 +1,6 @@
 #include "window/ContentView.h"
 
+#include "canvas/CanvasController.h"
 #include "model/ItemClipboard.h"
 #include "model/PintoraDocument.h"
 #include "platform/CommandBus.h"
@@ -10,9 +11,11 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QNativeGestureEvent>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 namespace pintora {
 
@@ -23,28 +26,8 @@ constexpr double nudgeStep = 1;
 constexpr double shiftNudgeStep = 10;
 const QString closeTabAction = QStringLiteral("Close Tab");
 
-std::optional<Tool> toolForKey(int key) {
-    switch (key) {
-    case Qt::Key_V:
-        return Tool::select;
-    case Qt::Key_R:
-        return Tool::rect;
-    case Qt::Key_O:
-        return Tool::ellipse;
-    case Qt::Key_A:
-        return Tool::arrow;
-    case Qt::Key_L:
-        return Tool::line;
-    case Qt::Key_C:
-        return Tool::callout;
-    case Qt::Key_T:
-        return Tool::text;
-    case Qt::Key_N:
-        return Tool::note;
-    default:
-        return std::nullopt;
-    }
-}
+// One notch of a mouse wheel (120 units) counts as 20 points: a Ctrl-notch zooms by 20 %.
+constexpr double pointsPerNotch = 20;
 
 void clearKeyboardFocus(QWidget* window) {
     if (!window) return;
@@ -55,8 +38,8 @@ void clearKeyboardFocus(QWidget* window) {
 ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
                          ItemClipboard& clipboard, QWidget* parent)
     : QWidget(parent), document_(document), defaults_(defaults), clipboard_(clipboard),
-      stack_(new QStackedWidget(this)), capturePane_(new QWidget),
-      annotatePane_(new AnnotatePlaceholder) {
+      canvasController_(new CanvasController(this)), stack_(new QStackedWidget(this)),
+      capturePane_(new QWidget), annotatePane_(new AnnotatePlaceholder(*canvasController_)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(stack_);
@@ -72,10 +55,6 @@ ContentView::~ContentView() {
 
 QUndoStack* ContentView::undoStack() const {
     return document_->undoStack();
-}
-
-CanvasViewport& ContentView::canvasViewport() const {
-    return *annotatePane_;
 }
 
 QWidget* ContentView::annotatePane() const {
@@ -123,8 +102,7 @@ void ContentView::appear() {
         if (*tab == AppTab::annotate && hasItems()) didFitOnFirstView_ = true;
         setActiveTab(*tab);
     }
-    annotatePane_->setZoom(state.zoom);
-    annotatePane_->setPan({state.panX, state.panY});
+    canvasController_->takeView(state);
     if (!keyFilterInstalled_) {
         qApp->installEventFilter(this);
         keyFilterInstalled_ = true;
@@ -140,9 +118,7 @@ void ContentView::appear() {
 void ContentView::disappear() {
     // The view is kept with the next save, but is no edit of its own.
     CanvasState state = document_->state();
-    state.zoom = annotatePane_->zoom();
-    state.panX = annotatePane_->pan().x();
-    state.panY = annotatePane_->pan().y();
+    canvasController_->storeView(state);
     document_->setState(std::move(state));
     if (keyFilterInstalled_) {
         qApp->removeEventFilter(this);
@@ -166,9 +142,9 @@ void ContentView::showIntro() {
 
 void ContentView::fitWhenCanvasReady(int attempts) {
     QTimer::singleShot(0, this, [this, attempts] {
-        const QSizeF size = annotatePane_->viewportSize();
+        const QSizeF size = canvasController_->viewportSize();
         if (size.width() > 0 && size.height() > 0) {
-            annotatePane_->fitToContent();
+            canvasController_->fitToContent(document_->state());
         } else if (attempts > 0) {
             QTimer::singleShot(fitRetryMs, this,
                                [this, attempts] { fitWhenCanvasReady(attempts - 1); });
@@ -201,7 +177,7 @@ void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo
         copySelection(*document_, selection_, clipboard_);
     } else if (name == command::canvasPaste) {
         const PasteResult result = pasteSelection(*document_, undoStack(), selection_, clipboard_,
-                                                  annotatePane_->viewportCenterInCanvas());
+                                                  canvasController_->viewportCenterInCanvas());
         if (result == PasteResult::nothing) return;
         emit selectionChanged();
         setActiveTab(AppTab::annotate);
@@ -235,13 +211,20 @@ void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo
     }
 }
 
+bool ContentView::ownsEventsOf(QWidget* receiver) const {
+    return receiver && receiver->window() == window() && activeTab_ == AppTab::annotate;
+}
+
 bool ContentView::handleKey(QWidget* receiver, QKeyEvent* event) {
-    if (!receiver || receiver->window() != window() || activeTab_ != AppTab::annotate) return false;
+    if (!ownsEventsOf(receiver)) return false;
     if (FocusedText::current()) return false;
     const Qt::KeyboardModifiers mods = event->modifiers();
     const double step = mods & Qt::ShiftModifier ? shiftNudgeStep : nudgeStep;
     if (!(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-        if (const auto tool = toolForKey(event->key())) {
+        const int key = event->key();
+        const auto tool =
+            key >= Qt::Key_A && key <= Qt::Key_Z ? toolForShortcut(QChar(key)) : std::nullopt;
+        if (tool) {
             setTool(*tool);
             return true;
         }
@@ -273,10 +256,35 @@ bool ContentView::handleKey(QWidget* receiver, QKeyEvent* event) {
     return true;
 }
 
+bool ContentView::handleScroll(QWidget* receiver, QWheelEvent* event) {
+    if (!ownsEventsOf(receiver)) return false;
+    // Touchpads report points; wheels report notches.
+    const QPointF delta = event->pixelDelta().isNull()
+                              ? QPointF(event->angleDelta()) / 120 * pointsPerNotch
+                              : QPointF(event->pixelDelta());
+    canvasController_->applyScroll(delta.x(), delta.y(), event->modifiers() & Qt::ControlModifier);
+    return true;
+}
+
+bool ContentView::handleMagnify(QWidget* receiver, QNativeGestureEvent* event) {
+    if (!ownsEventsOf(receiver) || event->gestureType() != Qt::ZoomNativeGesture) return false;
+    canvasController_->applyMagnify(event->value());
+    return true;
+}
+
 bool ContentView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType())
-        return handleKey(static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event));
-    return QWidget::eventFilter(watched, event);
+    if (!watched->isWidgetType()) return QWidget::eventFilter(watched, event);
+    auto* widget = static_cast<QWidget*>(watched);
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return handleKey(widget, static_cast<QKeyEvent*>(event));
+    case QEvent::Wheel:
+        return handleScroll(widget, static_cast<QWheelEvent*>(event));
+    case QEvent::NativeGesture:
+        return handleMagnify(widget, static_cast<QNativeGestureEvent*>(event));
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }
 
 } // namespace pintora

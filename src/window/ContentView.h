@@ -9,12 +9,13 @@
 #include <functional>
 
 class QKeyEvent;
+class QNativeGestureEvent;
+class QWheelEvent;
 class QStackedWidget;
 
 namespace pintora {
 
-class AnnotatePlaceholder;
-class CanvasViewport;
+class CanvasController;
 class IntroSheet;
 class ItemClipboard;
 class PintoraDocument;
@@ -43,7 +44,7 @@ public:
     // in the document and fits the canvas the first time the annotate tab shows items.
     void setActiveTab(AppTab tab);
 
-    CanvasViewport& canvasViewport() const;
+    CanvasController& canvasController() const { return *canvasController_; }
     QWidget* capturePane() const { return capturePane_; }
     QWidget* annotatePane() const;
     bool didFitOnFirstView() const { return didFitOnFirstView_; }
@@ -60,6 +61,9 @@ public:
     void handleCommand(const QString& name, const QVariantMap& userInfo);
     // The annotate tab's keys: true when the key was used.
     bool handleKey(QWidget* receiver, QKeyEvent* event);
+    // Scrolling pans the canvas (zooms with Ctrl) and pinching zooms it, in the annotate tab.
+    bool handleScroll(QWidget* receiver, QWheelEvent* event);
+    bool handleMagnify(QWidget* receiver, QNativeGestureEvent* event);
 
     // Export and capturing another browser's window are attached here by their own parts.
     void setExportAction(std::function<void()> action) { exportPNG_ = std::move(action); }
@@ -79,6 +83,7 @@ private:
     void showIntro();
     void closeCaptureTab();
     bool hasItems() const;
+    bool ownsEventsOf(QWidget* receiver) const;
 
     PintoraDocument* document_;
     UserDefaults& defaults_;
@@ -88,9 +93,10 @@ private:
     AppTab activeTab_ = AppTab::capture;
     bool didFitOnFirstView_ = false;
     bool keyFilterInstalled_ = false;
+    CanvasController* canvasController_;
     QStackedWidget* stack_;
     QWidget* capturePane_;
-    AnnotatePlaceholder* annotatePane_;
+    QWidget* annotatePane_;
     IntroSheet* introSheet_ = nullptr;
     std::function<void()> exportPNG_;
     std::function<void(quint32)> captureBrowserWindow_;
