@@ -78,10 +78,4 @@ DocumentWindow* DocumentController::openDraft(const QString& path) {
     return addWindow(window);
 }
 
-void DocumentController::closeEmptyUntitledDocs() {
-    for (DocumentWindow* window : windows())
-        if (window->filePath().isEmpty() && window->draftPath().isEmpty() && !window->isEdited())
-            window->close();
-}
-
 } // namespace pintora

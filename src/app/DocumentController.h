@@ -26,8 +26,6 @@ public:
     // Opens a draft as an untitled, edited document; the draft file stays until the work is
     // saved elsewhere, let go, or written again at quit. Null when it cannot be read.
     DocumentWindow* openDraft(const QString& path);
-    // Closes the untitled documents that hold nothing: no file, no draft, not edited.
-    void closeEmptyUntitledDocs();
 
     QList<DocumentWindow*> windows() const;
 
