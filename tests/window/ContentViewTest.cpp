@@ -316,3 +316,15 @@ TEST_F(ContentViewTest, TheWelcomeSheetShowsUntilGetStartedIsPressedOnce) {
     QCoreApplication::processEvents();
     EXPECT_EQ(second->contentView()->introSheet(), nullptr);
 }
+
+TEST_F(ContentViewTest, CapturingABrowserWindowTakesOnlyA32BitWindowNumber) {
+    DocumentWindow* window = openNew();
+    QList<quint32> captured;
+    window->contentView()->setCaptureBrowserWindowAction([&](quint32 id) { captured.append(id); });
+    const QVariant cases[] = {
+        QVariant(42), QVariant(qulonglong(4294967295u)),  QVariant(qulonglong(4294967296u)),
+        QVariant(-1), QVariant(QStringLiteral("window")), QVariant()};
+    for (const QVariant& id : cases)
+        CommandBus::shared().post(command::captureBrowserWindow, {{command::windowIDKey, id}});
+    EXPECT_EQ(captured, (QList<quint32>{42, 4294967295u}));
+}
