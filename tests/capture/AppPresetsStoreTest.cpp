@@ -129,17 +129,3 @@ TEST_F(AppPresetsStoreTest, MovingInsertsBeforeTheElementThatWasAtTheDestination
         EXPECT_EQ(stored(), store.presets());
     }
 }
-
-TEST_F(AppPresetsStoreTest, ObserversSeeTheNewListBeforeItIsStored) {
-    AppPresetsStore store(defaults);
-    qsizetype seen = 0;
-    bool storedYet = true;
-    QObject::connect(&store, &AppPresetsStore::presetsChanged, [&] {
-        seen = store.presets().size();
-        storedYet = settings.contains(UserDefaults::viewportPresetsKey);
-    });
-    store.add();
-    EXPECT_EQ(seen, 5);
-    EXPECT_FALSE(storedYet);
-    EXPECT_EQ(stored().size(), 5);
-}
