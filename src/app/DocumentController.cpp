@@ -29,13 +29,18 @@ QList<DocumentWindow*> DocumentController::windows() const {
 }
 
 DocumentWindow* DocumentController::addWindow(DocumentWindow* window) {
+    windows_.removeAll(nullptr);
     windows_.append(window);
+    // A closed window waits for deletion, but its document is no longer open.
+    connect(window, &DocumentWindow::closed, this, [this, window] { windows_.removeAll(window); });
+    emit windowAdded(window);
     window->show();
     return window;
 }
 
 DocumentWindow* DocumentController::newDocument() {
-    return addWindow(new DocumentWindow(new PintoraDocument(defaults_.defaultURL()), QString()));
+    return addWindow(new DocumentWindow(new PintoraDocument(defaults_.defaultURL()), QString(),
+                                        defaults_, clipboard_));
 }
 
 DocumentWindow* DocumentController::openFile(const QString& path) {
@@ -55,7 +60,22 @@ DocumentWindow* DocumentController::openFile(const QString& path) {
                      error);
         return nullptr;
     }
-    return addWindow(new DocumentWindow(document, canonical));
+    return addWindow(new DocumentWindow(document, canonical, defaults_, clipboard_));
+}
+
+DocumentWindow* DocumentController::openDraft(const QString& path) {
+    auto* document = new PintoraDocument(defaults_.defaultURL());
+    const QString error = document->readFromFile(path);
+    if (!error.isEmpty()) {
+        delete document;
+        reportError_(tr("An unsaved document could not be reopened. Its draft stays in “%1”.")
+                         .arg(QFileInfo(path).absolutePath()),
+                     error);
+        return nullptr;
+    }
+    auto* window = new DocumentWindow(document, QString(), defaults_, clipboard_);
+    window->adoptDraft(path);
+    return addWindow(window);
 }
 
 } // namespace pintora

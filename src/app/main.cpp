@@ -1,8 +1,12 @@
-#include "app/DocumentController.h"
+#include "app/PintoraApp.h"
+#include "app/SignalQuit.h"
+#include "app/SingleInstance.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <QIcon>
 #include <QImageReader>
 
 int main(int argc, char* argv[]) {
@@ -11,6 +15,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Pintora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pintora"));
     QApplication::setApplicationVersion(QStringLiteral(PINTORA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("com.orlanvale.Pintora"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pintora.svg")));
     // Full-page captures are far bigger than Qt's 128 MB default; 1 GB still refuses absurd ones.
     QImageReader::setAllocationLimit(1024);
 
@@ -21,12 +27,25 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Documents to open."),
                                  QStringLiteral("[files...]"));
     parser.process(app);
+    QStringList files;
+    for (const QString& file : parser.positionalArguments())
+        files.append(QFileInfo(file).absoluteFilePath());
 
-    pintora::DocumentController documents(pintora::UserDefaults::standard());
-    const QStringList files = parser.positionalArguments();
-    for (const QString& file : files)
-        documents.openFile(file);
-    if (files.isEmpty()) documents.newDocument();
+    // A second launch hands its files to the running one, which owns the drafts.
+    pintora::SingleInstance instance;
+    if (instance.forwardToRunning(files)) return 0;
+
+    pintora::PintoraApp pintoraApp(pintora::UserDefaults::standard(),
+                                   QStringLiteral(PINTORA_VERSION));
+    QObject::connect(&instance, &pintora::SingleInstance::openRequested, &pintoraApp,
+                     [&pintoraApp](const QStringList& paths) {
+                         if (paths.isEmpty()) pintoraApp.reopen();
+                         for (const QString& path : paths)
+                             pintoraApp.documents().openFile(path);
+                     });
+    // Logging out or `kill` ends the application like Quit, drafts included.
+    pintora::SignalQuit signalQuit([&pintoraApp] { pintoraApp.quit(); });
+    pintoraApp.launch(files);
     // With nothing opened, the application ends when the last error message is closed.
     return app.exec();
 }

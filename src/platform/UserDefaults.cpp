@@ -88,4 +88,11 @@ void UserDefaults::setBrowsingHistoryData(const QByteArray& json) {
     settings_->setValue(browsingHistoryKey, json);
 }
 
+QString UserDefaults::updateFeedURL() const {
+    return string(updateFeedURLKey, builtInUpdateFeed);
+}
+void UserDefaults::setUpdateFeedURL(const QString& url) {
+    settings_->setValue(updateFeedURLKey, url);
+}
+
 } // namespace pintora

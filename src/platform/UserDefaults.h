@@ -21,6 +21,10 @@ public:
     static inline const QString defaultCalloutSizeKey = QStringLiteral("defaultCalloutSize");
     static inline const QString viewportPresetsKey = QStringLiteral("viewportPresets.v1");
     static inline const QString browsingHistoryKey = QStringLiteral("browsingHistory.v1");
+    static inline const QString updateFeedURLKey = QStringLiteral("updateFeedURL");
+    // Where the updater learns of the newest release while "updateFeedURL" holds nothing.
+    static inline const QString builtInUpdateFeed =
+        QStringLiteral("https://orlanvale.com/pintora/releases/latest.json");
 
     // Over the application's own settings store.
     UserDefaults();
@@ -61,6 +65,9 @@ public:
 
     QByteArray browsingHistoryData() const;
     void setBrowsingHistoryData(const QByteArray& json);
+
+    QString updateFeedURL() const;
+    void setUpdateFeedURL(const QString& url);
 
     void remove(const QString& key) { settings_->remove(key); }
 

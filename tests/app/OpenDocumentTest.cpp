@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -16,8 +17,12 @@ namespace {
 class OpenDocumentTest : public ::testing::Test {
 protected:
     void TearDown() override {
+        // Dialogs owned by a window go with it.
+        QList<QPointer<QWidget>> windows;
         for (QWidget* widget : QApplication::topLevelWidgets())
-            delete widget;
+            windows.append(widget);
+        for (const QPointer<QWidget>& widget : windows)
+            if (widget && !widget->parent()) delete widget;
     }
 
     QTemporaryDir dir;

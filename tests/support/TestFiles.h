@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <ostream>
 
 namespace pintora::test {
 
@@ -19,3 +20,8 @@ QByteArray readAll(const QString& path);
 void writeAll(const QString& path, const QByteArray& bytes);
 
 } // namespace pintora::test
+
+// Failure messages show Qt strings as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}

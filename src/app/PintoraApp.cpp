@@ -1,0 +1,120 @@
+#include "app/PintoraApp.h"
+
+#include "app/AppMenus.h"
+#include "app/Drafts.h"
+#include "app/SettingsView.h"
+#include "capture/AppPresetsStore.h"
+#include "model/PintoraDocument.h"
+#include "platform/UserDefaults.h"
+#include "window/DocumentWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace pintora {
+
+PintoraApp::PintoraApp(UserDefaults& defaults, const QString& version, QObject* parent)
+    : QObject(parent), defaults_(defaults), documents_(defaults), updater_(defaults, version),
+      draftsDirectory_(drafts::directory()) {
+    connect(&documents_, &DocumentController::windowAdded, this, &PintoraApp::installMenus);
+}
+
+PintoraApp::~PintoraApp() {
+    delete settings_;
+    for (DocumentWindow* window : documents_.windows())
+        delete window;
+}
+
+void PintoraApp::installMenus(DocumentWindow* window) {
+    AppMenus::install(window, *this);
+}
+
+void PintoraApp::launch(const QStringList& files) {
+    restoreDraftsIfAny();
+    for (const QString& file : files)
+        documents_.openFile(file);
+    // No dock icon to click here: launching is the reopen request.
+    if (documents_.windows().isEmpty() && files.isEmpty()) documents_.newDocument();
+}
+
+bool PintoraApp::restoreDraftsIfAny() {
+    const QStringList found = drafts::list(draftsDirectory_);
+    for (const QString& path : found)
+        documents_.openDraft(path);
+    return !found.isEmpty();
+}
+
+void PintoraApp::reopen() {
+    const auto windows = documents_.windows();
+    for (DocumentWindow* window : windows) {
+        if (window->isVisible()) {
+            window->raise();
+            window->activateWindow();
+            return;
+        }
+    }
+    documents_.newDocument();
+}
+
+QStringList PintoraApp::saveAllDirtyForQuit() {
+    QStringList failures;
+    QList<DocumentWindow*> edited;
+    for (DocumentWindow* window : documents_.windows())
+        if (window->isEdited()) edited.append(window);
+    if (edited.isEmpty()) return failures;
+    QDir().mkpath(draftsDirectory_);
+    for (DocumentWindow* window : edited) {
+        const QString error = window->filePath().isEmpty()
+                                  ? window->writeDraft(draftsDirectory_)
+                                  : window->document()->writeToFile(window->filePath());
+        if (error.isEmpty())
+            window->document()->undoStack()->setClean();
+        else
+            failures.append(window->displayName() + QStringLiteral(": ") + error);
+    }
+    return failures;
+}
+
+void PintoraApp::quit() {
+    const QStringList failures = saveAllDirtyForQuit();
+    if (!failures.isEmpty())
+        QMessageBox::warning(
+            nullptr, tr("Pintora"),
+            tr("Some documents could not be saved:\n\n%1").arg(failures.join(QLatin1Char('\n'))));
+    const auto windows = documents_.windows();
+    for (DocumentWindow* window : windows) {
+        // Saved ones close quietly; one whose save failed asks as on closing.
+        window->setQuitting(!window->isEdited());
+        if (!window->close()) {
+            for (DocumentWindow* open : documents_.windows())
+                open->setQuitting(false);
+            return;
+        }
+    }
+    if (settings_) settings_->close();
+    QCoreApplication::quit();
+}
+
+void PintoraApp::openWithDialog() {
+    const QStringList files =
+        QFileDialog::getOpenFileNames(QApplication::activeWindow(), tr("Open"), QDir::homePath(),
+                                      tr("Pintora documents (*.pintora)"));
+    for (const QString& file : files)
+        documents_.openFile(file);
+}
+
+SettingsView* PintoraApp::settingsView() const {
+    return settings_;
+}
+
+void PintoraApp::showSettings() {
+    if (!settings_) settings_ = new SettingsView(defaults_, AppPresetsStore::shared());
+    settings_->show();
+    settings_->raise();
+    settings_->activateWindow();
+}
+
+} // namespace pintora

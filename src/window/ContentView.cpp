@@ -1,0 +1,290 @@
+#include "window/ContentView.h"
+
+#include "canvas/CanvasController.h"
+#include "model/ItemClipboard.h"
+#include "model/PintoraDocument.h"
+#include "platform/CommandBus.h"
+#include "platform/UserDefaults.h"
+#include "window/AnnotatePlaceholder.h"
+#include "window/FocusedText.h"
+#include "window/IntroSheet.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QNativeGestureEvent>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+namespace pintora {
+
+namespace {
+constexpr int fitAttempts = 20;
+constexpr int fitRetryMs = 30;
+constexpr double nudgeStep = 1;
+constexpr double shiftNudgeStep = 10;
+const QString closeTabAction = QStringLiteral("Close Tab");
+
+// One notch of a mouse wheel (120 units) counts as 20 points: a Ctrl-notch zooms by 20 %.
+constexpr double pointsPerNotch = 20;
+
+void clearKeyboardFocus(QWidget* window) {
+    if (!window) return;
+    if (QWidget* focus = window->focusWidget()) focus->clearFocus();
+}
+} // namespace
+
+ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
+                         ItemClipboard& clipboard, QWidget* parent)
+    : QWidget(parent), document_(document), defaults_(defaults), clipboard_(clipboard),
+      canvasController_(new CanvasController(this)), stack_(new QStackedWidget(this)),
+      capturePane_(new QWidget), annotatePane_(new AnnotatePlaceholder(*canvasController_)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(stack_);
+    // Both tabs live side by side in the stack, so a hidden one keeps its state.
+    stack_->addWidget(capturePane_);
+    stack_->addWidget(annotatePane_);
+    connect(&CommandBus::shared(), &CommandBus::posted, this, &ContentView::handleCommand);
+}
+
+ContentView::~ContentView() {
+    if (keyFilterInstalled_) qApp->removeEventFilter(this);
+}
+
+QUndoStack* ContentView::undoStack() const {
+    return document_->undoStack();
+}
+
+QWidget* ContentView::annotatePane() const {
+    return annotatePane_;
+}
+
+void ContentView::setTool(Tool tool) {
+    if (tool_ == tool) return;
+    tool_ = tool;
+    emit toolChanged(tool);
+}
+
+void ContentView::setSelection(Selection selection) {
+    selection_ = std::move(selection);
+    emit selectionChanged();
+}
+
+bool ContentView::hasItems() const {
+    return !document_->state().items.isEmpty();
+}
+
+void ContentView::setActiveTab(AppTab tab) {
+    if (tab == activeTab_) return;
+    clearKeyboardFocus(QApplication::activeWindow());
+    activeTab_ = tab;
+    stack_->setCurrentIndex(tab == AppTab::capture ? 0 : 1);
+    // Remembering the tab is not an edit of the document: no undo step.
+    CanvasState state = document_->state();
+    state.lastActiveTabRaw = rawValue(tab);
+    document_->setState(std::move(state));
+    if (tab == AppTab::annotate && !didFitOnFirstView_ && hasItems()) {
+        didFitOnFirstView_ = true;
+        fitWhenCanvasReady(fitAttempts);
+    }
+    emit activeTabChanged(tab);
+}
+
+void ContentView::appear() {
+    const CanvasState& state = document_->state();
+    std::optional<AppTab> tab;
+    if (state.lastActiveTabRaw) tab = appTabFromRaw(*state.lastActiveTabRaw);
+    if (!tab) tab = appTabFromRaw(defaults_.defaultTab());
+    if (tab) {
+        // The first fit below is the only one this appearance makes.
+        if (*tab == AppTab::annotate && hasItems()) didFitOnFirstView_ = true;
+        setActiveTab(*tab);
+    }
+    canvasController_->takeView(state);
+    if (!keyFilterInstalled_) {
+        qApp->installEventFilter(this);
+        keyFilterInstalled_ = true;
+    }
+    if (!defaults_.hasSeenIntro()) showIntro();
+    QTimer::singleShot(0, this, [this] { clearKeyboardFocus(window()); });
+    if (activeTab_ == AppTab::annotate && hasItems()) {
+        didFitOnFirstView_ = true;
+        fitWhenCanvasReady(fitAttempts);
+    }
+}
+
+void ContentView::disappear() {
+    // The view is kept with the next save, but is no edit of its own.
+    CanvasState state = document_->state();
+    canvasController_->storeView(state);
+    document_->setState(std::move(state));
+    if (keyFilterInstalled_) {
+        qApp->removeEventFilter(this);
+        keyFilterInstalled_ = false;
+    }
+}
+
+void ContentView::showIntro() {
+    if (introSheet_) return;
+    introSheet_ = new IntroSheet(this);
+    connect(introSheet_, &IntroSheet::getStarted, this,
+            [this] { defaults_.setHasSeenIntro(true); });
+    // Escape closes it too, but only "Get Started" keeps it from coming back.
+    connect(introSheet_, &QDialog::finished, this, [this] {
+        introSheet_->deleteLater();
+        introSheet_ = nullptr;
+    });
+    // As a sheet over the window, once the window is up.
+    QTimer::singleShot(0, introSheet_, &IntroSheet::open);
+}
+
+void ContentView::fitWhenCanvasReady(int attempts) {
+    QTimer::singleShot(0, this, [this, attempts] {
+        const QSizeF size = canvasController_->viewportSize();
+        if (size.width() > 0 && size.height() > 0) {
+            canvasController_->fitToContent(document_->state());
+        } else if (attempts > 0) {
+            QTimer::singleShot(fitRetryMs, this,
+                               [this, attempts] { fitWhenCanvasReady(attempts - 1); });
+        }
+    });
+}
+
+void ContentView::closeCaptureTab() {
+    const CanvasState& state = document_->state();
+    const qint64 index = state.activeTabIndex;
+    if (activeTab_ != AppTab::capture || index < 0 || index >= state.tabs.size()) return;
+    document_->apply(undoStack(), closeTabAction, [index](CanvasState& s) {
+        s.tabs.removeAt(index);
+        s.activeTabIndex =
+            s.tabs.isEmpty() ? 0
+                             : std::min<qint64>(s.tabs.size() - 1, std::max<qint64>(index - 1, 0));
+    });
+}
+
+void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo) {
+    const auto arrange = [this](ArrangeOp op) {
+        arrangeSelection(*document_, undoStack(), selection_, op);
+    };
+    if (name == command::exportPNG) {
+        if (exportPNG_) exportPNG_();
+    } else if (name == command::canvasCut) {
+        cutSelection(*document_, undoStack(), selection_, clipboard_);
+        emit selectionChanged();
+    } else if (name == command::canvasCopy) {
+        copySelection(*document_, selection_, clipboard_);
+    } else if (name == command::canvasPaste) {
+        const PasteResult result = pasteSelection(*document_, undoStack(), selection_, clipboard_,
+                                                  canvasController_->viewportCenterInCanvas());
+        if (result == PasteResult::nothing) return;
+        emit selectionChanged();
+        setActiveTab(AppTab::annotate);
+        if (result == PasteResult::pictures) fitWhenCanvasReady(fitAttempts);
+    } else if (name == command::canvasDelete) {
+        deleteSelection(*document_, undoStack(), selection_);
+        emit selectionChanged();
+    } else if (name == command::canvasDuplicate) {
+        duplicateSelection(*document_, undoStack(), selection_);
+        emit selectionChanged();
+    } else if (name == command::canvasSelectAll) {
+        Tool tool = tool_;
+        selectAllItems(*document_, selection_, tool);
+        setTool(tool);
+        emit selectionChanged();
+    } else if (name == command::arrangeBringToFront) {
+        arrange(ArrangeOp::bringToFront);
+    } else if (name == command::arrangeBringForward) {
+        arrange(ArrangeOp::bringForward);
+    } else if (name == command::arrangeSendBackward) {
+        arrange(ArrangeOp::sendBackward);
+    } else if (name == command::arrangeSendToBack) {
+        arrange(ArrangeOp::sendToBack);
+    } else if (name == command::closeCaptureTab) {
+        closeCaptureTab();
+    } else if (name == command::captureBrowserWindow) {
+        bool ok = false;
+        const qulonglong id = userInfo.value(command::windowIDKey).toULongLong(&ok);
+        if (ok && id <= std::numeric_limits<quint32>::max() && captureBrowserWindow_)
+            captureBrowserWindow_(quint32(id));
+    }
+}
+
+bool ContentView::ownsEventsOf(QWidget* receiver) const {
+    return receiver && receiver->window() == window() && activeTab_ == AppTab::annotate;
+}
+
+bool ContentView::handleKey(QWidget* receiver, QKeyEvent* event) {
+    if (!ownsEventsOf(receiver)) return false;
+    if (FocusedText::current()) return false;
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const double step = mods & Qt::ShiftModifier ? shiftNudgeStep : nudgeStep;
+    if (!(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        const int key = event->key();
+        const auto tool =
+            key >= Qt::Key_A && key <= Qt::Key_Z ? toolForShortcut(QChar(key)) : std::nullopt;
+        if (tool) {
+            setTool(*tool);
+            return true;
+        }
+    }
+    if (selection_.isEmpty()) return false;
+    QPointF by;
+    switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        deleteSelection(*document_, undoStack(), selection_);
+        emit selectionChanged();
+        return true;
+    case Qt::Key_Left:
+        by = {-step, 0};
+        break;
+    case Qt::Key_Right:
+        by = {step, 0};
+        break;
+    case Qt::Key_Down:
+        by = {0, step};
+        break;
+    case Qt::Key_Up:
+        by = {0, -step};
+        break;
+    default:
+        return false;
+    }
+    nudgeSelection(*document_, undoStack(), selection_, by.x(), by.y());
+    return true;
+}
+
+bool ContentView::handleScroll(QWidget* receiver, QWheelEvent* event) {
+    if (!ownsEventsOf(receiver)) return false;
+    // Touchpads report points; wheels report notches.
+    const QPointF delta = event->pixelDelta().isNull()
+                              ? QPointF(event->angleDelta()) / 120 * pointsPerNotch
+                              : QPointF(event->pixelDelta());
+    canvasController_->applyScroll(delta.x(), delta.y(), event->modifiers() & Qt::ControlModifier);
+    return true;
+}
+
+bool ContentView::handleMagnify(QWidget* receiver, QNativeGestureEvent* event) {
+    if (!ownsEventsOf(receiver) || event->gestureType() != Qt::ZoomNativeGesture) return false;
+    canvasController_->applyMagnify(event->value());
+    return true;
+}
+
+bool ContentView::eventFilter(QObject* watched, QEvent* event) {
+    if (!watched->isWidgetType()) return QWidget::eventFilter(watched, event);
+    auto* widget = static_cast<QWidget*>(watched);
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return handleKey(widget, static_cast<QKeyEvent*>(event));
+    case QEvent::Wheel:
+        return handleScroll(widget, static_cast<QWheelEvent*>(event));
+    case QEvent::NativeGesture:
+        return handleMagnify(widget, static_cast<QNativeGestureEvent*>(event));
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+} // namespace pintora

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "canvas/Tool.h"
+#include "model/SelectionEdits.h"
+#include "window/AppTab.h"
+
+#include <QVariantMap>
+#include <QWidget>
+#include <functional>
+
+class QKeyEvent;
+class QNativeGestureEvent;
+class QWheelEvent;
+class QStackedWidget;
+
+namespace pintora {
+
+class CanvasController;
+class IntroSheet;
+class ItemClipboard;
+class PintoraDocument;
+class UserDefaults;
+
+// The root of a document window: both tabs stacked, and what belongs to the window rather than
+// the document (tool, selection, shown tab). Acts on the menu commands for its own document
+// and handles the annotate tab's keys.
+class ContentView : public QWidget {
+    Q_OBJECT
+public:
+    ContentView(PintoraDocument* document, UserDefaults& defaults, ItemClipboard& clipboard,
+                QWidget* parent = nullptr);
+    ~ContentView() override;
+
+    PintoraDocument* document() const { return document_; }
+    QUndoStack* undoStack() const;
+
+    Tool tool() const { return tool_; }
+    void setTool(Tool tool);
+    const Selection& selection() const { return selection_; }
+    void setSelection(Selection selection);
+
+    AppTab activeTab() const { return activeTab_; }
+    // Any source of a tab change goes through here: it ends text editing, remembers the tab
+    // in the document and fits the canvas the first time the annotate tab shows items.
+    void setActiveTab(AppTab tab);
+
+    CanvasController& canvasController() const { return *canvasController_; }
+    QWidget* capturePane() const { return capturePane_; }
+    QWidget* annotatePane() const;
+    bool didFitOnFirstView() const { return didFitOnFirstView_; }
+    IntroSheet* introSheet() const { return introSheet_; }
+
+    // The window is shown or is going away; the host window calls these once each.
+    void appear();
+    void disappear();
+
+    // Fits the canvas once it has a size, retrying `attempts` times 0.03 s apart.
+    void fitWhenCanvasReady(int attempts);
+
+    // Executes one menu command on this window's document and selection.
+    void handleCommand(const QString& name, const QVariantMap& userInfo);
+    // The annotate tab's keys: true when the key was used.
+    bool handleKey(QWidget* receiver, QKeyEvent* event);
+    // Scrolling pans the canvas (zooms with Ctrl) and pinching zooms it, in the annotate tab.
+    bool handleScroll(QWidget* receiver, QWheelEvent* event);
+    bool handleMagnify(QWidget* receiver, QNativeGestureEvent* event);
+
+    // Export and capturing another browser's window are attached here by their own parts.
+    void setExportAction(std::function<void()> action) { exportPNG_ = std::move(action); }
+    void setCaptureBrowserWindowAction(std::function<void(quint32)> action) {
+        captureBrowserWindow_ = std::move(action);
+    }
+
+signals:
+    void activeTabChanged(AppTab tab);
+    void toolChanged(Tool tool);
+    void selectionChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void showIntro();
+    void closeCaptureTab();
+    bool hasItems() const;
+    bool ownsEventsOf(QWidget* receiver) const;
+
+    PintoraDocument* document_;
+    UserDefaults& defaults_;
+    ItemClipboard& clipboard_;
+    Tool tool_ = Tool::select;
+    Selection selection_;
+    AppTab activeTab_ = AppTab::capture;
+    bool didFitOnFirstView_ = false;
+    bool keyFilterInstalled_ = false;
+    CanvasController* canvasController_;
+    QStackedWidget* stack_;
+    QWidget* capturePane_;
+    QWidget* annotatePane_;
+    IntroSheet* introSheet_ = nullptr;
+    std::function<void()> exportPNG_;
+    std::function<void(quint32)> captureBrowserWindow_;
+};
+
+} // namespace pintora

@@ -1,0 +1,148 @@
+// Runs the real application binary in a home of its own under the test's X server.
+#include "model/DocumentFile.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+class AppProcessTest : public ::testing::Test {
+protected:
+    AppProcessTest() {
+        QDir().mkpath(runtime());
+        QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // The welcome sheet has been seen, so that only document windows come up.
+        QDir().mkpath(home.filePath(QStringLiteral("config/Pintora")));
+        test::writeAll(home.filePath(QStringLiteral("config/Pintora/Pintora.conf")),
+                       "[General]\nhasSeenIntro=true\n");
+    }
+    ~AppProcessTest() override {
+        for (QProcess* process : processes) {
+            process->kill();
+            process->waitForFinished(-1);
+            delete process;
+        }
+    }
+
+    QString runtime() const { return home.filePath(QStringLiteral("runtime")); }
+    QString draftsDir() const {
+        return home.filePath(QStringLiteral("data/Pintora/Pintora/Drafts"));
+    }
+
+    QProcess* start(const QStringList& arguments = {}) {
+        auto* process = new QProcess;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
+        process->setProcessEnvironment(env);
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->start(QStringLiteral(PINTORA_BINARY), arguments);
+        EXPECT_TRUE(process->waitForStarted(-1));
+        processes.append(process);
+        return process;
+    }
+
+    // The process's visible windows whose title contains `name`, found through the X server.
+    static int countWindows(QProcess* process, const QString& name) {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+                     {QStringLiteral("search"), QStringLiteral("--all"),
+                      QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                      QString::number(process->processId()), QStringLiteral("--name"), name});
+        search.waitForFinished(-1);
+        return int(search.readAllStandardOutput().trimmed().split('\n').count() -
+                   (search.exitCode() != 0 ? 1 : 0));
+    }
+    // Waits, without a time limit of its own, until the application shows `count` windows.
+    static void waitForWindows(QProcess* process, const QString& name, int count) {
+        while (countWindows(process, name) < count) {
+            ASSERT_EQ(process->state(), QProcess::Running) << "the application ended early";
+            QTest::qWait(50);
+        }
+        EXPECT_EQ(countWindows(process, name), count);
+    }
+    static void quit(QProcess* process) {
+        process->terminate(); // SIGTERM: what logging out sends
+        ASSERT_TRUE(process->waitForFinished(-1));
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process->exitCode(), 0);
+    }
+    QStringList draftNames() const { return QDir(draftsDir()).entryList(QDir::Files, QDir::Name); }
+
+    QTemporaryDir home;
+    QList<QProcess*> processes;
+};
+
+CanvasState noteState(const QString& text) {
+    CanvasState state = CanvasState::makeNew(QStringLiteral("https://example.org/"));
+    TextItem item;
+    item.string = text;
+    item.frame = QRectF(0, 0, 200, 50);
+    state.items.append(item);
+    return state;
+}
+} // namespace
+
+TEST_F(AppProcessTest, ALaunchWithNothingToRestoreOpensOneUntitledDocumentAndQuitsCleanly) {
+    QProcess* app = start();
+    waitForWindows(app, QStringLiteral("Untitled"), 1);
+    quit(app);
+    EXPECT_TRUE(draftNames().isEmpty()); // nothing was edited
+}
+
+TEST_F(AppProcessTest, DraftsSurviveAKillAfterTheyWereRestoredAndAreRewrittenAtQuit) {
+    QDir().mkpath(draftsDir());
+    const QStringList names{"11111111-1111-1111-1111-111111111111.pintora",
+                            "22222222-2222-2222-2222-222222222222.pintora"};
+    for (const QString& name : names) {
+        const QString path = draftsDir() + QLatin1Char('/') + name;
+        ASSERT_EQ(writeDocumentFile(path, noteState(name.left(1))), QString());
+        // Indented, so that a rewrite by the application shows.
+        test::writeAll(
+            path, QJsonDocument::fromJson(test::readAll(path)).toJson(QJsonDocument::Indented));
+    }
+    test::writeAll(draftsDir() + QStringLiteral("/other.PINTORA"), "ignored");
+    const QByteArray original = test::readAll(draftsDir() + QLatin1Char('/') + names[0]);
+
+    QProcess* first = start();
+    waitForWindows(first, QStringLiteral("Untitled"), 2); // the two drafts, nothing else
+    first->kill();                                        // SIGKILL: no chance to save
+    first->waitForFinished(-1);
+    EXPECT_EQ(draftNames(), (QStringList{names[0], names[1], "other.PINTORA"}));
+    EXPECT_EQ(test::readAll(draftsDir() + QLatin1Char('/') + names[0]), original);
+
+    QProcess* second = start();
+    waitForWindows(second, QStringLiteral("Untitled"), 2);
+    quit(second);
+    EXPECT_EQ(draftNames(), (QStringList{names[0], names[1], "other.PINTORA"}));
+    for (const QString& name : names) {
+        const QString path = draftsDir() + QLatin1Char('/') + name;
+        EXPECT_NE(test::readAll(path).left(2), QByteArray("{\n")) << "rewritten compact";
+        const auto state = readDocumentFile(path, QString());
+        ASSERT_TRUE(state) << state.error().toStdString();
+        EXPECT_EQ(state.value().items[0].text()->string, name.left(1));
+    }
+}
+
+TEST_F(AppProcessTest, ASecondLaunchHandsItsFilesToTheRunningApplication) {
+    const QString file = home.filePath(QStringLiteral("shots.pintora"));
+    ASSERT_EQ(writeDocumentFile(file, noteState(QStringLiteral("x"))), QString());
+    QProcess* running = start();
+    waitForWindows(running, QStringLiteral("Untitled"), 1);
+
+    QProcess* later = start({file});
+    ASSERT_TRUE(later->waitForFinished(-1));
+    EXPECT_EQ(later->exitCode(), 0);
+    waitForWindows(running, QStringLiteral("shots.pintora"), 1);
+    quit(running);
+}

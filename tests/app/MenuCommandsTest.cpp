@@ -1,0 +1,113 @@
+#include "app/AppFixture.h"
+#include "model/ItemClipboard.h"
+#include "window/ContentView.h"
+
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMimeData>
+
+using namespace pintora;
+
+namespace {
+using MenuCommandsTest = test::AppFixture;
+
+bool clipboardHasItems() {
+    return QApplication::clipboard()->mimeData()->hasFormat(ItemClipboard::itemsMimeType);
+}
+} // namespace
+
+TEST_F(MenuCommandsTest, ArrangeFromOneWindowsMenuReordersEveryWindowsSelection) {
+    DocumentWindow* a = app.documents().newDocument();
+    DocumentWindow* b = app.documents().newDocument();
+    DocumentWindow* none = app.documents().newDocument();
+    for (DocumentWindow* window : {a, b, none}) {
+        addBoxes(window, 3);
+        window->contentView()->setSelection({window->document()->state().items[0].id()});
+    }
+    none->contentView()->setSelection({});
+
+    menuAction(a, QStringLiteral("Bring to Front"))->trigger();
+    for (DocumentWindow* window : {a, b})
+        EXPECT_EQ(window->document()->undoStack()->undoText(), "Bring to Front");
+    EXPECT_EQ(none->document()->undoStack()->undoText(), "Add");
+}
+
+TEST_F(MenuCommandsTest, ShortcutsPostTheirCommands) {
+    DocumentWindow* window = app.documents().newDocument();
+    activate(window);
+    addBoxes(window, 2);
+    const QUuid first = window->document()->state().items[0].id();
+    window->contentView()->setSelection({first});
+    struct Case {
+        QKeyCombination keys;
+        QString undoText;
+    };
+    const Case cases[] = {
+        {Qt::ControlModifier | Qt::Key_D, "Duplicate"},
+        {Qt::ControlModifier | Qt::Key_BracketLeft, "Send Backward"},
+        {Qt::ControlModifier | Qt::Key_BracketRight, "Bring Forward"},
+        {Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_BracketLeft, "Send to Back"},
+        {Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_BracketRight, "Bring to Front"},
+        {Qt::ControlModifier | Qt::Key_Z, "Send to Back"}, // undoes the last one
+    };
+    for (const Case& c : cases) {
+        QTest::keyClick(window, c.keys.key(), c.keys.keyboardModifiers());
+        EXPECT_EQ(window->document()->undoStack()->undoText(), c.undoText)
+            << QKeySequence(c.keys).toString().toStdString();
+    }
+}
+
+TEST_F(MenuCommandsTest, EditCommandsGoToAFocusedTextFieldFirst) {
+    DocumentWindow* window = app.documents().newDocument();
+    activate(window);
+    addBoxes(window, 1);
+    ContentView* view = window->contentView();
+    view->setSelection({window->document()->state().items[0].id()});
+    QApplication::clipboard()->clear();
+
+    auto* field = new QLineEdit(QStringLiteral("example.org"), view->capturePane());
+    field->show();
+    field->setFocus();
+    field->selectAll();
+    menuAction(window, QStringLiteral("Copy"))->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), "example.org");
+    EXPECT_FALSE(clipboardHasItems());
+    field->deselect();
+    menuAction(window, QStringLiteral("Select All"))->trigger();
+    EXPECT_EQ(field->selectedText(), "example.org");
+    EXPECT_EQ(view->selection().size(), 1); // the canvas selection is untouched
+    menuAction(window, QStringLiteral("Delete"))->trigger();
+    EXPECT_EQ(field->text(), QString());
+    EXPECT_EQ(window->document()->state().items.size(), 1);
+    // Duplicate is never a text command.
+    menuAction(window, QStringLiteral("Duplicate"))->trigger();
+    EXPECT_EQ(window->document()->state().items.size(), 2);
+
+    field->clearFocus();
+    menuAction(window, QStringLiteral("Copy"))->trigger();
+    EXPECT_TRUE(clipboardHasItems());
+    menuAction(window, QStringLiteral("Paste"))->trigger();
+    EXPECT_EQ(window->document()->state().items.size(), 3);
+    EXPECT_EQ(window->document()->undoStack()->undoText(), "Paste");
+    EXPECT_EQ(view->activeTab(), AppTab::annotate);
+}
+
+TEST_F(MenuCommandsTest, SaveAndCloseActOnTheirOwnWindow) {
+    DocumentWindow* window = app.documents().openFile(dir.filePath(QStringLiteral("none.pintora")));
+    EXPECT_EQ(window, nullptr); // a missing file opens nothing
+    window = app.documents().newDocument();
+    DocumentWindow* other = app.documents().newDocument();
+    const QString path = dir.filePath(QStringLiteral("saved.pintora"));
+    addBoxes(window, 1);
+    ASSERT_TRUE(window->saveTo(path));
+    EXPECT_FALSE(window->isEdited());
+    EXPECT_EQ(window->windowTitle(), "saved.pintora[*]");
+    addBoxes(window, 1);
+    menuAction(window, QStringLiteral("Save"))->trigger();
+    EXPECT_FALSE(window->isEdited());
+    EXPECT_EQ(app.documents().openFile(path), window); // the same file raises its window
+
+    menuAction(other, QStringLiteral("Close"))->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(app.documents().windows(), QList<DocumentWindow*>{window});
+}

@@ -1,0 +1,106 @@
+#include "app/SettingsView.h"
+
+#include "app/PresetListEditor.h"
+#include "capture/AppPresetsStore.h"
+#include "model/CanvasState.h"
+#include "platform/UserDefaults.h"
+#include "support/TestFiles.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+class SettingsViewTest : public ::testing::Test {
+protected:
+    SettingsViewTest() {
+        view.show();
+        QApplication::setActiveWindow(&view);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&view));
+    }
+    PresetListEditor* editor() const { return view.presetEditor(); }
+    QStringList storedNames() const {
+        QStringList names;
+        for (const ViewportPreset& preset : AppPresetsStore::decode(defaults.viewportPresetsData())
+                                                .value_or(QList<ViewportPreset>{}))
+            names.append(preset.name);
+        return names;
+    }
+
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
+    UserDefaults defaults{&settings};
+    AppPresetsStore store{defaults};
+    SettingsView view{defaults, store};
+};
+} // namespace
+
+TEST_F(SettingsViewTest, GeneralSettingsAreStoredAsTyped) {
+    QLineEdit* url = view.defaultURLField();
+    EXPECT_EQ(url->text(), UserDefaults::builtInStartPage);
+    url->selectAll();
+    QTest::keyClick(url, Qt::Key_Backspace);
+    EXPECT_EQ(defaults.defaultURL(), QString()); // stored empty, not fallen back
+    QTest::keyClicks(url, QStringLiteral("example.org/start"));
+    EXPECT_EQ(defaults.defaultURL(), "example.org/start");
+
+    QButtonGroup* tabs = view.defaultTabPicker();
+    ASSERT_EQ(tabs->buttons().size(), 2);
+    EXPECT_EQ(tabs->button(0)->text(), "Capture");
+    EXPECT_TRUE(tabs->button(0)->isChecked()); // the unset key reads as capture
+    QTest::mouseClick(tabs->button(1), Qt::LeftButton);
+    EXPECT_EQ(defaults.defaultTab(), "annotate");
+}
+
+TEST_F(SettingsViewTest, RowsEditThePresetsAndRestoreDefaultsIsOnlyOfferedAfterAChange) {
+    EXPECT_EQ(editor()->list()->count(), 4);
+    EXPECT_FALSE(editor()->restoreButton()->isEnabled());
+
+    view.findChild<QTabWidget*>()->setCurrentWidget(editor());
+    auto* name = static_cast<QLineEdit*>(editor()->rowPart(1, "name"));
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, QStringLiteral("Notebook"));
+    EXPECT_EQ(QApplication::focusWidget(), name); // the row survives its own edit
+    auto* width = static_cast<QSpinBox*>(editor()->rowPart(1, "width"));
+    width->setValue(1366);
+    static_cast<QCheckBox*>(editor()->rowPart(3, "enabled"))->click();
+    EXPECT_EQ(store.presets()[1].name, "Notebook");
+    EXPECT_EQ(store.presets()[1].width, 1366);
+    EXPECT_TRUE(store.presets()[3].enabled);
+    EXPECT_TRUE(editor()->restoreButton()->isEnabled());
+
+    QTest::mouseClick(editor()->addButton(), Qt::LeftButton);
+    EXPECT_EQ(editor()->list()->count(), 5);
+    EXPECT_EQ(storedNames().last(), "Custom");
+
+    static_cast<QToolButton*>(editor()->rowPart(0, "delete"))->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(storedNames(), (QStringList{"Notebook", "Tablet", "Mobile", "Custom"}));
+    EXPECT_EQ(editor()->list()->count(), 4);
+
+    QTest::mouseClick(editor()->restoreButton(), Qt::LeftButton);
+    EXPECT_TRUE(store.matchesDefaults());
+    EXPECT_FALSE(editor()->restoreButton()->isEnabled());
+    EXPECT_EQ(static_cast<QLineEdit*>(editor()->rowPart(1, "name"))->text(), "Laptop");
+}
+
+TEST_F(SettingsViewTest, MovingARowReordersTheStoreAndEnablesRestore) {
+    // What a drag in the list does to its model.
+    ASSERT_TRUE(editor()->list()->model()->moveRow(QModelIndex(), 0, QModelIndex(), 3));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(storedNames(), (QStringList{"Laptop", "Tablet", "Widescreen", "Mobile"}));
+    EXPECT_EQ(static_cast<QLineEdit*>(editor()->rowPart(2, "name"))->text(), "Widescreen");
+    EXPECT_TRUE(editor()->restoreButton()->isEnabled());
+}

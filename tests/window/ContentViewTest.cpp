@@ -1,0 +1,330 @@
+#include "window/ContentView.h"
+
+#include "app/DocumentController.h"
+#include "canvas/CanvasController.h"
+#include "model/PintoraDocument.h"
+#include "platform/CommandBus.h"
+#include "platform/UserDefaults.h"
+#include "support/TestFiles.h"
+#include "window/DocumentWindow.h"
+#include "window/IntroSheet.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+class ContentViewTest : public ::testing::Test {
+protected:
+    ContentViewTest() { defaults.setHasSeenIntro(true); }
+    void TearDown() override {
+        // Dialogs owned by a window go with it.
+        QList<QPointer<QWidget>> windows;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            windows.append(widget);
+        for (const QPointer<QWidget>& widget : windows)
+            if (widget && !widget->parent()) delete widget;
+    }
+
+    // A shown window whose document holds the given state.
+    DocumentWindow* openWith(const CanvasState& state) {
+        const QString path = dir.filePath(QStringLiteral("doc%1.pintora").arg(++files));
+        auto* probe = new PintoraDocument(QString());
+        probe->setState(state);
+        EXPECT_EQ(probe->writeToFile(path), QString());
+        delete probe;
+        DocumentWindow* window = controller.openFile(path);
+        settle(window);
+        return window;
+    }
+    DocumentWindow* openNew() {
+        DocumentWindow* window = controller.newDocument();
+        settle(window);
+        return window;
+    }
+    static void settle(DocumentWindow* window) {
+        QApplication::setActiveWindow(window);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        QCoreApplication::processEvents();
+    }
+    static CanvasState withBoxes(int count) {
+        CanvasState state = CanvasState::makeNew(QString());
+        for (int i = 0; i < count; ++i)
+            state.items.append(makeShape(ShapeKind::rect, QRectF(10 * i, 20, 30, 40)));
+        return state;
+    }
+
+    QTemporaryDir dir;
+    int files = 0;
+    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
+    UserDefaults defaults{&settings};
+    DocumentController controller{defaults};
+};
+} // namespace
+
+TEST_F(ContentViewTest, TheRememberedTabWinsOverTheSettingAndUnknownNamesChooseNothing) {
+    struct Case {
+        std::optional<QString> remembered;
+        QString setting;
+        AppTab expected;
+    };
+    const Case cases[] = {
+        {std::nullopt, "annotate", AppTab::annotate}, {std::nullopt, "capture", AppTab::capture},
+        {"capture", "annotate", AppTab::capture},     {"annotate", "capture", AppTab::annotate},
+        {"Annotate", "annotate", AppTab::annotate}, // raw strings match exactly
+        {std::nullopt, "sideways", AppTab::capture},
+    };
+    for (const Case& c : cases) {
+        defaults.setDefaultTab(c.setting);
+        CanvasState state = CanvasState::makeNew(QString());
+        state.lastActiveTabRaw = c.remembered;
+        DocumentWindow* window = openWith(state);
+        EXPECT_EQ(window->contentView()->activeTab(), c.expected)
+            << c.remembered.value_or("none").toStdString() << " / " << c.setting.toStdString();
+        EXPECT_FALSE(window->isEdited());
+        window->close();
+    }
+}
+
+TEST_F(ContentViewTest, ControlDigitsSwitchTabsAndTheDocumentRemembersWithoutAnUndoStep) {
+    DocumentWindow* window = openNew();
+    ContentView* view = window->contentView();
+    ASSERT_EQ(view->activeTab(), AppTab::capture);
+    QTest::keyClick(window, Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(view->activeTab(), AppTab::annotate);
+    EXPECT_EQ(window->document()->state().lastActiveTabRaw, "annotate");
+    QTest::keyClick(window, Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(view->activeTab(), AppTab::capture);
+    EXPECT_EQ(window->document()->state().lastActiveTabRaw, "capture");
+    EXPECT_EQ(window->document()->undoStack()->count(), 0);
+    EXPECT_FALSE(window->isEdited());
+}
+
+TEST_F(ContentViewTest, TheCanvasIsFittedOnceWhenItsTabFirstShowsItems) {
+    // Two 30 × 40 boxes fit a view of at least 1000 × 650 at the largest fitting zoom, 4.
+    CanvasState state = withBoxes(2);
+    state.lastActiveTabRaw = QStringLiteral("annotate");
+    state.zoom = 2.5;
+    DocumentWindow* shown = openWith(state);
+    QTRY_COMPARE(shown->contentView()->canvasController().zoom(), 4.0);
+    EXPECT_TRUE(shown->contentView()->didFitOnFirstView());
+
+    // Opened on capture: the fit waits for the first switch to annotate, and happens once.
+    state.lastActiveTabRaw = QStringLiteral("capture");
+    DocumentWindow* later = openWith(state);
+    CanvasController& canvas = later->contentView()->canvasController();
+    EXPECT_EQ(canvas.zoom(), 2.5);
+    later->contentView()->setActiveTab(AppTab::annotate);
+    QTRY_COMPARE(canvas.zoom(), 4.0);
+    canvas.setZoom(1.5);
+    later->contentView()->setActiveTab(AppTab::capture);
+    later->contentView()->setActiveTab(AppTab::annotate);
+    // The view has its size, so a fit that were due would come on the next turns of the loop.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(canvas.zoom(), 1.5);
+}
+
+TEST_F(ContentViewTest, ADocumentWithoutItemsKeepsItsStoredView) {
+    CanvasState state = CanvasState::makeNew(QString());
+    state.lastActiveTabRaw = QStringLiteral("annotate");
+    state.zoom = 0.5;
+    state.panX = 12;
+    state.panY = -7;
+    DocumentWindow* window = openWith(state);
+    CanvasController& canvas = window->contentView()->canvasController();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->contentView()->didFitOnFirstView());
+    EXPECT_EQ(canvas.zoom(), 0.5);
+    EXPECT_EQ(canvas.pan(), QPointF(12, -7));
+    // Going away writes the view into the state without making the document edited.
+    canvas.setZoom(3);
+    window->contentView()->disappear();
+    EXPECT_EQ(window->document()->state().zoom, 3);
+    EXPECT_FALSE(window->isEdited());
+}
+
+TEST_F(ContentViewTest, WheelsPanAndCtrlWheelsZoomOnlyOnTheAnnotateTab) {
+    DocumentWindow* window = openNew();
+    ContentView* view = window->contentView();
+    CanvasController& canvas = view->canvasController();
+    const auto wheel = [&](QWidget* target, QPoint pixels, QPoint angle,
+                           Qt::KeyboardModifiers mods) {
+        QWheelEvent event(QPointF(10, 10), QPointF(10, 10), pixels, angle, Qt::NoButton, mods,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    };
+    wheel(view->capturePane(), {}, {0, 120}, Qt::NoModifier);
+    EXPECT_EQ(canvas.pan(), QPointF(0, 0)); // the browser's scroll
+
+    view->setActiveTab(AppTab::annotate);
+    wheel(view->annotatePane(), {}, {0, -120}, Qt::NoModifier);
+    EXPECT_EQ(canvas.pan(), QPointF(0, -20));
+    wheel(view->annotatePane(), {15, 5}, {30, 10}, Qt::NoModifier); // a touchpad's points
+    EXPECT_EQ(canvas.pan(), QPointF(15, -15));
+    wheel(view->annotatePane(), {}, {0, 120}, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(canvas.zoom(), 1.2);
+    EXPECT_EQ(canvas.pan(), QPointF(15, -15));
+}
+
+TEST_F(ContentViewTest, ToolKeysWorkOnTheCanvasButNotWithCommandKeysOrInATextField) {
+    DocumentWindow* window = openNew();
+    ContentView* view = window->contentView();
+    view->setActiveTab(AppTab::annotate);
+    QWidget* canvas = view->annotatePane();
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        Tool expected;
+    };
+    const Case cases[] = {
+        {Qt::Key_R, Qt::NoModifier, Tool::rect},        {Qt::Key_O, Qt::NoModifier, Tool::ellipse},
+        {Qt::Key_A, Qt::ShiftModifier, Tool::arrow},    {Qt::Key_L, Qt::NoModifier, Tool::line},
+        {Qt::Key_C, Qt::NoModifier, Tool::callout},     {Qt::Key_T, Qt::NoModifier, Tool::text},
+        {Qt::Key_N, Qt::NoModifier, Tool::note},        {Qt::Key_V, Qt::NoModifier, Tool::select},
+        {Qt::Key_R, Qt::ControlModifier, Tool::select}, {Qt::Key_R, Qt::AltModifier, Tool::select},
+        {Qt::Key_X, Qt::NoModifier, Tool::select},
+    };
+    for (const Case& c : cases) {
+        view->setTool(Tool::select);
+        QTest::keyClick(canvas, c.key, c.modifiers);
+        EXPECT_EQ(view->tool(), c.expected)
+            << QKeySequence(c.key | c.modifiers).toString().toStdString();
+    }
+
+    // Typing into a field (a note being edited) keeps its letters.
+    auto* field = new QLineEdit(canvas);
+    field->show();
+    field->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    QTest::keyClick(field, Qt::Key_R);
+    EXPECT_EQ(view->tool(), Tool::select);
+    EXPECT_EQ(field->text(), "r");
+
+    // On the capture tab the keys belong to the browser.
+    field->clearFocus();
+    view->setActiveTab(AppTab::capture);
+    QTest::keyClick(view->capturePane(), Qt::Key_R);
+    EXPECT_EQ(view->tool(), Tool::select);
+}
+
+TEST_F(ContentViewTest, ArrowsNudgeAndDeleteRemovesOnlyWithASelectionInTheirOwnWindow) {
+    CanvasState state = withBoxes(2);
+    state.lastActiveTabRaw = QStringLiteral("annotate");
+    DocumentWindow* window = openWith(state);
+    DocumentWindow* other = openWith(state);
+    ContentView* view = window->contentView();
+    QWidget* canvas = view->annotatePane();
+    QUndoStack* stack = window->document()->undoStack();
+
+    QTest::keyClick(canvas, Qt::Key_Right);
+    QTest::keyClick(canvas, Qt::Key_Delete);
+    EXPECT_EQ(stack->count(), 0); // nothing selected, nothing happens
+
+    const QUuid first = window->document()->state().items[0].id();
+    view->setSelection({first});
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QPointF origin;
+    };
+    const Case cases[] = {
+        {Qt::Key_Right, Qt::ShiftModifier, {10, 20}},
+        {Qt::Key_Down, Qt::NoModifier, {10, 21}},
+        {Qt::Key_Left, Qt::NoModifier, {9, 21}},
+        {Qt::Key_Up, Qt::ShiftModifier, {9, 11}},
+    };
+    for (const Case& c : cases) {
+        QTest::keyClick(canvas, c.key, c.modifiers);
+        EXPECT_EQ(window->document()->state().items[0].frame().topLeft(), c.origin);
+        EXPECT_EQ(stack->undoText(), "Nudge");
+    }
+    EXPECT_EQ(stack->count(), 4);
+    EXPECT_EQ(other->document()->state(), state); // the other window saw none of it
+
+    QTest::keyClick(canvas, Qt::Key_Backspace);
+    ASSERT_EQ(window->document()->state().items.size(), 1);
+    EXPECT_NE(window->document()->state().items[0].id(), first);
+    EXPECT_EQ(stack->undoText(), "Delete");
+    EXPECT_TRUE(view->selection().isEmpty());
+}
+
+TEST_F(ContentViewTest, CommandsActInEveryWindowOnItsOwnSelection) {
+    CanvasState state = withBoxes(3);
+    DocumentWindow* a = openWith(state);
+    DocumentWindow* b = openWith(state);
+    DocumentWindow* idle = openWith(state);
+    const QUuid first = state.items[0].id();
+    a->contentView()->setSelection({first});
+    b->contentView()->setSelection({first});
+
+    CommandBus::shared().post(command::arrangeBringToFront);
+    for (DocumentWindow* window : {a, b}) {
+        EXPECT_EQ(window->document()->state().items.last().id(), first);
+        EXPECT_EQ(window->document()->undoStack()->undoText(), "Bring to Front");
+    }
+    EXPECT_EQ(idle->document()->undoStack()->count(), 0);
+
+    CommandBus::shared().post(command::canvasSelectAll);
+    EXPECT_EQ(idle->contentView()->selection().size(), 3);
+    CommandBus::shared().post(command::canvasDelete);
+    EXPECT_TRUE(idle->document()->state().items.isEmpty());
+}
+
+TEST_F(ContentViewTest, CloseTabActsOnlyOnTheCaptureTabWithAnActiveTab) {
+    CanvasState state = CanvasState::makeNew(QStringLiteral("https://a.example/"));
+    state.tabs.append(BrowserTab::withURL(QStringLiteral("https://b.example/")));
+    state.tabs.append(BrowserTab::withURL(QStringLiteral("https://c.example/")));
+    state.activeTabIndex = 1;
+    state.lastActiveTabRaw = QStringLiteral("annotate");
+    DocumentWindow* window = openWith(state);
+    CommandBus::shared().post(command::closeCaptureTab);
+    EXPECT_EQ(window->document()->state().tabs.size(), 3);
+
+    window->contentView()->setActiveTab(AppTab::capture);
+    CommandBus::shared().post(command::closeCaptureTab);
+    const CanvasState& after = window->document()->state();
+    ASSERT_EQ(after.tabs.size(), 2);
+    EXPECT_EQ(after.tabs[1].url, "https://c.example/");
+    EXPECT_EQ(after.activeTabIndex, 0);
+    EXPECT_EQ(window->document()->undoStack()->undoText(), "Close Tab");
+}
+
+TEST_F(ContentViewTest, TheWelcomeSheetShowsUntilGetStartedIsPressedOnce) {
+    defaults.setHasSeenIntro(false);
+    DocumentWindow* first = openNew();
+    QCoreApplication::processEvents();
+    IntroSheet* sheet = first->contentView()->introSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->isVisible());
+    auto* start = sheet->findChild<QPushButton*>(QStringLiteral("getStarted"));
+    ASSERT_NE(start, nullptr);
+    EXPECT_TRUE(start->isDefault());
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_TRUE(defaults.hasSeenIntro());
+    EXPECT_FALSE(sheet->isVisible());
+
+    DocumentWindow* second = openNew();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(second->contentView()->introSheet(), nullptr);
+}
+
+TEST_F(ContentViewTest, CapturingABrowserWindowTakesOnlyA32BitWindowNumber) {
+    DocumentWindow* window = openNew();
+    QList<quint32> captured;
+    window->contentView()->setCaptureBrowserWindowAction([&](quint32 id) { captured.append(id); });
+    const QVariant cases[] = {
+        QVariant(42), QVariant(qulonglong(4294967295u)),  QVariant(qulonglong(4294967296u)),
+        QVariant(-1), QVariant(QStringLiteral("window")), QVariant()};
+    for (const QVariant& id : cases)
+        CommandBus::shared().post(command::captureBrowserWindow, {{command::windowIDKey, id}});
+    EXPECT_EQ(captured, (QList<quint32>{42, 4294967295u}));
+}
