@@ -1,0 +1,246 @@
+// Encoding an 8000 x 6000 screenshot-like picture to PNG: Qt's default writer against
+// encodePNG, and encodePNG with other zlib settings, all in one run.
+#include "export/PngEncoder.h"
+
+#include <QBuffer>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <zlib.h>
+
+using namespace pintora;
+
+namespace {
+
+constexpr int width = 8000, height = 6000;
+
+QString words(QRandomGenerator& rng, int count) {
+    static const char* const vocabulary[] = {
+        "the",    "canvas", "export", "window", "capture", "layer",   "pixel", "arrow",
+        "select", "undo",   "file",   "of",     "and",     "a",       "to",    "settings",
+        "view",   "zoom",   "text",   "shape",  "render",  "buffer",  "for",   "document",
+        "is",     "with",   "image",  "open",   "save",    "toolbar", "edit",  "42",
+        "1920",   "px",     "—",      "(beta)", "Ready.",  "http://", "=",     "{",
+    };
+    QString text;
+    for (int i = 0; i < count; ++i) {
+        if (i) text += QLatin1Char(' ');
+        text += QString::fromUtf8(vocabulary[rng.bounded(int(std::size(vocabulary)))]);
+    }
+    return text;
+}
+
+// Windows with title bars, sidebars and paragraphs of small anti-aliased text on flat
+// backgrounds, buttons, a gradient banner and a photo, tiled over the picture: PNG shrinks it
+// as it would a real screenshot, neither like noise nor like a flat colour.
+QImage makeScreenshot() {
+    QRandomGenerator rng(20240611);
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(0x2b, 0x2d, 0x31)); // desktop
+    QPainter painter(&image);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(13);
+    painter.setFont(font);
+    const QColor accents[] = {QColor(0x1a, 0x73, 0xe8), QColor(0xd9, 0x30, 0x25),
+                              QColor(0x18, 0x80, 0x38), QColor(0xf9, 0xab, 0x00)};
+    for (int wy = 0; wy < height; wy += 1500) {
+        for (int wx = 0; wx < width; wx += 2000) {
+            const QRect frame(wx + 20, wy + 20, 1960, 1460);
+            const bool dark = rng.bounded(3) == 0;
+            const QColor page = dark ? QColor(0x1e, 0x1f, 0x22) : Qt::white;
+            const QColor ink = dark ? QColor(0xd4, 0xd4, 0xd4) : QColor(0x20, 0x21, 0x24);
+            painter.fillRect(frame, page);
+            painter.fillRect(frame.x(), frame.y(), frame.width(), 36, QColor(0xe8, 0xea, 0xed));
+            painter.setPen(Qt::black);
+            painter.drawText(frame.x() + 80, frame.y() + 24, words(rng, 5));
+            const QRect sidebar(frame.x(), frame.y() + 36, 260, frame.height() - 36);
+            painter.fillRect(sidebar, dark ? QColor(0x26, 0x27, 0x2b) : QColor(0xf1, 0xf3, 0xf4));
+            for (int i = 0; i < 50; ++i) {
+                painter.setPen(ink);
+                painter.drawText(sidebar.x() + 16, sidebar.y() + 30 + i * 26, words(rng, 2));
+            }
+            const int left = sidebar.right() + 40;
+            const int kind = rng.bounded(3);
+            int y = frame.y() + 70;
+            if (kind == 0) { // banner: a gradient
+                QLinearGradient gradient(left, y, frame.right() - 40, y + 300);
+                gradient.setColorAt(0, accents[rng.bounded(4)]);
+                gradient.setColorAt(1, accents[rng.bounded(4)].lighter(160));
+                painter.fillRect(QRect(left, y, frame.right() - 40 - left, 300), gradient);
+                y += 340;
+            } else if (kind == 1) { // a photo: smooth shapes under sensor noise
+                const QRect photo(left, y, 640, 420);
+                painter.end();
+                for (int py = 0; py < photo.height(); ++py) {
+                    auto* row = reinterpret_cast<QRgb*>(image.scanLine(photo.y() + py));
+                    for (int px = 0; px < photo.width(); ++px) {
+                        const int noise = int(rng.bounded(5)) - 2;
+                        const int r = std::clamp(90 + px / 8 + py / 12 + noise, 0, 255);
+                        const int g = std::clamp(140 - py / 6 + (px * py) % 23 / 4 + noise, 0, 255);
+                        const int b = std::clamp(60 + (px + 2 * py) / 10 + noise, 0, 255);
+                        row[photo.x() + px] = qRgb(r, g, b);
+                    }
+                }
+                painter.begin(&image);
+                painter.setFont(font);
+                y += 460;
+            }
+            for (; y < frame.bottom() - 60; y += 18) { // paragraphs with gaps and buttons
+                if (rng.bounded(8) == 0) {
+                    y += 14;
+                    continue;
+                }
+                if (rng.bounded(14) == 0) {
+                    painter.setPen(Qt::NoPen);
+                    painter.setBrush(accents[rng.bounded(4)]);
+                    painter.drawRoundedRect(QRect(left, y, 140, 32), 6, 6);
+                    painter.setPen(Qt::white);
+                    painter.drawText(left + 20, y + 21, words(rng, 1));
+                    y += 24;
+                    continue;
+                }
+                painter.setPen(rng.bounded(10) == 0 ? accents[0] : ink);
+                painter.drawText(left, y + 14, words(rng, 20 + int(rng.bounded(100))));
+            }
+        }
+    }
+    painter.end();
+    return image;
+}
+
+const QImage& screenshot() {
+    static const QImage image = makeScreenshot();
+    return image;
+}
+
+void report(benchmark::State& state, qsizetype bytes) {
+    state.counters["bytes"] = double(bytes);
+}
+
+void QtDefault(benchmark::State& state) {
+    const QImage& image = screenshot();
+    qsizetype bytes = 0;
+    for (auto _ : state) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, "PNG")) state.SkipWithError("Qt could not write the PNG");
+        bytes = png.size();
+    }
+    report(state, bytes);
+}
+
+void Encode(benchmark::State& state, int level, int strategy) {
+    const QImage& image = screenshot();
+    const int threads = int(state.range(0));
+    qsizetype bytes = 0;
+    for (auto _ : state) {
+        const auto png = encodePNG(image, threads, PngDeflateSettings{level, strategy});
+        if (!png) state.SkipWithError("encodePNG failed");
+        bytes = png ? png->size() : 0;
+    }
+    report(state, bytes);
+}
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                const std::string name = run.run_name.function_name +
+                                         (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
+                medians[name] = run.GetAdjustedRealTime();
+                bytes[name] = run.counters.at("bytes");
+            }
+    }
+    std::map<std::string, double> medians, bytes;
+};
+
+} // namespace
+
+BENCHMARK(QtDefault)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
+// The argument is the thread count, 0 for one per core.
+BENCHMARK_CAPTURE(Encode, ours, 2, Z_DEFAULT_STRATEGY)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Encode, level1, 1, Z_DEFAULT_STRATEGY)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Encode, level3, 3, Z_DEFAULT_STRATEGY)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Encode, level4, 4, Z_DEFAULT_STRATEGY)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Encode, level6, 6, Z_DEFAULT_STRATEGY)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Encode, level2_filtered, 2, Z_FILTERED)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Encode, rle, 1, Z_RLE)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->UseRealTime();
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv); // fonts for the text in the picture
+    benchmark::Initialize(&argc, argv);
+    QImageReader::setAllocationLimit(0); // the check below decodes a 192 MB picture
+    const auto made = std::chrono::steady_clock::now();
+    const QImage& image = screenshot();
+    std::printf("Picture: %d x %d, drawn in %.1f s\n", image.width(), image.height(),
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - made).count());
+    // A fast encoder is only worth measuring if it is right: decode once and compare.
+    const auto png = encodePNG(image);
+    if (!png || QImage::fromData(*png).convertToFormat(image.format()) != image) {
+        std::fprintf(stderr, "encodePNG does not round-trip the picture\n");
+        return 1;
+    }
+    if (qEnvironmentVariableIsSet("PINTORA_PNG_BENCH_DUMP")) {
+        image.copy(0, 0, 2000, 1500).save(qEnvironmentVariable("PINTORA_PNG_BENCH_DUMP"));
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto& m = reporter.medians;
+    const auto& b = reporter.bytes;
+    const std::string qt = "QtDefault";
+    if (m.count(qt) && m.at(qt) > 0)
+        for (const auto& [name, time] : m)
+            if (name != qt)
+                std::printf("%-28s time %.2f x Qt (%.0f / %.0f ms), size %.2f x Qt (%.2f / "
+                            "%.2f MB)\n",
+                            name.c_str(), time / m.at(qt), time, m.at(qt), b.at(name) / b.at(qt),
+                            b.at(name) / 1e6, b.at(qt) / 1e6);
+    return 0;
+}
