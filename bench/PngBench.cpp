@@ -40,7 +40,8 @@ QString words(QRandomGenerator& rng, int count) {
 // Windows with title bars, sidebars and paragraphs of small anti-aliased text on flat
 // backgrounds, buttons, a gradient banner and a photo, tiled over the picture: PNG shrinks it
 // as it would a real screenshot, neither like noise nor like a flat colour.
-QImage makeScreenshot() {
+// `sparse` pictures have light windows only, no photos and wide gaps between blocks.
+QImage makeScreenshot(bool sparse) {
     QRandomGenerator rng(20240611);
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(QColor(0x2b, 0x2d, 0x31)); // desktop
@@ -53,7 +54,7 @@ QImage makeScreenshot() {
     for (int wy = 0; wy < height; wy += 1500) {
         for (int wx = 0; wx < width; wx += 2000) {
             const QRect frame(wx + 20, wy + 20, 1960, 1460);
-            const bool dark = rng.bounded(3) == 0;
+            const bool dark = !sparse && rng.bounded(3) == 0;
             const QColor page = dark ? QColor(0x1e, 0x1f, 0x22) : Qt::white;
             const QColor ink = dark ? QColor(0xd4, 0xd4, 0xd4) : QColor(0x20, 0x21, 0x24);
             painter.fillRect(frame, page);
@@ -67,7 +68,7 @@ QImage makeScreenshot() {
                 painter.drawText(sidebar.x() + 16, sidebar.y() + 30 + i * 26, words(rng, 2));
             }
             const int left = sidebar.right() + 40;
-            const int kind = rng.bounded(3);
+            const int kind = sparse ? 2 * int(rng.bounded(2)) : int(rng.bounded(3));
             int y = frame.y() + 70;
             if (kind == 0) { // banner: a gradient
                 QLinearGradient gradient(left, y, frame.right() - 40, y + 300);
@@ -92,22 +93,40 @@ QImage makeScreenshot() {
                 painter.setFont(font);
                 y += 460;
             }
-            for (; y < frame.bottom() - 60; y += 18) { // paragraphs with gaps and buttons
-                if (rng.bounded(8) == 0) {
-                    y += 14;
-                    continue;
+            const int right = frame.right() - 40;
+            const auto gap = [&] { return sparse ? 60 + int(rng.bounded(200)) : 0; };
+            while (y < frame.bottom() - 200) {
+                const int block = rng.bounded(5);
+                if (block == 0) { // a button row
+                    for (int b = 0, x = left; b < 1 + int(rng.bounded(3)); ++b, x += 170) {
+                        painter.setPen(Qt::NoPen);
+                        painter.setBrush(accents[rng.bounded(4)]);
+                        painter.drawRoundedRect(QRect(x, y, 150, 32), 6, 6);
+                        painter.setPen(Qt::white);
+                        painter.drawText(x + 20, y + 21, words(rng, 1));
+                    }
+                    y += 60 + gap();
+                } else if (block == 1) { // a table with ruled cells
+                    const int rows = 4 + int(rng.bounded(8)), columns = 3 + int(rng.bounded(4));
+                    const int cell = (right - left) / columns;
+                    painter.setPen(dark ? QColor(0x3c, 0x40, 0x43) : QColor(0xda, 0xdc, 0xe0));
+                    painter.setBrush(Qt::NoBrush);
+                    for (int r = 0; r < rows; ++r)
+                        for (int col = 0; col < columns; ++col)
+                            painter.drawRect(left + col * cell, y + r * 28, cell, 28);
+                    painter.setPen(ink);
+                    for (int r = 0; r < rows; ++r)
+                        for (int col = 0; col < columns; ++col)
+                            painter.drawText(left + col * cell + 8, y + r * 28 + 19,
+                                             words(rng, 1 + int(rng.bounded(3))));
+                    y += rows * 28 + 40 + gap();
+                } else { // a paragraph with a ragged right edge
+                    const int lines = 2 + int(rng.bounded(6));
+                    painter.setPen(rng.bounded(8) == 0 ? accents[0] : ink);
+                    for (int l = 0; l < lines; ++l, y += 18)
+                        painter.drawText(left, y + 14, words(rng, 8 + int(rng.bounded(50))));
+                    y += 24 + int(rng.bounded(40)) + gap();
                 }
-                if (rng.bounded(14) == 0) {
-                    painter.setPen(Qt::NoPen);
-                    painter.setBrush(accents[rng.bounded(4)]);
-                    painter.drawRoundedRect(QRect(left, y, 140, 32), 6, 6);
-                    painter.setPen(Qt::white);
-                    painter.drawText(left + 20, y + 21, words(rng, 1));
-                    y += 24;
-                    continue;
-                }
-                painter.setPen(rng.bounded(10) == 0 ? accents[0] : ink);
-                painter.drawText(left, y + 14, words(rng, 20 + int(rng.bounded(100))));
             }
         }
     }
@@ -115,17 +134,18 @@ QImage makeScreenshot() {
     return image;
 }
 
-const QImage& screenshot() {
-    static const QImage image = makeScreenshot();
-    return image;
+const QImage& screenshot(int picture) {
+    static const QImage images[] = {makeScreenshot(false), makeScreenshot(true)};
+    return images[picture];
 }
 
 void report(benchmark::State& state, qsizetype bytes) {
     state.counters["bytes"] = double(bytes);
 }
 
+// The last argument of each benchmark: 0 for the dense picture, 1 for the sparse one.
 void QtDefault(benchmark::State& state) {
-    const QImage& image = screenshot();
+    const QImage& image = screenshot(int(state.range(0)));
     qsizetype bytes = 0;
     for (auto _ : state) {
         QByteArray png;
@@ -137,16 +157,20 @@ void QtDefault(benchmark::State& state) {
     report(state, bytes);
 }
 
-void Encode(benchmark::State& state, int level, int strategy) {
-    const QImage& image = screenshot();
+void Encode(benchmark::State& state, PngDeflateSettings settings) {
+    const QImage& image = screenshot(int(state.range(1)));
     const int threads = int(state.range(0));
     qsizetype bytes = 0;
     for (auto _ : state) {
-        const auto png = encodePNG(image, threads, PngDeflateSettings{level, strategy});
+        const auto png = encodePNG(image, threads, settings);
         if (!png) state.SkipWithError("encodePNG failed");
         bytes = png ? png->size() : 0;
     }
     report(state, bytes);
+}
+
+PngDeflateSettings plainLevel(int level) {
+    return PngDeflateSettings{level, Z_DEFAULT_STRATEGY, 0, 0, 0, 0};
 }
 
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -166,47 +190,61 @@ public:
 
 } // namespace
 
-BENCHMARK(QtDefault)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
-// The argument is the thread count, 0 for one per core.
-BENCHMARK_CAPTURE(Encode, ours, 2, Z_DEFAULT_STRATEGY)
+BENCHMARK(QtDefault)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(5)
     ->UseRealTime();
-BENCHMARK_CAPTURE(Encode, level1, 1, Z_DEFAULT_STRATEGY)
-    ->Arg(0)
+// The first argument is the thread count, 0 for one per core.
+BENCHMARK_CAPTURE(Encode, ours, PngDeflateSettings{})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->UseRealTime();
+// Other zlib settings, for the choice of the default: plain levels (Z_FILTERED is left out,
+// levels 1 to 3 ignore it), run-length matches only, and level 3 hashing every string.
+BENCHMARK_CAPTURE(Encode, level1, plainLevel(1))
+    ->ArgsProduct({{0}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(3)
     ->UseRealTime();
-BENCHMARK_CAPTURE(Encode, level3, 3, Z_DEFAULT_STRATEGY)
-    ->Arg(0)
+BENCHMARK_CAPTURE(Encode, level2, plainLevel(2))
+    ->ArgsProduct({{0}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(3)
     ->UseRealTime();
-BENCHMARK_CAPTURE(Encode, level4, 4, Z_DEFAULT_STRATEGY)
-    ->Arg(0)
+BENCHMARK_CAPTURE(Encode, level3, plainLevel(3))
+    ->ArgsProduct({{0}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(3)
     ->UseRealTime();
-BENCHMARK_CAPTURE(Encode, level6, 6, Z_DEFAULT_STRATEGY)
-    ->Arg(0)
+BENCHMARK_CAPTURE(Encode, level4, plainLevel(4))
+    ->ArgsProduct({{0}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(3)
     ->UseRealTime();
-BENCHMARK_CAPTURE(Encode, level2_filtered, 2, Z_FILTERED)
-    ->Arg(0)
+BENCHMARK_CAPTURE(Encode, level6, plainLevel(6))
+    ->ArgsProduct({{0}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(3)
     ->UseRealTime();
-BENCHMARK_CAPTURE(Encode, rle, 1, Z_RLE)
-    ->Arg(0)
+BENCHMARK_CAPTURE(Encode, rle, PngDeflateSettings{1, Z_RLE, 0, 0, 0, 0})
+    ->ArgsProduct({{0}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Encode, level3_hash_all,
+                  PngDeflateSettings{3, Z_DEFAULT_STRATEGY, 4, 258, 258, 32})
+    ->ArgsProduct({{0}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(3)
@@ -218,29 +256,29 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     QImageReader::setAllocationLimit(0); // the check below decodes a 192 MB picture
     const auto made = std::chrono::steady_clock::now();
-    const QImage& image = screenshot();
-    std::printf("Picture: %d x %d, drawn in %.1f s\n", image.width(), image.height(),
+    screenshot(0);
+    std::printf("Pictures: %d x %d, drawn in %.1f s\n", width, height,
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - made).count());
     // A fast encoder is only worth measuring if it is right: decode once and compare.
-    const auto png = encodePNG(image);
-    if (!png || QImage::fromData(*png).convertToFormat(image.format()) != image) {
-        std::fprintf(stderr, "encodePNG does not round-trip the picture\n");
-        return 1;
-    }
-    if (qEnvironmentVariableIsSet("PINTORA_PNG_BENCH_DUMP")) {
-        image.copy(0, 0, 2000, 1500).save(qEnvironmentVariable("PINTORA_PNG_BENCH_DUMP"));
+    for (int picture : {0, 1}) {
+        const QImage& image = screenshot(picture);
+        const auto png = encodePNG(image);
+        if (!png || QImage::fromData(*png).convertToFormat(image.format()) != image) {
+            std::fprintf(stderr, "encodePNG does not round-trip picture %d\n", picture);
+            return 1;
+        }
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& m = reporter.medians;
     const auto& b = reporter.bytes;
-    const std::string qt = "QtDefault";
-    if (m.count(qt) && m.at(qt) > 0)
-        for (const auto& [name, time] : m)
-            if (name != qt)
-                std::printf("%-28s time %.2f x Qt (%.0f / %.0f ms), size %.2f x Qt (%.2f / "
-                            "%.2f MB)\n",
-                            name.c_str(), time / m.at(qt), time, m.at(qt), b.at(name) / b.at(qt),
-                            b.at(name) / 1e6, b.at(qt) / 1e6);
+    for (const auto& [name, time] : m) {
+        const std::string picture = name.substr(name.rfind('/') + 1);
+        const std::string qt = "QtDefault/" + picture;
+        if (name == qt || !m.count(qt) || m.at(qt) <= 0) continue;
+        std::printf("%-18s time %.2f x Qt (%4.0f / %4.0f ms), size %.2f x Qt (%.2f / %.2f MB)\n",
+                    name.c_str(), time / m.at(qt), time, m.at(qt), b.at(name) / b.at(qt),
+                    b.at(name) / 1e6, b.at(qt) / 1e6);
+    }
     return 0;
 }

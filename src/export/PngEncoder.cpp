@@ -296,6 +296,9 @@ bool deflateBand(const Pixels& px, Band& band, bool last, PngDeflateSettings set
         z_stream* zs;
         ~End() { deflateEnd(zs); }
     } end{&zs};
+    if (settings.maxChain > 0 && deflateTune(&zs, settings.goodLength, settings.maxLazy,
+                                             settings.niceLength, settings.maxChain) != Z_OK)
+        return false;
 
     // The filtered rows just above the band become its dictionary, so matches may reach
     // back across the band boundary as they would in a single stream.
