@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -373,9 +374,9 @@ std::optional<QByteArray> encodePNG(const QImage& image, int threads, PngDeflate
     if (px.image.isNull()) return std::nullopt;
 
     if (threads <= 0) threads = int(std::max(1u, std::thread::hardware_concurrency()));
+    threads = std::min(threads, px.height);
     // Several bands per thread even out bands that compress at different speeds.
     const int bandCount = threads == 1 ? 1 : std::min(px.height, threads * 4);
-    threads = std::min(threads, bandCount);
     std::vector<Band> bands(static_cast<std::size_t>(bandCount));
     for (int i = 0; i < bandCount; ++i) {
         bands[std::size_t(i)].firstRow = int(qint64(px.height) * i / bandCount);
@@ -386,7 +387,11 @@ std::optional<QByteArray> encodePNG(const QImage& image, int threads, PngDeflate
     auto work = [&] {
         for (int i = nextBand++; i < bandCount; i = nextBand++) {
             Band& band = bands[std::size_t(i)];
-            band.ok = deflateBand(px, band, i == bandCount - 1, settings);
+            try {
+                band.ok = deflateBand(px, band, i == bandCount - 1, settings);
+            } catch (const std::bad_alloc&) {
+                band.ok = false; // no exception may leave a worker thread
+            }
         }
     };
     std::vector<std::thread> workers;
@@ -408,7 +413,7 @@ std::optional<QByteArray> encodePNG(const QImage& image, int threads, PngDeflate
                           : settings.level == 6 ? 2
                                                 : 3;
     uchar flg = uchar(levelFlag << 6);
-    flg = uchar(flg + 31 - (cmf * 256 + flg) % 31);
+    flg = uchar(flg + (31 - (cmf * 256 + flg) % 31) % 31);
     std::size_t deflatedSize = 0;
     for (const Band& band : bands) {
         if (!band.ok) return std::nullopt;
