@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <zlib.h>
 
@@ -139,14 +140,24 @@ const QImage& screenshot(int picture) {
     return images[picture];
 }
 
-void report(benchmark::State& state, qsizetype bytes) {
+// CPU time of all the process's threads, which other load on the machine disturbs less than
+// the wall-clock time.
+double processCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+void report(benchmark::State& state, qsizetype bytes, double cpuMs) {
     state.counters["bytes"] = double(bytes);
+    state.counters["cpu_ms"] = cpuMs;
 }
 
 // The last argument of each benchmark: 0 for the dense picture, 1 for the sparse one.
 void QtDefault(benchmark::State& state) {
     const QImage& image = screenshot(int(state.range(0)));
     qsizetype bytes = 0;
+    const double cpuStart = processCpuMs();
     for (auto _ : state) {
         QByteArray png;
         QBuffer buffer(&png);
@@ -154,19 +165,20 @@ void QtDefault(benchmark::State& state) {
         if (!image.save(&buffer, "PNG")) state.SkipWithError("Qt could not write the PNG");
         bytes = png.size();
     }
-    report(state, bytes);
+    report(state, bytes, processCpuMs() - cpuStart);
 }
 
 void Encode(benchmark::State& state, PngDeflateSettings settings) {
     const QImage& image = screenshot(int(state.range(1)));
     const int threads = int(state.range(0));
     qsizetype bytes = 0;
+    const double cpuStart = processCpuMs();
     for (auto _ : state) {
         const auto png = encodePNG(image, threads, settings);
         if (!png) state.SkipWithError("encodePNG failed");
         bytes = png ? png->size() : 0;
     }
-    report(state, bytes);
+    report(state, bytes, processCpuMs() - cpuStart);
 }
 
 PngDeflateSettings plainLevel(int level) {
@@ -183,9 +195,10 @@ public:
                                          (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
                 medians[name] = run.GetAdjustedRealTime();
                 bytes[name] = run.counters.at("bytes");
+                cpu[name] = run.counters.at("cpu_ms");
             }
     }
-    std::map<std::string, double> medians, bytes;
+    std::map<std::string, double> medians, bytes, cpu;
 };
 
 } // namespace
@@ -276,9 +289,11 @@ int main(int argc, char** argv) {
         const std::string picture = name.substr(name.rfind('/') + 1);
         const std::string qt = "QtDefault/" + picture;
         if (name == qt || !m.count(qt) || m.at(qt) <= 0) continue;
-        std::printf("%-18s time %.2f x Qt (%4.0f / %4.0f ms), size %.2f x Qt (%.2f / %.2f MB)\n",
+        const auto& c = reporter.cpu;
+        std::printf("%-26s time %.2f x Qt (%4.0f / %4.0f ms), size %.2f x Qt (%.2f / %.2f MB), "
+                    "CPU %.2f x Qt (%4.0f / %4.0f ms)\n",
                     name.c_str(), time / m.at(qt), time, m.at(qt), b.at(name) / b.at(qt),
-                    b.at(name) / 1e6, b.at(qt) / 1e6);
+                    b.at(name) / 1e6, b.at(qt) / 1e6, c.at(name) / c.at(qt), c.at(name), c.at(qt));
     }
     return 0;
 }
