@@ -11,7 +11,7 @@ packages=(
   qt6-svg-dev qt6-image-formats-plugins qt6-qpa-plugins libqt6opengl6-dev
   libgl-dev libglx-dev libopengl-dev libxkbcommon-dev
   # parsing and encoding
-  libsimdjson-dev liblz4-dev libmodpbase64-dev
+  libsimdjson-dev liblz4-dev libmodpbase64-dev zlib1g-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xclip xdotool x11-utils dbus-x11 fonts-dejavu-core fonts-liberation2

@@ -1,11 +1,12 @@
 #include "export/PngRenderer.h"
 
+#include "export/PngEncoder.h"
+
 #include "canvas/DecodedImageCache.h"
 #include "canvas/ItemPainter.h"
 #include "model/Geometry.h"
 #include "shapes/CropGeometry.h"
 
-#include <QBuffer>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -75,13 +76,7 @@ std::optional<QByteArray> renderPNG(const CanvasState& state) {
     if (image.isNull()) {
         return std::nullopt;
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG")) {
-        return std::nullopt;
-    }
-    return bytes;
+    return encodePNG(image);
 }
 
 } // namespace pintora

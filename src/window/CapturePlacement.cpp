@@ -1,9 +1,10 @@
 #include "window/CapturePlacement.h"
 
+#include "export/PngEncoder.h"
 #include "model/PintoraDocument.h"
 
-#include <QBuffer>
 #include <algorithm>
+#include <utility>
 
 namespace pintora {
 
@@ -33,12 +34,9 @@ QList<QRectF> layoutCaptureRow(const QList<QSizeF>& sizes, std::optional<QPointF
 }
 
 std::optional<CapturePicture> capturePicture(const QImage& image) {
-    if (image.isNull()) return std::nullopt;
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) return std::nullopt;
-    return CapturePicture{png, image.deviceIndependentSize()};
+    std::optional<QByteArray> png = encodePNG(image);
+    if (!png) return std::nullopt;
+    return CapturePicture{std::move(*png), image.deviceIndependentSize()};
 }
 
 bool placeCaptures(PintoraDocument& document, QUndoStack* stack, Selection& selection,

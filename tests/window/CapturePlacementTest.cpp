@@ -1,5 +1,6 @@
 #include "window/CapturePlacement.h"
 
+#include "export/PngEncoder.h"
 #include "model/PintoraDocument.h"
 #include "support/TestFiles.h"
 
@@ -82,6 +83,9 @@ TEST(CapturePlacement, PictureSizeIsInPoints) {
     const auto picture = capturePicture(image);
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->size, QSizeF(200, 150));
-    EXPECT_EQ(QImage::fromData(picture->pngData).size(), QSize(400, 300)); // pixels kept
+    const QImage read = QImage::fromData(picture->pngData);
+    EXPECT_EQ(read.size(), QSize(400, 300)); // pixels kept
+    EXPECT_EQ(read.pixel(399, 299), QColor(Qt::green).rgb());
+    EXPECT_EQ(picture->pngData, encodePNG(image)); // the fast encoder, not Qt's writer
     EXPECT_FALSE(capturePicture(QImage()));
 }

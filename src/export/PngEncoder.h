@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <optional>
+
+namespace pintora {
+
+// How the pixel data is deflated. The defaults are what encodePNG uses; the benchmark
+// compares them with other zlib settings.
+struct PngDeflateSettings {
+    int level = 3;
+    int strategy = 0; // Z_DEFAULT_STRATEGY
+    // zlib's deflateTune parameters, all 0 to keep the level's own. Level 3 hashes only the
+    // first 6 bytes of each match; hashing the first 32 and accepting any match length
+    // finds the long repeats of screenshots, for about 10% less output and 4% more time.
+    int goodLength = 8;
+    int maxLazy = 32;
+    int niceLength = 258;
+    int maxChain = 32;
+};
+
+// PNG bytes of the image, 8 bits per channel: RGB when every pixel is opaque, else RGBA with
+// non-premultiplied values. Its dots per metre go into a pHYs chunk, as with Qt's writer, so
+// a reader gets the same physical size back. Each row takes the filter with the smallest sum
+// of absolute differences; the rows are deflated in horizontal bands on up to `threads`
+// threads (0: one per core) and joined into one zlib stream. None for a null image.
+std::optional<QByteArray> encodePNG(const QImage& image, int threads = 0);
+std::optional<QByteArray> encodePNG(const QImage& image, int threads, PngDeflateSettings settings);
+
+} // namespace pintora
