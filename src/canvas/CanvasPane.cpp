@@ -19,10 +19,8 @@
 #include <QImageReader>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QNativeGestureEvent>
 #include <QPainter>
 #include <QStyle>
-#include <QWheelEvent>
 #include <cmath>
 
 namespace pintora {
@@ -272,28 +270,6 @@ void CanvasPane::mouseDoubleClickEvent(QMouseEvent* event) {
         }
     }
     mousePressEvent(event);
-}
-
-void CanvasPane::wheelEvent(QWheelEvent* event) {
-    const bool zoomModifier = event->modifiers() & Qt::ControlModifier;
-    QPointF delta = event->pixelDelta();
-    if (delta.isNull()) {
-        // A wheel notch is 120 eighths of a degree: 40 points of panning, or a 10% zoom step.
-        delta = QPointF(event->angleDelta()) / (zoomModifier ? 12.0 : 3.0);
-    }
-    controller_.applyScroll(delta.x(), delta.y(), zoomModifier);
-    event->accept();
-}
-
-bool CanvasPane::event(QEvent* event) {
-    if (event->type() == QEvent::NativeGesture) {
-        auto* gesture = static_cast<QNativeGestureEvent*>(event);
-        if (gesture->gestureType() == Qt::ZoomNativeGesture) {
-            controller_.applyMagnify(gesture->value());
-            return true;
-        }
-    }
-    return QWidget::event(event);
 }
 
 void CanvasPane::beginTextEdit(const QUuid& id) {

@@ -1,11 +1,15 @@
 #include "window/ContentView.h"
 
 #include "canvas/CanvasController.h"
+#include "canvas/CanvasPane.h"
+#include "export/AnnotateToolbar.h"
+#include "export/ExportCommand.h"
 #include "model/ItemClipboard.h"
 #include "model/PintoraDocument.h"
 #include "platform/CommandBus.h"
 #include "platform/UserDefaults.h"
-#include "window/AnnotatePlaceholder.h"
+#include "shapes/CropEditorDialog.h"
+#include "shapes/ItemToolbarEdits.h"
 #include "window/FocusedText.h"
 #include "window/IntroSheet.h"
 
@@ -39,10 +43,40 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
                          ItemClipboard& clipboard, QWidget* parent)
     : QWidget(parent), document_(document), defaults_(defaults), clipboard_(clipboard),
       canvasController_(new CanvasController(this)), stack_(new QStackedWidget(this)),
-      capturePane_(new QWidget), annotatePane_(new AnnotatePlaceholder(*canvasController_)) {
+      capturePane_(new QWidget), annotatePane_(new QWidget),
+      toolbar_(new AnnotateToolbar(*document, *canvasController_, defaults)),
+      canvasPane_(new CanvasPane(*document, *canvasController_, defaults)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(stack_);
+    auto* annotate = new QVBoxLayout(annotatePane_);
+    annotate->setContentsMargins(0, 0, 0, 0);
+    annotate->setSpacing(0);
+    annotate->addWidget(toolbar_);
+    annotate->addWidget(canvasPane_, 1);
+
+    // The window owns the tool and the selection; the toolbar and the canvas follow them and
+    // report what they change.
+    connect(toolbar_, &AnnotateToolbar::toolPicked, this, &ContentView::setTool);
+    connect(canvasPane_, &CanvasPane::toolChanged, this, &ContentView::setTool);
+    connect(canvasPane_, &CanvasPane::selectionChanged, this,
+            [this](const Selection& selection) { setSelection(selection); });
+    connect(this, &ContentView::toolChanged, this, [this](Tool tool) {
+        toolbar_->setTool(tool);
+        canvasPane_->setTool(tool);
+    });
+    connect(this, &ContentView::selectionChanged, this, [this] {
+        toolbar_->setSelection(selection_);
+        canvasPane_->setSelection(selection_);
+    });
+    connect(toolbar_, &AnnotateToolbar::fitRequested, this,
+            [this] { canvasController_->fitToContent(document_->state()); });
+    connect(toolbar_, &AnnotateToolbar::exportRequested, this, &ContentView::exportPNG);
+    connect(canvasPane_, &CanvasPane::picturesPlaced, this, [this] {
+        setActiveTab(AppTab::annotate);
+        fitWhenCanvasReady(fitAttempts);
+    });
+    connect(canvasPane_, &CanvasPane::cropRequested, this, &ContentView::openCropEditor);
     // Both tabs live side by side in the stack, so a hidden one keeps its state.
     stack_->addWidget(capturePane_);
     stack_->addWidget(annotatePane_);
@@ -68,8 +102,28 @@ void ContentView::setTool(Tool tool) {
 }
 
 void ContentView::setSelection(Selection selection) {
+    if (selection == selection_) return;
     selection_ = std::move(selection);
     emit selectionChanged();
+}
+
+void ContentView::exportPNG() {
+    pintora::exportPNG(window(), document_->state());
+}
+
+void ContentView::openCropEditor(const QUuid& id) {
+    const CanvasItem* item = findItem(document_->state(), id);
+    if (!item || !item->image()) return;
+    auto* dialog = new CropEditorDialog(*item->image(), window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // "Done" crops the item as it is then, found again by its id.
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog, id] { applyCrop(*document_, undoStack(), id, dialog->crop()); });
+    dialog->open();
+}
+
+bool ContentView::isFrontWindow() const {
+    return QApplication::activeWindow() == window();
 }
 
 bool ContentView::hasItems() const {
@@ -169,13 +223,15 @@ void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo
         arrangeSelection(*document_, undoStack(), selection_, op);
     };
     if (name == command::exportPNG) {
-        if (exportPNG_) exportPNG_();
+        if (isFrontWindow()) exportPNG();
     } else if (name == command::canvasCut) {
         cutSelection(*document_, undoStack(), selection_, clipboard_);
         emit selectionChanged();
     } else if (name == command::canvasCopy) {
         copySelection(*document_, selection_, clipboard_);
     } else if (name == command::canvasPaste) {
+        // One paste goes into one document: the one in front.
+        if (!isFrontWindow()) return;
         const PasteResult result = pasteSelection(*document_, undoStack(), selection_, clipboard_,
                                                   canvasController_->viewportCenterInCanvas());
         if (result == PasteResult::nothing) return;

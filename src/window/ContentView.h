@@ -15,7 +15,9 @@ class QStackedWidget;
 
 namespace pintora {
 
+class AnnotateToolbar;
 class CanvasController;
+class CanvasPane;
 class IntroSheet;
 class ItemClipboard;
 class PintoraDocument;
@@ -47,6 +49,8 @@ public:
     CanvasController& canvasController() const { return *canvasController_; }
     QWidget* capturePane() const { return capturePane_; }
     QWidget* annotatePane() const;
+    CanvasPane* canvasPane() const { return canvasPane_; }
+    AnnotateToolbar* annotateToolbar() const { return toolbar_; }
     bool didFitOnFirstView() const { return didFitOnFirstView_; }
     IntroSheet* introSheet() const { return introSheet_; }
 
@@ -65,8 +69,9 @@ public:
     bool handleScroll(QWidget* receiver, QWheelEvent* event);
     bool handleMagnify(QWidget* receiver, QNativeGestureEvent* event);
 
-    // Export and capturing another browser's window are attached here by their own parts.
-    void setExportAction(std::function<void()> action) { exportPNG_ = std::move(action); }
+    // Renders the canvas and asks where to save it.
+    void exportPNG();
+    // Capturing another browser's window is attached here by its own part.
     void setCaptureBrowserWindowAction(std::function<void(quint32)> action) {
         captureBrowserWindow_ = std::move(action);
     }
@@ -82,6 +87,9 @@ protected:
 private:
     void showIntro();
     void closeCaptureTab();
+    void openCropEditor(const QUuid& id);
+    // Commands that reach every window but act only in the one the user works in.
+    bool isFrontWindow() const;
     bool hasItems() const;
     bool ownsEventsOf(QWidget* receiver) const;
 
@@ -97,8 +105,9 @@ private:
     QStackedWidget* stack_;
     QWidget* capturePane_;
     QWidget* annotatePane_;
+    AnnotateToolbar* toolbar_;
+    CanvasPane* canvasPane_;
     IntroSheet* introSheet_ = nullptr;
-    std::function<void()> exportPNG_;
     std::function<void(quint32)> captureBrowserWindow_;
 };
 

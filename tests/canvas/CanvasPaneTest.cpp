@@ -183,16 +183,10 @@ TEST_F(CanvasPaneTest, ADropPlacesThePicturesAtThePointer) {
     EXPECT_EQ(document.state().items.size(), 1);
 }
 
-TEST_F(CanvasPaneTest, WheelPansAndCtrlWheelZooms) {
-    QWheelEvent pan(QPointF(10, 10), pane.mapToGlobal(QPointF(10, 10)), QPoint(0, 0),
-                    QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&pane, &pan);
-    EXPECT_EQ(controller.pan(), QPointF(0, -40));
-    QWheelEvent zoom(QPointF(10, 10), pane.mapToGlobal(QPointF(10, 10)), QPoint(0, 0),
-                     QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&pane, &zoom);
-    EXPECT_DOUBLE_EQ(controller.zoom(), 1.1);
+TEST_F(CanvasPaneTest, TheViewSizeIsKeptCurrent) {
     EXPECT_EQ(controller.viewportSize(), QSizeF(800, 600));
+    pane.resize(640, 480);
+    EXPECT_EQ(controller.viewportSize(), QSizeF(640, 480));
 }
 
 TEST_F(CanvasPaneTest, TheArrowToolbarTogglesHeads) {
