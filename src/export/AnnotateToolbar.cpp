@@ -196,7 +196,11 @@ void AnnotateToolbar::rebuildPicker(const ToolbarConditions& conditions) {
         return;
     }
     // Made anew when what it edits changes; an open popover goes with the old one.
-    if (picker_) picker_->deleteLater();
+    if (picker_) {
+        picker_->hide();
+        pickerSlot_->layout()->removeWidget(picker_);
+        picker_->deleteLater();
+    }
     pickerKey_ = conditions.colorPickerKey;
     picker_ = new ColorPicker(toolbarColor(conditions, defaults_), pickerSlot_);
     pickerSlot_->layout()->addWidget(picker_);
