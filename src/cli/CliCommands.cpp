@@ -1,0 +1,121 @@
+#include "cli/CliCommands.h"
+
+#include "cli/DocumentSummary.h"
+#include "export/PngRenderer.h"
+#include "model/DocumentFile.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <cstdio>
+
+namespace pintora::cli {
+
+namespace {
+
+const char* const overview =
+    "Usage: pintora-cli <command> [options]\n"
+    "\n"
+    "Commands:\n"
+    "  info FILE.pintora             print what the document holds, as JSON\n"
+    "  export FILE.pintora OUT.png   render the canvas as the application exports it\n"
+    "  capture URL [options]         capture a page at several viewport sizes\n"
+    "\n"
+    "Run 'pintora-cli <command> --help' for a command's options.\n";
+
+void printError(const QString& message) {
+    std::fprintf(stderr, "pintora-cli: %s\n", qPrintable(message));
+}
+
+// Parses a subcommand's arguments; returns an exit code when it is done already (help or an
+// error), none to go on.
+std::optional<int> parse(QCommandLineParser& parser, const QStringList& args,
+                         qsizetype positionals) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    parser.addOption(help);
+    if (!parser.parse(args)) {
+        printError(parser.errorText());
+        return usage;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return ok;
+    }
+    if (parser.positionalArguments().size() != positionals) {
+        printError(QStringLiteral("expected %1 argument(s); see --help").arg(positionals));
+        return usage;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int info(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Prints a summary of a document as JSON: its items by kind with their "
+                       "frames, its browser tabs, the defaults for new items, zoom and pan."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A .pintora document."));
+    if (const auto done = parse(parser, args, 1)) return *done;
+    const QString path = parser.positionalArguments()[0];
+    const Expected<CanvasState> state = readDocumentFile(path, QString());
+    if (!state) {
+        printError(QStringLiteral("%1: %2").arg(path, state.error()));
+        return failed;
+    }
+    std::fputs(QJsonDocument(documentSummary(state.value())).toJson().constData(), stdout);
+    return ok;
+}
+
+int exportPicture(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Renders a document's canvas to a PNG file, exactly as the application's export does."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A .pintora document."));
+    parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The PNG file to write."));
+    if (const auto done = parse(parser, args, 2)) return *done;
+    const QString path = parser.positionalArguments()[0];
+    const QString out = parser.positionalArguments()[1];
+    const Expected<CanvasState> state = readDocumentFile(path, QString());
+    if (!state) {
+        printError(QStringLiteral("%1: %2").arg(path, state.error()));
+        return failed;
+    }
+    const std::optional<QByteArray> png = renderPNG(state.value());
+    if (!png) {
+        printError(QStringLiteral("%1: the canvas is empty, there is nothing to export").arg(path));
+        return failed;
+    }
+    QSaveFile file(out);
+    if (!file.open(QIODevice::WriteOnly) || file.write(*png) != png->size() || !file.commit()) {
+        printError(QStringLiteral("%1: %2").arg(out, file.errorString()));
+        return failed;
+    }
+    return ok;
+}
+
+int run(int argc, char** argv) {
+    // Fonts and pictures need a GUI application, never a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pintora-cli"));
+    QStringList args = app.arguments();
+    if (args.size() < 2 || command == QLatin1StringView("--help") ||
+        command == QLatin1StringView("-h") || command == QLatin1StringView("help")) {
+        std::fputs(overview, args.size() < 2 ? stderr : stdout);
+        return args.size() < 2 ? usage : ok;
+    }
+    args.removeAt(1); // the parser sees "pintora-cli [options] positionals"
+    if (command == QLatin1StringView("info")) return info(args);
+    if (command == QLatin1StringView("export")) return exportPicture(args);
+    printError(QStringLiteral("unknown command '%1'").arg(command));
+    std::fputs(overview, stderr);
+    return usage;
+}
+
+} // namespace pintora::cli

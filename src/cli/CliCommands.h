@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QStringList>
+
+namespace pintora::cli {
+
+// Exit codes, as the README lists them.
+enum Exit : int {
+    ok = 0,
+    failed = 1, // the document or a file could not be read or written, or nothing to export
+    usage = 2,  // unknown subcommand, missing or bad arguments
+    captureFailed = 3,
+};
+
+// Runs one subcommand: "info", "export" or "capture"; `--help` for each.
+int run(int argc, char** argv);
+
+int info(const QStringList& args);
+int exportPicture(const QStringList& args);
+
+} // namespace pintora::cli
