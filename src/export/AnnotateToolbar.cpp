@@ -8,6 +8,7 @@
 #include "picker/ColorPicker.h"
 #include "platform/Symbols.h"
 #include "platform/UserDefaults.h"
+#include "shapes/NoteStyleSwatch.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,35 +37,6 @@ QFrame* divider(QWidget* parent) {
     line->setStyleSheet(QStringLiteral("color: rgba(0, 0, 0, 40);"));
     return line;
 }
-
-// A card style swatch; the default style gets an accent ring.
-class NoteStyleButton : public QToolButton {
-public:
-    NoteStyleButton(TextStyle style, bool current, QWidget* parent)
-        : QToolButton(parent), style_(style), current_(current) {
-        setFixedSize(26, 22);
-        setToolTip(QString::fromLatin1(lookOf(style).displayName));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF swatch(2, 2, 22, 18);
-        if (current_) {
-            p.setPen(QPen(palette().color(QPalette::Highlight), 2));
-            p.drawRoundedRect(swatch.adjusted(-1, -1, 1, 1), 5, 5);
-        }
-        const TextStyleLook& look = lookOf(style_);
-        p.setPen(QPen(colorFromHex(QString::fromLatin1(look.borderHex)).value_or(Qt::gray), 1));
-        p.setBrush(colorFromHex(QString::fromLatin1(look.backgroundHex)).value_or(Qt::white));
-        p.drawRoundedRect(swatch.adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-    }
-
-private:
-    TextStyle style_;
-    bool current_;
-};
 
 } // namespace
 
@@ -97,38 +69,31 @@ AnnotateToolbar::AnnotateToolbar(PintoraDocument& document, CanvasController& co
     pickerRow->setContentsMargins(0, 0, 0, 0);
     row_->addWidget(pickerSlot_);
 
-    widthGroup_ = new QWidget(this);
-    auto* widthRow = new QHBoxLayout(widthGroup_);
-    widthRow->setContentsMargins(0, 0, 0, 0);
-    widthRow->setSpacing(4);
-    widthRow->addWidget(symbolLabel(QStringLiteral("lineweight"), this));
-    widthSlider_ = new QSlider(Qt::Horizontal, widthGroup_);
-    widthSlider_->setRange(1, 60);
-    widthSlider_->setFixedWidth(90);
-    widthSlider_->setToolTip(QStringLiteral("Line width"));
-    widthRow->addWidget(widthSlider_);
-    widthLabel_ = new QLabel(widthGroup_);
-    widthLabel_->setMinimumWidth(18);
-    widthRow->addWidget(widthLabel_);
-    row_->addWidget(widthGroup_);
+    auto makeSliderGroup = [this](const QString& symbol, int min, int max, const QString& tip,
+                                  int labelWidth, QSlider*& slider, QLabel*& label) {
+        auto* group = new QWidget(this);
+        auto* line = new QHBoxLayout(group);
+        line->setContentsMargins(0, 0, 0, 0);
+        line->setSpacing(4);
+        line->addWidget(symbolLabel(symbol, this));
+        slider = new QSlider(Qt::Horizontal, group);
+        slider->setRange(min, max);
+        slider->setFixedWidth(90);
+        slider->setToolTip(tip);
+        line->addWidget(slider);
+        label = new QLabel(group);
+        label->setMinimumWidth(labelWidth);
+        line->addWidget(label);
+        row_->addWidget(group);
+        return group;
+    };
+    widthGroup_ = makeSliderGroup(QStringLiteral("lineweight"), 1, 60, QStringLiteral("Line width"),
+                                  18, widthSlider_, widthLabel_);
     connect(widthSlider_, &QSlider::valueChanged, this, [this](int value) {
         changeWidth(document_, document_.undoStack(), selection_, value);
     });
-
-    sizeGroup_ = new QWidget(this);
-    auto* sizeRow = new QHBoxLayout(sizeGroup_);
-    sizeRow->setContentsMargins(0, 0, 0, 0);
-    sizeRow->setSpacing(4);
-    sizeRow->addWidget(symbolLabel(QStringLiteral("textformat.size"), this));
-    sizeSlider_ = new QSlider(Qt::Horizontal, sizeGroup_);
-    sizeSlider_->setRange(8, 240);
-    sizeSlider_->setFixedWidth(90);
-    sizeSlider_->setToolTip(QStringLiteral("Font size"));
-    sizeRow->addWidget(sizeSlider_);
-    sizeLabel_ = new QLabel(sizeGroup_);
-    sizeLabel_->setMinimumWidth(22);
-    sizeRow->addWidget(sizeLabel_);
-    row_->addWidget(sizeGroup_);
+    sizeGroup_ = makeSliderGroup(QStringLiteral("textformat.size"), 8, 240,
+                                 QStringLiteral("Font size"), 22, sizeSlider_, sizeLabel_);
     connect(sizeSlider_, &QSlider::valueChanged, this, [this](int value) {
         changeFontSize(document_, document_.undoStack(), selection_, value);
     });
@@ -219,7 +184,7 @@ void AnnotateToolbar::rebuildNoteStyles() {
     }
     const TextStyle current = document_.state().defaultNoteStyle;
     for (TextStyle style : {TextStyle::critical, TextStyle::warning, TextStyle::success}) {
-        auto* button = new NoteStyleButton(style, style == current, noteGroup_);
+        auto* button = new NoteStyleSwatch(style, style == current, noteGroup_);
         connect(button, &QToolButton::clicked, this,
                 [this, style] { setDefaultNoteStyle(document_, style); });
         row->addWidget(button);

@@ -1,9 +1,8 @@
 #include "export/PngRenderer.h"
 
-#include "export/PngEncoder.h"
-
 #include "canvas/DecodedImageCache.h"
 #include "canvas/ItemPainter.h"
+#include "export/PngEncoder.h"
 #include "model/Geometry.h"
 #include "shapes/CropGeometry.h"
 

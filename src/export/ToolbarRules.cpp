@@ -3,6 +3,8 @@
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
 
+#include <functional>
+
 namespace pintora {
 
 ToolbarConditions toolbarConditions(const CanvasState& state, const Selection& selection,
@@ -59,36 +61,45 @@ void changeColor(PintoraDocument& document, QUndoStack* stack, const Selection& 
     });
 }
 
-void changeWidth(PintoraDocument& document, QUndoStack* stack, const Selection& selection,
-                 double width) {
+namespace {
+
+// A slider's value becomes the document's default at once (no step) and, with a selection,
+// the value of every selected item it applies to, in one step.
+template <typename Payload>
+void changeDefaultAndSelection(PintoraDocument& document, QUndoStack* stack,
+                               const Selection& selection, const QString& actionName,
+                               const std::function<void(CanvasState&)>& setDefault,
+                               const std::function<void(Payload&)>& setItem) {
     CanvasState state = document.state();
-    state.defaultLineWidth = width;
+    setDefault(state);
     document.setState(std::move(state));
     if (selection.isEmpty()) {
         return;
     }
-    document.apply(stack, actionName::changeWidth, [&](CanvasState& s) {
+    document.apply(stack, actionName, [&](CanvasState& s) {
         for (CanvasItem& item : s.items) {
             if (!selection.contains(item.id())) continue;
-            if (ShapeItem* shape = item.shape()) shape->lineWidth = width;
+            if (auto* payload = std::get_if<Payload>(&item.payload())) setItem(*payload);
         }
     });
 }
 
+} // namespace
+
+void changeWidth(PintoraDocument& document, QUndoStack* stack, const Selection& selection,
+                 double width) {
+    changeDefaultAndSelection<ShapeItem>(
+        document, stack, selection, actionName::changeWidth,
+        [&](CanvasState& s) { s.defaultLineWidth = width; },
+        [&](ShapeItem& shape) { shape.lineWidth = width; });
+}
+
 void changeFontSize(PintoraDocument& document, QUndoStack* stack, const Selection& selection,
                     double size) {
-    CanvasState state = document.state();
-    state.defaultFontSize = size;
-    document.setState(std::move(state));
-    if (selection.isEmpty()) {
-        return;
-    }
-    document.apply(stack, actionName::changeSize, [&](CanvasState& s) {
-        for (CanvasItem& item : s.items) {
-            if (!selection.contains(item.id())) continue;
-            if (TextItem* text = item.text()) text->fontSize = size;
-        }
-    });
+    changeDefaultAndSelection<TextItem>(
+        document, stack, selection, actionName::changeSize,
+        [&](CanvasState& s) { s.defaultFontSize = size; },
+        [&](TextItem& text) { text.fontSize = size; });
 }
 
 void setDefaultNoteStyle(PintoraDocument& document, TextStyle style) {

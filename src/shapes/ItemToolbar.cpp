@@ -5,6 +5,7 @@
 #include "model/PintoraDocument.h"
 #include "platform/Symbols.h"
 #include "shapes/CropGeometry.h"
+#include "shapes/NoteStyleSwatch.h"
 #include "shapes/ShapeGeometry.h"
 
 #include <QHBoxLayout>
@@ -14,41 +15,6 @@
 #include <QToolButton>
 
 namespace pintora {
-
-namespace {
-
-// A swatch of a card style, with an accent ring around the current one.
-class StyleSwatch : public QToolButton {
-public:
-    StyleSwatch(TextStyle style, bool current, QWidget* parent)
-        : QToolButton(parent), style_(style), current_(current) {
-        setFixedSize(26, 22);
-        setToolTip(QString::fromLatin1(lookOf(style).displayName));
-        setCursor(Qt::PointingHandCursor);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF swatch(2, 2, 22, 18);
-        const TextStyleLook& look = lookOf(style_);
-        if (current_) {
-            p.setPen(QPen(palette().color(QPalette::Highlight), 2));
-            p.setBrush(Qt::NoBrush);
-            p.drawRoundedRect(swatch.adjusted(-1, -1, 1, 1), 5, 5);
-        }
-        p.setPen(QPen(colorFromHex(QString::fromLatin1(look.borderHex)).value_or(Qt::gray), 1));
-        p.setBrush(colorFromHex(QString::fromLatin1(look.backgroundHex)).value_or(Qt::white));
-        p.drawRoundedRect(swatch.adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-    }
-
-private:
-    TextStyle style_;
-    bool current_;
-};
-
-} // namespace
 
 ItemToolbar::ItemToolbar(PintoraDocument& document, UserDefaults& defaults, QWidget* canvas)
     : QFrame(canvas), document_(document), defaults_(defaults), row_(new QHBoxLayout(this)) {
@@ -152,7 +118,7 @@ void ItemToolbar::rebuild(const CanvasItem& item, Kind kind) {
         row_->setContentsMargins(8, 5, 8, 5);
         row_->setSpacing(4);
         for (TextStyle style : {TextStyle::critical, TextStyle::warning, TextStyle::success}) {
-            auto* swatch = new StyleSwatch(style, item.text()->style == style, this);
+            auto* swatch = new NoteStyleSwatch(style, item.text()->style == style, this);
             connect(swatch, &QToolButton::clicked, this,
                     [this, id, style, stack] { setNoteStyle(document_, stack, id, style); });
             row_->addWidget(swatch);

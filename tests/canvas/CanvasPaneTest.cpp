@@ -6,6 +6,7 @@
 #include "shapes/CropEditorDialog.h"
 #include "shapes/ItemToolbar.h"
 #include "support/TestFiles.h"
+#include "support/Workbench.h"
 
 #include <QApplication>
 #include <QMimeData>
@@ -22,12 +23,7 @@ using namespace pintora;
 
 namespace {
 
-struct CanvasPaneTest : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat};
-    UserDefaults defaults{&settings};
-    PintoraDocument document{QString()};
-    CanvasController controller;
+struct CanvasPaneTest : ::testing::Test, test::Workbench {
     CanvasPane pane{document, controller, defaults};
 
     CanvasPaneTest() {
@@ -54,13 +50,6 @@ struct CanvasPaneTest : ::testing::Test {
         send(QEvent::MouseButtonPress, at, Qt::LeftButton, modifiers);
         send(QEvent::MouseButtonRelease, at, Qt::NoButton, modifiers);
     }
-    QUuid add(CanvasItem item) {
-        CanvasState state = document.state();
-        state.items.append(item);
-        document.setState(state);
-        return item.id();
-    }
-    QRectF frame(const QUuid& id) const { return findItem(document.state(), id)->frame(); }
     QUndoStack& undo() { return *document.undoStack(); }
 };
 

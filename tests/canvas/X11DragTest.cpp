@@ -7,6 +7,7 @@
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
 #include "support/TestFiles.h"
+#include "support/Workbench.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -19,12 +20,7 @@ using namespace pintora;
 
 namespace {
 
-struct X11DragTest : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat};
-    UserDefaults defaults{&settings};
-    PintoraDocument document{QString()};
-    CanvasController controller;
+struct X11DragTest : ::testing::Test, test::Workbench {
     QProcess peer;
 
     ~X11DragTest() override {
@@ -37,19 +33,23 @@ struct X11DragTest : ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([&] { return peer.canReadLine(); }, 10000));
         ASSERT_EQ(peer.readLine().trimmed(), QByteArray("ready"));
     }
-    // Presses at `from`, travels in steps to `to` and lets go, as a hand does.
+    // Presses at `from`, nudges until the drag has surely begun (a loaded machine may take a
+    // moment to grab the pointer), travels in steps to `to` and lets go, as a hand does.
     static QProcess* xdotoolDrag(QPoint from, QPoint to) {
-        QStringList args{QStringLiteral("mousemove"), QString::number(from.x()),
-                         QString::number(from.y()),   QStringLiteral("sleep"),
-                         QStringLiteral("0.3"),       QStringLiteral("mousedown"),
-                         QStringLiteral("1")};
-        for (int i = 1; i <= 10; ++i) {
-            const QPoint at = from + (to - from) * i / 10;
-            args << QStringLiteral("sleep") << QStringLiteral("0.1") << QStringLiteral("mousemove")
-                 << QString::number(at.x()) << QString::number(at.y());
-        }
-        args << QStringLiteral("sleep") << QStringLiteral("0.4") << QStringLiteral("mouseup")
-             << QStringLiteral("1");
+        auto move = [](QStringList& args, QPoint at, const char* pause) {
+            args << QStringLiteral("mousemove") << QString::number(at.x())
+                 << QString::number(at.y()) << QStringLiteral("sleep")
+                 << QString::fromLatin1(pause);
+        };
+        QStringList args;
+        move(args, from, "0.3");
+        args << QStringLiteral("mousedown") << QStringLiteral("1");
+        move(args, from + QPoint(6, 6), "0.3");
+        move(args, from + QPoint(12, 12), "1.0");
+        for (int i = 1; i <= 12; ++i)
+            move(args, from + (to - from) * i / 12, "0.15");
+        move(args, to + QPoint(1, 1), "0.8");
+        args << QStringLiteral("mouseup") << QStringLiteral("1");
         auto* xdotool = new QProcess;
         xdotool->start(QStringLiteral("xdotool"), args);
         return xdotool;
@@ -70,7 +70,7 @@ TEST_F(X11DragTest, APictureFileDroppedOntoTheCanvasIsPlaced) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
     startPeer({QStringLiteral("source"), file, QStringLiteral("0"), QStringLiteral("0")});
     std::unique_ptr<QProcess> xdotool(xdotoolDrag({100, 100}, {700, 200}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !document.state().items.isEmpty(); }, 15000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !document.state().items.isEmpty(); }, 30000));
     xdotool->waitForFinished();
     ASSERT_EQ(document.state().items.size(), 1);
     const CanvasItem& item = document.state().items[0];
@@ -98,7 +98,7 @@ TEST_F(X11DragTest, TheThumbnailDragsThePictureIntoAnotherProgram) {
     startPeer({QStringLiteral("target"), QStringLiteral("600"), QStringLiteral("300")});
     const QPoint from = thumb->mapToGlobal(thumb->rect().center());
     std::unique_ptr<QProcess> xdotool(xdotoolDrag(from, {700, 400}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return peer.state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return peer.state() == QProcess::NotRunning; }, 30000));
     const QString out = QString::fromUtf8(peer.readAll());
     xdotool->waitForFinished();
     const qsizetype expected = thumb->cachedPNG().value_or(QByteArray()).size();

@@ -7,6 +7,7 @@
 #include "picker/ColorPicker.h"
 #include "platform/UserDefaults.h"
 #include "support/TestFiles.h"
+#include "support/Workbench.h"
 
 #include <QApplication>
 #include <QFile>
@@ -23,23 +24,12 @@ using namespace pintora;
 
 namespace {
 
-struct ToolbarWidgetTest : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat};
-    UserDefaults defaults{&settings};
-    PintoraDocument document{QString()};
-    CanvasController controller;
+struct ToolbarWidgetTest : ::testing::Test, test::Workbench {
     AnnotateToolbar toolbar{document, controller, defaults};
 
     ToolbarWidgetTest() {
         toolbar.resize(1400, 40);
         toolbar.show();
-    }
-    QUuid add(CanvasItem item) {
-        CanvasState state = document.state();
-        state.items.append(item);
-        document.setState(state);
-        return item.id();
     }
 };
 
