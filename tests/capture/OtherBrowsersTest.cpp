@@ -1,0 +1,246 @@
+#include "capture/OtherBrowsers.h"
+
+#include "capture/ChromiumSession.h"
+#include "capture/FirefoxSession.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <gtest/gtest.h>
+#include <lz4.h>
+
+using namespace pintora;
+
+namespace {
+
+QString appOf(const QString& exe) {
+    const auto browser = browserForExecutable(exe);
+    return browser ? knownBrowsers()[*browser].appName : QString();
+}
+
+QByteArray mozLz4(const QByteArray& json) {
+    QByteArray out("mozLz40", 8);
+    char size[4];
+    qToLittleEndian<quint32>(quint32(json.size()), size);
+    out.append(size, 4);
+    QByteArray block(LZ4_compressBound(int(json.size())), Qt::Uninitialized);
+    const int n =
+        LZ4_compress_default(json.constData(), block.data(), int(json.size()), int(block.size()));
+    return out + block.left(n);
+}
+
+// Writes the records a Chromium-family browser logs, as it lays them out.
+class SessionWriter {
+public:
+    SessionWriter() : file_("SNSS") { int32(file_, 3); }
+    void tabInWindow(qint32 window, qint32 tab) { record(0, {window, tab}); }
+    void tabIndex(qint32 tab, qint32 index) { record(2, {tab, index}); }
+    void selected(qint32 tab, qint32 index) { record(7, {tab, index}); }
+    void closed(qint32 tab) { record(16, {tab, 0, 0}); }
+    void windowClosed(qint32 window) { record(17, {window, 0, 0}); }
+    void navigation(qint32 tab, qint32 index, const QByteArray& url, const QString& title) {
+        QByteArray pickle;
+        int32(pickle, tab);
+        int32(pickle, index);
+        int32(pickle, qint32(url.size()));
+        pickle += url;
+        pad(pickle);
+        int32(pickle, qint32(title.size()));
+        pickle += QByteArray(reinterpret_cast<const char*>(title.utf16()), title.size() * 2);
+        pad(pickle);
+        QByteArray body;
+        int32(body, qint32(pickle.size()));
+        body += pickle;
+        raw(6, body);
+    }
+    const QByteArray& bytes() const { return file_; }
+
+private:
+    static void int32(QByteArray& out, qint32 v) {
+        char b[4];
+        qToLittleEndian(v, b);
+        out.append(b, 4);
+    }
+    static void pad(QByteArray& out) {
+        while (out.size() % 4)
+            out.append('\0');
+    }
+    void record(quint8 command, std::initializer_list<qint32> fields) {
+        QByteArray body;
+        for (qint32 f : fields)
+            int32(body, f);
+        raw(command, body);
+    }
+    void raw(quint8 command, const QByteArray& body) {
+        char size[2];
+        qToLittleEndian<quint16>(quint16(body.size() + 1), size);
+        file_.append(size, 2);
+        file_.append(char(command));
+        file_ += body;
+    }
+    QByteArray file_;
+};
+
+} // namespace
+
+TEST(OtherBrowsers, ExecutablesAndWindowsAreRecognised) {
+    struct Case {
+        const char* exe;
+        const char* app;
+    };
+    for (const Case& k :
+         {Case{"/usr/lib/chromium/chromium", "Chromium"},
+          Case{"/snap/chromium/2890/usr/lib/chromium-browser/chrome", "Chromium"},
+          Case{"/opt/google/chrome/chrome", "Google Chrome"},
+          Case{"/usr/lib/firefox-esr/firefox-esr", "Firefox"},
+          Case{"/opt/brave.com/brave/brave", "Brave Browser"},
+          Case{"/opt/microsoft/msedge/msedge", "Microsoft Edge"},
+          Case{"/opt/vivaldi/vivaldi-bin", "Vivaldi"}, Case{"/usr/bin/gedit", ""}, Case{"", ""}}) {
+        EXPECT_EQ(appOf(QString::fromLatin1(k.exe)), QLatin1StringView(k.app)) << k.exe;
+    }
+    EXPECT_EQ(knownBrowsers()[*browserForWindowClass(QStringLiteral("Chromium"))].appName,
+              QStringLiteral("Chromium"));
+    EXPECT_EQ(knownBrowsers()[*browserForWindowClass(QStringLiteral("firefox-esr"))].appName,
+              QStringLiteral("Firefox"));
+    EXPECT_FALSE(browserForWindowClass(QStringLiteral("Gedit")));
+}
+
+TEST(OtherBrowsers, RunningBrowsersComeFromProcesses) {
+    QTemporaryDir proc;
+    auto process = [&](const char* pid, const char* exe, const QByteArray& cmdline) {
+        QDir(proc.path()).mkpath(QString::fromLatin1(pid));
+        const QString dir = proc.filePath(QString::fromLatin1(pid));
+        QFile::link(QString::fromLatin1(exe), dir + QStringLiteral("/exe"));
+        test::writeAll(dir + QStringLiteral("/cmdline"), cmdline);
+    };
+    process("100", "/usr/lib/chromium/chromium",
+            QByteArray("chromium\0--user-data-dir=/tmp/a\0https://x/", 41));
+    process("101", "/usr/lib/chromium/chromium", QByteArray("chromium\0--type=renderer\0", 25));
+    process("102", "/usr/lib/firefox-esr/firefox-esr",
+            QByteArray("firefox-esr\0--profile\0/tmp/ff\0", 30));
+    process("103", "/usr/bin/bash", QByteArray("bash\0", 5));
+    QDir(proc.path()).mkpath(QStringLiteral("self"));
+    const QList<RunningBrowser> running = runningBrowsers(proc.path());
+    ASSERT_EQ(running.size(), 2);
+    EXPECT_EQ(knownBrowsers()[running[0].browser].appName, QStringLiteral("Firefox"));
+    EXPECT_EQ(running[0].profileDirs, QStringList{QStringLiteral("/tmp/ff")});
+    EXPECT_EQ(knownBrowsers()[running[1].browser].appName, QStringLiteral("Chromium"));
+    EXPECT_EQ(running[1].profileDirs, QStringList{QStringLiteral("/tmp/a")});
+}
+
+TEST(OtherBrowsers, TabLinesAndMenuGroups) {
+    const QList<ImportedTab> tabs = tabsFromLines(
+        QStringLiteral("https://a/\tA\n\nno tab here\nmissing value\tGone\n\tNo address\n"
+                       "https://b/\t\nhttps://c/\tTitle\twith a tab\n"),
+        QStringLiteral("Vivaldi"));
+    ASSERT_EQ(tabs.size(), 3);
+    EXPECT_EQ(tabs[1],
+              (ImportedTab{QStringLiteral("https://b/"), QString(), QStringLiteral("Vivaldi")}));
+    EXPECT_EQ(menuTitle(tabs[1]), QStringLiteral("https://b/"));
+    EXPECT_EQ(tabs[2].title, QStringLiteral("Title\twith a tab"));
+
+    const auto groups = groupByBrowser({{"u1", "t", "Vivaldi"},
+                                        {"u2", "t", "Google Chrome"},
+                                        {"u3", "t", "Vivaldi"},
+                                        {"u4", "t", "Firefox"}});
+    ASSERT_EQ(groups.size(), 3);
+    EXPECT_EQ(groups[0].first, QStringLiteral("Firefox"));
+    EXPECT_EQ(groups[1].first, QStringLiteral("Google Chrome"));
+    EXPECT_EQ(groups[2].second.size(), 2);
+    EXPECT_EQ(groups[2].second[1].url, QStringLiteral("u3"));
+}
+
+TEST(FirefoxSession, OpenTabsAtTheirCurrentEntries) {
+    const QByteArray json = R"({"windows": [
+        {"tabs": [{"entries": [{"url": "https://old/", "title": "Old"},
+                               {"url": "https://now/", "title": "Now"}], "index": 2},
+                  {"entries": [{"url": "https://back/", "title": "Back"},
+                               {"url": "https://fwd/", "title": "Fwd"}], "index": 1},
+                  {"entries": []}]},
+        {"tabs": [{"entries": [{"url": "about:blank"}]}]}],
+      "_closedWindows": [{"tabs": [{"entries": [{"url": "https://closed/"}]}]}]})";
+    const QByteArray file = mozLz4(json);
+    const std::optional<QByteArray> decoded = decodeMozLz4(file);
+    ASSERT_TRUE(decoded);
+    const QList<ImportedTab> tabs = tabsFromFirefoxSession(*decoded, QStringLiteral("Firefox"));
+    ASSERT_EQ(tabs.size(), 3);
+    EXPECT_EQ(tabs[0].url, QStringLiteral("https://now/"));
+    EXPECT_EQ(tabs[1].title, QStringLiteral("Back"));
+    EXPECT_EQ(tabs[2].url, QStringLiteral("about:blank"));
+
+    // Damaged files decode to nothing rather than to garbage.
+    EXPECT_FALSE(decodeMozLz4(file.left(file.size() - 5)));
+    EXPECT_FALSE(decodeMozLz4(QByteArray("mozLz40\0\xff\xff\xff\x7f", 12) + file.mid(12)));
+    EXPECT_FALSE(decodeMozLz4(json));
+    EXPECT_TRUE(tabsFromFirefoxSession("not json", QStringLiteral("Firefox")).isEmpty());
+}
+
+TEST(FirefoxSession, ProfilesAreFoundThroughProfilesIni) {
+    QTemporaryDir root;
+    test::writeAll(root.filePath(QStringLiteral("profiles.ini")),
+                   "[Profile0]\nName=a\nIsRelative=1\nPath=abc.default\n\n"
+                   "[Profile1]\nName=b\nIsRelative=1\nPath=xyz.default-esr\n\n"
+                   "[Install4F96D1932A9F858E]\nDefault=xyz.default-esr\n");
+    const QStringList profiles = firefoxProfiles(root.path());
+    ASSERT_EQ(profiles.size(), 2);
+    EXPECT_TRUE(profiles[0].endsWith(QStringLiteral("/xyz.default-esr")))
+        << "the installed default first";
+    QDir(root.path()).mkpath(QStringLiteral("xyz.default-esr/sessionstore-backups"));
+    test::writeAll(
+        root.filePath(QStringLiteral("xyz.default-esr/sessionstore-backups/recovery.jsonlz4")),
+        mozLz4(R"({"windows":[{"tabs":[{"entries":[{"url":"https://p/","title":"P"}]}]}]})"));
+    const QList<ImportedTab> tabs = readFirefoxTabs(profiles, QStringLiteral("Firefox"));
+    ASSERT_EQ(tabs.size(), 1) << "the profile without a session adds nothing";
+    EXPECT_EQ(tabs[0].url, QStringLiteral("https://p/"));
+}
+
+TEST(ChromiumSession, OpenTabsInWindowOrderAtTheirSelectedEntries) {
+    SessionWriter w;
+    w.tabInWindow(1, 10);
+    w.tabIndex(10, 1);
+    w.navigation(10, 0, "https://first/", QStringLiteral("First"));
+    w.tabInWindow(1, 11);
+    w.tabIndex(11, 0);
+    w.navigation(11, 0, "https://a/", QStringLiteral("A"));
+    w.navigation(11, 1, "https://b/", QStringLiteral("Bé"));
+    w.selected(11, 1);
+    w.tabInWindow(2, 12);
+    w.navigation(12, 0, "https://closed/", QStringLiteral("Closed"));
+    w.closed(12);
+    w.tabInWindow(3, 13);
+    w.navigation(13, 0, "https://gone/", QString());
+    w.windowClosed(3);
+    w.tabInWindow(4, 14);
+    w.navigation(14, 0, "https://untitled/", QString());
+    const QList<ImportedTab> tabs = tabsFromChromiumSession(w.bytes(), QStringLiteral("Chromium"));
+    ASSERT_EQ(tabs.size(), 3);
+    EXPECT_EQ(tabs[0], (ImportedTab{QStringLiteral("https://b/"), QStringLiteral("Bé"),
+                                    QStringLiteral("Chromium")}));
+    EXPECT_EQ(tabs[1].url, QStringLiteral("https://first/"));
+    EXPECT_EQ(tabs[2].title, QString());
+
+    // A file cut in the middle of a record keeps what came before it.
+    const QByteArray cut = w.bytes().left(w.bytes().size() - 7);
+    EXPECT_EQ(tabsFromChromiumSession(cut, QStringLiteral("Chromium")).size(), 2);
+    EXPECT_TRUE(tabsFromChromiumSession("SNSS", QStringLiteral("Chromium")).isEmpty());
+    EXPECT_TRUE(tabsFromChromiumSession("garbage!", QStringLiteral("Chromium")).isEmpty());
+}
+
+TEST(ChromiumSession, DevToolsPagesAndPort) {
+    const QList<ImportedTab> pages = tabsFromDevToolsList(
+        R"([{"type":"page","url":"https://a/","title":"A"},
+            {"type":"service_worker","url":"https://a/sw.js"},
+            {"type":"page","url":"","title":"blank"}])",
+        QStringLiteral("Chromium"));
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(pages[0].title, QStringLiteral("A"));
+    QTemporaryDir dir;
+    EXPECT_FALSE(devToolsPort(dir.path()));
+    test::writeAll(dir.filePath(QStringLiteral("DevToolsActivePort")),
+                   "9222\n/devtools/browser/x\n");
+    EXPECT_EQ(devToolsPort(dir.path()), 9222);
+    test::writeAll(dir.filePath(QStringLiteral("DevToolsActivePort")), "99999\n");
+    EXPECT_FALSE(devToolsPort(dir.path()));
+}
