@@ -12,11 +12,15 @@ packages=(
   libgl-dev libglx-dev libopengl-dev libxkbcommon-dev
   # parsing and encoding
   libsimdjson-dev liblz4-dev libmodpbase64-dev zlib1g-dev
+  # other browsers' windows
+  libxcb1-dev libxcb-composite0-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xclip xdotool x11-utils dbus-x11 fonts-dejavu-core fonts-liberation2
   # checking the installed desktop entry and document type
   desktop-file-utils shared-mime-info
+  # real browsers and a window manager for the tests with other browsers
+  chromium firefox-esr openbox
   python3
 )
 
