@@ -8,13 +8,16 @@
 #include "model/PintoraDocument.h"
 #include "platform/CommandBus.h"
 #include "platform/UserDefaults.h"
+#include "platform/X11WindowCapture.h"
 #include "shapes/CropEditorDialog.h"
 #include "shapes/ItemToolbarEdits.h"
+#include "window/CapturePlacement.h"
 #include "window/FocusedText.h"
 #include "window/IntroSheet.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QNativeGestureEvent>
 #include <QStackedWidget>
 #include <QTimer>
@@ -77,6 +80,7 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
         fitWhenCanvasReady(fitAttempts);
     });
     connect(canvasPane_, &CanvasPane::cropRequested, this, &ContentView::openCropEditor);
+    captureBrowserWindow_ = [this](quint32 id) { captureBrowserWindow(id); };
     // Both tabs live side by side in the stack, so a hidden one keeps its state.
     stack_->addWidget(capturePane_);
     stack_->addWidget(annotatePane_);
@@ -120,6 +124,45 @@ void ContentView::openCropEditor(const QUuid& id) {
     connect(dialog, &QDialog::accepted, this,
             [this, dialog, id] { applyCrop(*document_, undoStack(), id, dialog->crop()); });
     dialog->open();
+}
+
+void ContentView::captureBrowserWindow(quint32 windowId) {
+    const windowCapture::CaptureResult result = windowCapture::capture(windowId);
+    if (const auto* image = std::get_if<QImage>(&result)) {
+        const std::optional<CapturePicture> picture = capturePicture(*image);
+        if (!picture) return;
+        Selection selection = selection_;
+        if (!placeCaptures(*document_, undoStack(), selection, {*picture}, std::nullopt,
+                           canvasController_->viewportCenterInCanvas())) {
+            return;
+        }
+        setSelection(selection);
+        setActiveTab(AppTab::annotate);
+        fitWhenCanvasReady(fitAttempts);
+        return;
+    }
+    // What the user can do about each failure, in this desktop's terms.
+    const windowCapture::CaptureError& error = std::get<windowCapture::CaptureError>(result);
+    QString detail;
+    if (std::holds_alternative<windowCapture::NoAccess>(error)) {
+        detail = QStringLiteral(
+            "Pintora captures other windows through the X11 display server, and none is "
+            "available. Log in to an X11 session, or start Pintora under XWayland, and try "
+            "again.");
+    } else if (std::holds_alternative<windowCapture::NoBrowserWindow>(error)) {
+        detail = QStringLiteral(
+            "No browser window was found. Open a page in Firefox, Google Chrome, Chromium, "
+            "Brave, Microsoft Edge, or Vivaldi and try again.");
+    } else {
+        detail = QStringLiteral("The system returned no image. ") +
+                 std::get<windowCapture::CaptureFailed>(error).detail;
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Pintora"),
+                                QStringLiteral("Couldn't capture browser window"), QMessageBox::Ok,
+                                window());
+    box->setInformativeText(detail);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 bool ContentView::isFrontWindow() const {
@@ -262,7 +305,9 @@ void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo
     } else if (name == command::captureBrowserWindow) {
         bool ok = false;
         const qulonglong id = userInfo.value(command::windowIDKey).toULongLong(&ok);
-        if (ok && id <= std::numeric_limits<quint32>::max() && captureBrowserWindow_)
+        // The picture goes into the document the user works in, not into every one.
+        if (ok && id <= std::numeric_limits<quint32>::max() && captureBrowserWindow_ &&
+            isFrontWindow())
             captureBrowserWindow_(quint32(id));
     }
 }

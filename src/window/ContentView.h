@@ -71,6 +71,9 @@ public:
 
     // Renders the canvas and asks where to save it.
     void exportPNG();
+    // Captures another browser's window and places the picture on the canvas, or tells why
+    // it could not.
+    void captureBrowserWindow(quint32 windowId);
     // Capturing another browser's window is attached here by its own part.
     void setCaptureBrowserWindowAction(std::function<void(quint32)> action) {
         captureBrowserWindow_ = std::move(action);
