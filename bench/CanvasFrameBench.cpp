@@ -112,8 +112,21 @@ void frames(benchmark::State& state, Mode mode, double zoom, bool panning) {
     }
 }
 
+// Making one copy of a screenshot at a tenth of its size: the quick one a frame shows at
+// once and the proper one made on the worker thread.
+void copyOfOne(benchmark::State& state, bool quick) {
+    const QImage& picture = scene().pictures[0];
+    for (auto _ : state) {
+        const QImage copy =
+            quick ? sampledDownscale(picture, {192, 500}) : areaDownscaled(picture, {192, 500});
+        benchmark::DoNotOptimize(copy.constBits());
+    }
+}
+
 } // namespace
 
+BENCHMARK_CAPTURE(copyOfOne, quick, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(copyOfOne, proper, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(frames, naive_0_1, Mode::naive, 0.1, false)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);

@@ -78,6 +78,28 @@ QImage areaDownscaled(const QImage& picture, QSize size) {
     return result;
 }
 
+QImage sampledDownscale(const QImage& picture, QSize size) {
+    QImage source = picture;
+    if (source.format() != QImage::Format_RGB32 &&
+        source.format() != QImage::Format_ARGB32_Premultiplied) {
+        source.convertTo(QImage::Format_ARGB32_Premultiplied);
+    }
+    const int sw = source.width(), sh = source.height();
+    const int tw = std::clamp(size.width(), 1, sw), th = std::clamp(size.height(), 1, sh);
+    QImage result(tw, th, source.format());
+    std::vector<int> columns(static_cast<size_t>(tw));
+    for (int tx = 0; tx < tw; ++tx)
+        columns[size_t(tx)] = int((2 * qint64(tx) + 1) * sw / (2 * tw));
+    for (int ty = 0; ty < th; ++ty) {
+        const auto* row = reinterpret_cast<const quint32*>(
+            source.constScanLine(int((2 * qint64(ty) + 1) * sh / (2 * th))));
+        auto* out = reinterpret_cast<quint32*>(result.scanLine(ty));
+        for (int tx = 0; tx < tw; ++tx)
+            out[tx] = row[columns[size_t(tx)]];
+    }
+    return result;
+}
+
 QImage ScaledPictureCache::find(const Key& key) {
     const auto it = copies_.constFind(key);
     if (it == copies_.constEnd()) {
@@ -95,15 +117,10 @@ void ScaledPictureCache::insert(const Key& key, const QImage& image) {
     const qint64 size = image.sizeInBytes();
     while (bytes_ + size > budget_ && !recency_.isEmpty()) {
         const Key oldest = recency_.takeFirst();
-        const QImage gone = copies_.take(oldest);
-        bytes_ -= gone.sizeInBytes();
-        if (latest_.value(oldest.id).constBits() == gone.constBits()) {
-            latest_.remove(oldest.id);
-        }
+        bytes_ -= copies_.take(oldest).sizeInBytes();
     }
     copies_.insert(key, image);
     recency_.append(key);
-    latest_.insert(key.id, image);
     bytes_ += size;
 }
 
@@ -137,6 +154,7 @@ void ScaledPictureCache::request(const Key& key, const QImage& picture) {
 
 void ScaledPictureCache::received(const Key& key, const QImage& copy) {
     inFlight_.remove(key.id);
+    quick_.remove(key);
     insert(key, copy);
     emit copyReady();
 }
@@ -181,16 +199,17 @@ void ScaledPictureCache::paint(QPainter& painter, const ImageItem& image, const 
     }
     const QSize size(std::max(1, int(std::lround(picture.width() * sx))),
                      std::max(1, int(std::lround(picture.height() * sy))));
-    const QImage copy = find({image.id, size});
+    const Key key{image.id, size};
+    QImage copy = find(key);
     if (copy.isNull()) {
-        // Until the copy is in: the item's last copy filtered, or the original unfiltered.
-        request({image.id, size}, picture);
-        const QImage standIn = latest_.value(image.id);
-        const QImage& from = standIn.isNull() ? picture : standIn;
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, !standIn.isNull());
-        painter.drawImage(device, from, cropSourceRect(image.cropRect, from.size(), true));
-        painter.restore();
-        return;
+        request(key, picture);
+        copy = quick_.value(key);
+        if (copy.isNull()) {
+            // Quick copies are small and short-lived; a long zoom leaves many behind.
+            if (quick_.size() > 256) quick_.clear();
+            copy = sampledDownscale(picture, size);
+            quick_.insert(key, copy);
+        }
     }
     const double kx = double(copy.width()) / picture.width();
     const double ky = double(copy.height()) / picture.height();
@@ -208,7 +227,7 @@ void ScaledPictureCache::clear() {
     waitForCopies();
     copies_.clear();
     recency_.clear();
-    latest_.clear();
+    quick_.clear();
     bytes_ = 0;
 }
 

@@ -17,8 +17,8 @@ namespace pintora {
 
 // Copies of pictures scaled down to the size they are shown at, so that a frame of a zoomed
 // out canvas blits pixels instead of filtering full-size screenshots every time. A missing
-// copy is made on a worker thread while the frame makes do with a quick unfiltered draw;
-// `copyReady` asks for the better frame. The memory all copies take is bounded; the least
+// copy is made on a worker thread while the frame shows a quick copy that picks one pixel per
+// block; `copyReady` asks for the better frame. The memory all copies take is bounded; the least
 // recently used go first.
 class ScaledPictureCache : public QObject {
     Q_OBJECT
@@ -65,14 +65,18 @@ private:
     qint64 budget_;
     qint64 bytes_ = 0;
     QHash<Key, QImage> copies_;
-    QList<Key> recency_;          // least recently used first
-    QSet<QUuid> inFlight_;        // items with a copy being made
-    QHash<QUuid, QImage> latest_; // each item's most recent copy, a stand-in
+    QList<Key> recency_;   // least recently used first
+    QSet<QUuid> inFlight_; // items with a copy being made
+    // Quick copies, one pixel picked per block, shown until the proper ones are made.
+    QHash<Key, QImage> quick_;
     QThreadPool* workers_;
 };
 
 // The picture at `size`, each pixel the mean of the block of pixels it covers (premultiplied
 // 32-bit pictures; other formats are converted first). Only for shrinking.
 QImage areaDownscaled(const QImage& picture, QSize size);
+// The picture at `size`, each pixel taken from the middle of the block it covers: rough, but
+// its cost is the size of the result, not of the picture.
+QImage sampledDownscale(const QImage& picture, QSize size);
 
 } // namespace pintora
