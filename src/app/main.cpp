@@ -1,13 +1,13 @@
 #include "app/PintoraApp.h"
 #include "app/SignalQuit.h"
 #include "app/SingleInstance.h"
+#include "canvas/DecodedImageCache.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QIcon>
-#include <QImageReader>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -17,8 +17,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(PINTORA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("com.orlanvale.Pintora"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pintora.svg")));
-    // Full-page captures are far bigger than Qt's 128 MB default; 1 GB still refuses absurd ones.
-    QImageReader::setAllocationLimit(1024);
+    pintora::configureImageAllocationLimit();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Capture web pages and annotate them."));
