@@ -17,6 +17,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xclip xdotool x11-utils dbus-x11 fonts-dejavu-core fonts-liberation2
+  # a window manager, to show the hidden capture window stays hidden under one
+  openbox
   # checking the installed desktop entry and document type
   desktop-file-utils shared-mime-info
   # real browsers and a window manager for the tests with other browsers

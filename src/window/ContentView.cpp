@@ -2,6 +2,14 @@
 
 #include "canvas/CanvasController.h"
 #include "canvas/CanvasPane.h"
+#include "capture/AppPresetsStore.h"
+#include "capture/BatchCapture.h"
+#include "capture/BrowserController.h"
+#include "capture/BrowserPane.h"
+#include "capture/BrowserTabEdits.h"
+#include "capture/BrowsingHistoryStore.h"
+#include "capture/CapturePresetsSidebar.h"
+#include "capture/WebCaptureEngine.h"
 #include "export/AnnotateToolbar.h"
 #include "export/ExportCommand.h"
 #include "model/ItemClipboard.h"
@@ -16,12 +24,16 @@
 #include "window/IntroSheet.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QNativeGestureEvent>
+#include <QPointer>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QWheelEvent>
 
 namespace pintora {
@@ -31,7 +43,6 @@ constexpr int fitAttempts = 20;
 constexpr int fitRetryMs = 30;
 constexpr double nudgeStep = 1;
 constexpr double shiftNudgeStep = 10;
-const QString closeTabAction = QStringLiteral("Close Tab");
 
 // One notch of a mouse wheel (120 units) counts as 20 points: a Ctrl-notch zooms by 20 %.
 constexpr double pointsPerNotch = 20;
@@ -48,7 +59,11 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
       canvasController_(new CanvasController(this)), stack_(new QStackedWidget(this)),
       capturePane_(new QWidget), annotatePane_(new QWidget),
       toolbar_(new AnnotateToolbar(*document, *canvasController_, defaults)),
-      canvasPane_(new CanvasPane(*document, *canvasController_, defaults)) {
+      canvasPane_(new CanvasPane(*document, *canvasController_, defaults)),
+      browser_(new BrowserController(this)), captureEngine_(new WebCaptureEngine(this)),
+      batch_(new BatchCapture(*captureEngine_, this)),
+      browserPane_(new BrowserPane(*document, *browser_, BrowsingHistoryStore::shared(), defaults)),
+      sidebar_(new CapturePresetsSidebar(AppPresetsStore::shared(), defaults)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(stack_);
@@ -57,6 +72,12 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
     annotate->setSpacing(0);
     annotate->addWidget(toolbar_);
     annotate->addWidget(canvasPane_, 1);
+    auto* capture = new QHBoxLayout(capturePane_);
+    capture->setContentsMargins(0, 0, 0, 0);
+    capture->setSpacing(0);
+    capture->addWidget(browserPane_, 1);
+    capture->addWidget(sidebar_);
+    connect(sidebar_, &CapturePresetsSidebar::captureAllRequested, this, &ContentView::captureAll);
 
     // The window owns the tool and the selection; the toolbar and the canvas follow them and
     // report what they change.
@@ -89,6 +110,10 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
 
 ContentView::~ContentView() {
     if (keyFilterInstalled_) qApp->removeEventFilter(this);
+    // The batch drives the engine: it goes first; every web view goes before the application.
+    delete batch_;
+    delete captureEngine_;
+    delete browser_;
 }
 
 QUndoStack* ContentView::undoStack() const {
@@ -250,15 +275,73 @@ void ContentView::fitWhenCanvasReady(int attempts) {
 }
 
 void ContentView::closeCaptureTab() {
-    const CanvasState& state = document_->state();
-    const qint64 index = state.activeTabIndex;
-    if (activeTab_ != AppTab::capture || index < 0 || index >= state.tabs.size()) return;
-    document_->apply(undoStack(), closeTabAction, [index](CanvasState& s) {
-        s.tabs.removeAt(index);
-        s.activeTabIndex =
-            s.tabs.isEmpty() ? 0
-                             : std::min<qint64>(s.tabs.size() - 1, std::max<qint64>(index - 1, 0));
-    });
+    const qint64 index = activeTabIndex(*document_);
+    if (activeTab_ != AppTab::capture || index < 0) return;
+    browser_->discardTab(document_->state().tabs[index].id);
+    closeTab(*document_, undoStack(), index);
+}
+
+void ContentView::setCaptureProgress(std::optional<CaptureProgress> progress) {
+    captureProgress_ = progress;
+    sidebar_->setCaptureProgress(progress);
+    emit captureProgressChanged();
+}
+
+void ContentView::captureAll() {
+    if (batch_->isRunning()) return;
+    QList<ViewportPreset> presets;
+    for (const ViewportPreset& preset : AppPresetsStore::shared().presets())
+        if (preset.enabled) presets.append(preset);
+    if (presets.isEmpty()) {
+        browser_->captureSnapshot([this](const QImage& image) {
+            if (!image.isNull()) placeCapturedImages({image});
+        });
+        return;
+    }
+    const qint64 index = activeTabIndex(*document_);
+    if (index < 0) return;
+    const QUrl url(document_->state().tabs[index].url, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty()) return;
+    setCaptureProgress(CaptureProgress{0, int(presets.size())});
+    const bool fullPage = defaults_.captureFullPage();
+    auto results = std::make_shared<QList<QImage>>();
+    const auto runStep = [this, url, presets, fullPage, results](double scrollY) {
+        batch_->run(
+            url, presets, fullPage, scrollY,
+            [this](CaptureProgress progress) { setCaptureProgress(progress); },
+            [results](const QImage& image, const ViewportPreset&) { results->append(image); },
+            [this, results] {
+                setCaptureProgress(std::nullopt);
+                placeCapturedImages(*results);
+            });
+    };
+    QWebEngineView* view = browser_->activeWebView();
+    if (fullPage || !view) {
+        runStep(0);
+        return;
+    }
+    QPointer<ContentView> self(this);
+    view->page()->runJavaScript(
+        QStringLiteral("window.scrollY"), [self, runStep](const QVariant& result) {
+            if (!self) return;
+            // A number of any kind; anything else, an error too, is 0.
+            const int type = result.typeId();
+            const bool number =
+                type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong;
+            runStep(number ? result.toDouble() : 0);
+        });
+}
+
+void ContentView::placeCapturedImages(const QList<QImage>& images) {
+    QList<CapturePicture> pictures;
+    for (const QImage& image : images)
+        if (auto picture = capturePicture(image)) pictures.append(std::move(*picture));
+    if (!placeCaptures(*document_, undoStack(), selection_, pictures, std::nullopt,
+                       canvasController_->viewportCenterInCanvas()))
+        return;
+    emit selectionChanged();
+    setActiveTab(AppTab::annotate);
+    fitWhenCanvasReady(fitAttempts);
 }
 
 void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo) {

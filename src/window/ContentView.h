@@ -1,6 +1,7 @@
 #pragma once
 
 #include "canvas/Tool.h"
+#include "capture/CaptureProgress.h"
 #include "model/SelectionEdits.h"
 #include "window/AppTab.h"
 
@@ -16,6 +17,11 @@ class QStackedWidget;
 namespace pintora {
 
 class AnnotateToolbar;
+class BatchCapture;
+class BrowserController;
+class BrowserPane;
+class CapturePresetsSidebar;
+class WebCaptureEngine;
 class CanvasController;
 class CanvasPane;
 class IntroSheet;
@@ -48,6 +54,15 @@ public:
 
     CanvasController& canvasController() const { return *canvasController_; }
     QWidget* capturePane() const { return capturePane_; }
+    BrowserPane* browserPane() const { return browserPane_; }
+    BrowserController& browserController() const { return *browser_; }
+    CapturePresetsSidebar* presetsSidebar() const { return sidebar_; }
+    BatchCapture& batchCapture() const { return *batch_; }
+    WebCaptureEngine& captureEngine() const { return *captureEngine_; }
+    std::optional<CaptureProgress> captureProgress() const { return captureProgress_; }
+
+    // Captures the active tab's page at every enabled preset, then places the pictures.
+    void captureAll();
     QWidget* annotatePane() const;
     CanvasPane* canvasPane() const { return canvasPane_; }
     AnnotateToolbar* annotateToolbar() const { return toolbar_; }
@@ -81,6 +96,7 @@ public:
 
 signals:
     void activeTabChanged(AppTab tab);
+    void captureProgressChanged();
     void toolChanged(Tool tool);
     void selectionChanged();
 
@@ -89,6 +105,8 @@ protected:
 
 private:
     void showIntro();
+    void setCaptureProgress(std::optional<CaptureProgress> progress);
+    void placeCapturedImages(const QList<QImage>& images);
     void closeCaptureTab();
     void openCropEditor(const QUuid& id);
     // Commands that reach every window but act only in the one the user works in.
@@ -111,6 +129,12 @@ private:
     AnnotateToolbar* toolbar_;
     CanvasPane* canvasPane_;
     IntroSheet* introSheet_ = nullptr;
+    BrowserController* browser_;
+    WebCaptureEngine* captureEngine_;
+    BatchCapture* batch_;
+    BrowserPane* browserPane_;
+    CapturePresetsSidebar* sidebar_;
+    std::optional<CaptureProgress> captureProgress_;
     std::function<void(quint32)> captureBrowserWindow_;
 };
 

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "capture/CaptureEngine.h"
+#include "capture/CaptureProgress.h"
+#include "capture/ViewportPreset.h"
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
+
+namespace pintora {
+
+// Renders one address at a series of viewport sizes in a hidden view, one after the other,
+// and hands back one picture per size with the preset it was taken at.
+class BatchCapture : public QObject {
+    Q_OBJECT
+public:
+    // The waits of a run; tests shorten them.
+    struct Timing {
+        int settleMs = 500;          // after a load ends: late layout, fonts, images
+        int fullPageMs = 400;        // at least, after growing the view to the full height
+        int scrollMs = 150;          // after scrolling to the user's offset
+        int loadTimeoutMs = 60000;   // the engine has no request time-out of its own
+        int frameTimeLimitMs = 3000; // waiting for a frame of the new size
+    };
+
+    // A page is never captured taller than this many points, so an endless page cannot
+    // exhaust memory (1920 × 40,000 is about 300 MB of pixels).
+    static constexpr int maxFullPageHeight = 40000;
+
+    static inline const QString measureScript = QStringLiteral(
+        "Math.max(document.body ? document.body.scrollHeight : 0, document.documentElement ? "
+        "document.documentElement.scrollHeight : 0)");
+    static QString scrollScript(double y);
+
+    explicit BatchCapture(CaptureEngine& engine, QObject* parent = nullptr);
+    ~BatchCapture() override;
+
+    void setTiming(const Timing& timing) { timing_ = timing; }
+    const Timing& timing() const { return timing_; }
+    bool isRunning() const { return running_; }
+
+    using ProgressCallback = std::function<void(CaptureProgress)>;
+    using SnapshotCallback = std::function<void(const QImage&, const ViewportPreset&)>;
+    using CompleteCallback = std::function<void()>;
+
+    // One run at a time (the caller's duty); `onComplete` is called exactly once.
+    void run(const QUrl& url, const QList<ViewportPreset>& presets, bool fullPage,
+             double visibleScrollY, ProgressCallback onProgress, SnapshotCallback onSnapshot,
+             CompleteCallback onComplete);
+
+private:
+    void next();
+    void loadEnded(int loadId);
+    void loadTimedOut();
+    void afterLoad();
+    void captureFullPage(const QVariant& measured);
+    void captureTiles(int fullHeight);
+    void grabTile(int top);
+    void deliver(const QImage& image);
+    void teardown();
+    // Runs `step` after `ms` unless the preset it belongs to is over by then.
+    void later(int ms, std::function<void()> step);
+    std::function<void(const QImage&)> deliverer();
+
+    CaptureEngine& engine_;
+    Timing timing_;
+    bool running_ = false;
+    QUrl url_;
+    QList<ViewportPreset> queue_;
+    int total_ = 0;
+    bool fullPage_ = false;
+    double visibleScrollY_ = 0;
+    ProgressCallback onProgress_;
+    SnapshotCallback onSnapshot_;
+    CompleteCallback onComplete_;
+
+    ViewportPreset preset_;
+    int loadId_ = 0;
+    bool loadEnded_ = false;
+    // Each preset's steps carry its number; a step of a finished preset is dropped.
+    int step_ = 0;
+    QTimer loadTimer_;
+    QImage stitched_;
+    int tileHeight_ = 0;
+    int stitchHeight_ = 0;
+};
+
+} // namespace pintora

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "model/CanvasState.h"
+
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QUuid>
+#include <QWebEngineView>
+#include <functional>
+
+namespace pintora {
+
+// The live web views of one window's browser tabs, made on demand and keyed by tab id; it
+// reports each view's title and address so the document's tabs follow what the user browses.
+class BrowserController : public QObject {
+    Q_OBJECT
+public:
+    explicit BrowserController(QObject* parent = nullptr);
+    ~BrowserController() override;
+
+    // The tab's view; made, wired and started at the tab's address on first use.
+    QWebEngineView* webView(const BrowserTab& tab);
+    QWebEngineView* existingWebView(const QUuid& id) const { return webViews_.value(id); }
+    void discardTab(const QUuid& id);
+
+    // Loads address-field text into a view; false when the text stands for no address.
+    static bool load(const QString& text, QWebEngineView* view);
+
+    QWebEngineView* activeWebView() const { return activeWebView_; }
+    void setActiveWebView(QWebEngineView* view);
+
+    // The visible part of the active page, or a null image without one.
+    void captureSnapshot(std::function<void(const QImage&)> completion);
+
+    std::function<void(const QUuid& id, const QString& title)> onTitleChange;
+    std::function<void(const QUuid& id, const QString& url, bool first)> onURLChange;
+
+signals:
+    void activeWebViewChanged();
+
+private:
+    QHash<QUuid, QPointer<QWebEngineView>> webViews_;
+    QSet<QUuid> seenInitialLoad_;
+    QPointer<QWebEngineView> activeWebView_;
+};
+
+} // namespace pintora

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+#include <functional>
+
+namespace pintora {
+
+// The hidden web view a batch capture drives. The web-engine adapter implements it; tests
+// put a scripted fake in its place.
+class CaptureEngine {
+public:
+    virtual ~CaptureEngine() = default;
+
+    // Makes the hidden host; every end of a load (finished or failed) is reported to
+    // `onLoadEnded` with the id given to `load`.
+    virtual void open(std::function<void(int loadId)> onLoadEnded) = 0;
+    virtual void close() = 0;
+    // The view and its host take exactly this size in points.
+    virtual void resize(QSize points) = 0;
+    virtual void load(const QUrl& url, int loadId) = 0;
+    virtual void stop() = 0;
+    // Runs a script in the page; the result is invalid on an error.
+    virtual void evaluate(const QString& script, std::function<void(const QVariant&)> done) = 0;
+    // The view's pixels as they are; a null image on failure.
+    virtual void grab(std::function<void(const QImage&)> done) = 0;
+    // The view's pixels once a frame painted after this call has reached the screen, or after
+    // `timeLimitMs` whatever was painted.
+    virtual void grabFresh(int timeLimitMs, std::function<void(const QImage&)> done) = 0;
+    virtual double devicePixelRatio() const = 0;
+    // The tallest grab, in device pixels, that the graphics stack can deliver whole.
+    virtual int maxGrabHeight() const = 0;
+};
+
+} // namespace pintora

@@ -1,0 +1,181 @@
+#include "capture/CapturePresetsSidebar.h"
+
+#include "capture/AppPresetsStore.h"
+#include "capture/PresetRow.h"
+#include "platform/Symbols.h"
+#include "platform/UserDefaults.h"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace pintora {
+
+namespace {
+constexpr int narrowest = 180;
+constexpr int ideal = 200;
+constexpr int widest = 240;
+constexpr double titlePointSize = 13;
+constexpr double countPointSize = 11;
+
+QFrame* divider() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+} // namespace
+
+CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefaults& defaults,
+                                             QWidget* parent)
+    : QWidget(parent), store_(store), defaults_(defaults), count_(new QLabel),
+      list_(new QListWidget),
+      add_(new QPushButton(symbolIcon(QStringLiteral("plus")), tr("Add size"))),
+      visible_(new QPushButton(tr("Visible"))), fullPage_(new QPushButton(tr("Full page"))),
+      capture_(new QPushButton(symbolIcon(QStringLiteral("camera.viewfinder")), tr("Capture"))) {
+    setMinimumWidth(narrowest);
+    setMaximumWidth(widest);
+    resize(ideal, height());
+
+    auto* title = new QLabel(tr("Viewport Sizes"));
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titlePointSize);
+    titleFont.setWeight(QFont::DemiBold);
+    title->setFont(titleFont);
+    QFont countFont = count_->font();
+    countFont.setPointSizeF(countPointSize);
+    count_->setFont(countFont);
+    count_->setForegroundRole(QPalette::PlaceholderText);
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(12, 8, 12, 8);
+    header->addWidget(title);
+    header->addStretch();
+    header->addWidget(count_);
+
+    list_->setDragDropMode(QAbstractItemView::InternalMove);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setFrameShape(QFrame::NoFrame);
+    add_->setFlat(true);
+    add_->setStyleSheet(QStringLiteral("text-align: left"));
+
+    // Two exclusive buttons make the segmented choice.
+    auto* group = new QButtonGroup(this);
+    for (QPushButton* segment : {visible_, fullPage_}) {
+        segment->setCheckable(true);
+        group->addButton(segment);
+    }
+    (defaults_.captureFullPage() ? fullPage_ : visible_)->setChecked(true);
+    auto* segments = new QHBoxLayout;
+    segments->setSpacing(0);
+    segments->addWidget(visible_);
+    segments->addWidget(fullPage_);
+    capture_->setDefault(true);
+    capture_->setMinimumHeight(32);
+    capture_->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_K));
+    auto* footer = new QVBoxLayout;
+    footer->setContentsMargins(12, 12, 12, 12);
+    footer->setSpacing(10);
+    footer->addLayout(segments);
+    footer->addWidget(capture_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(header);
+    layout->addWidget(divider());
+    layout->addWidget(list_, 1);
+    layout->addWidget(add_);
+    layout->addWidget(divider());
+    layout->addLayout(footer);
+
+    connect(add_, &QPushButton::clicked, this, [this] { store_.add(); });
+    connect(fullPage_, &QPushButton::toggled, this,
+            [this](bool on) { defaults_.setCaptureFullPage(on); });
+    connect(capture_, &QPushButton::clicked, this, &CapturePresetsSidebar::captureAllRequested);
+    connect(list_->model(), &QAbstractItemModel::rowsMoved, this,
+            [this](const QModelIndex&, int first, int last, const QModelIndex&, int destination) {
+                QList<qsizetype> sources;
+                for (int i = first; i <= last; ++i)
+                    sources.append(i);
+                // The list has moved its rows already; the rows are rebuilt from the store
+                // once the list has finished the move.
+                QMetaObject::invokeMethod(
+                    this, [this, sources, destination] { store_.move(sources, destination); },
+                    Qt::QueuedConnection);
+            });
+    connect(&store_, &AppPresetsStore::presetsChanged, this, &CapturePresetsSidebar::sync);
+    rebuild();
+}
+
+QString CapturePresetsSidebar::countLabel(const AppPresetsStore& store) {
+    const auto& presets = store.presets();
+    const auto on = std::count_if(presets.begin(), presets.end(),
+                                  [](const ViewportPreset& preset) { return preset.enabled; });
+    return QStringLiteral("%1/%2 on").arg(on).arg(presets.size());
+}
+
+QString CapturePresetsSidebar::captureLabel(std::optional<CaptureProgress> progress) {
+    if (!progress) return tr("Capture");
+    return tr("Capturing %1/%2…").arg(progress->current).arg(progress->total);
+}
+
+void CapturePresetsSidebar::setCaptureProgress(std::optional<CaptureProgress> progress) {
+    progress_ = progress;
+    updateButton();
+}
+
+PresetRow* CapturePresetsSidebar::row(int index) const {
+    return qobject_cast<PresetRow*>(list_->itemWidget(list_->item(index)));
+}
+
+void CapturePresetsSidebar::updateButton() {
+    const auto& presets = store_.presets();
+    const bool anyOn = std::any_of(presets.begin(), presets.end(),
+                                   [](const ViewportPreset& preset) { return preset.enabled; });
+    count_->setText(countLabel(store_));
+    capture_->setText(captureLabel(progress_));
+    capture_->setEnabled(!progress_ && anyOn);
+}
+
+void CapturePresetsSidebar::sync() {
+    QList<QUuid> ids;
+    for (const ViewportPreset& preset : store_.presets())
+        ids.append(preset.id);
+    if (ids != rowIds_) {
+        rebuild();
+        return;
+    }
+    for (int i = 0; i < ids.size(); ++i)
+        row(i)->display(store_.presetAt(i));
+    updateButton();
+}
+
+void CapturePresetsSidebar::rebuild() {
+    list_->clear();
+    rowIds_.clear();
+    for (const ViewportPreset& preset : store_.presets()) {
+        auto* item = new QListWidgetItem(list_);
+        auto* presetRow = new PresetRow(preset);
+        item->setSizeHint(presetRow->sizeHint());
+        list_->setItemWidget(item, presetRow);
+        rowIds_.append(preset.id);
+        const QUuid id = preset.id;
+        // Rows are found by id when they act: the list may have moved since they were made.
+        connect(presetRow, &PresetRow::edited, this, [this, id](const ViewportPreset& changed) {
+            store_.replace(rowIds_.indexOf(id), changed);
+        });
+        connect(presetRow, &PresetRow::deleteRequested, this, [this, id] {
+            // After the click returns: removing the preset rebuilds the rows, this one too.
+            QMetaObject::invokeMethod(
+                this, [this, id] { store_.remove(rowIds_.indexOf(id)); }, Qt::QueuedConnection);
+        });
+    }
+    updateButton();
+}
+
+} // namespace pintora

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "capture/CaptureProgress.h"
+
+#include <QList>
+#include <QUuid>
+#include <QWidget>
+#include <optional>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+namespace pintora {
+
+class AppPresetsStore;
+class PresetRow;
+class UserDefaults;
+
+// Beside the browser: the viewport presets to switch on and off, edit and reorder, the choice
+// of a visible or a full-page capture, and the capture button with its progress.
+class CapturePresetsSidebar : public QWidget {
+    Q_OBJECT
+public:
+    CapturePresetsSidebar(AppPresetsStore& store, UserDefaults& defaults,
+                          QWidget* parent = nullptr);
+
+    void setCaptureProgress(std::optional<CaptureProgress> progress);
+    static QString countLabel(const AppPresetsStore& store);
+    static QString captureLabel(std::optional<CaptureProgress> progress);
+
+    QLabel* countLabel() const { return count_; }
+    QPushButton* captureButton() const { return capture_; }
+    QPushButton* addButton() const { return add_; }
+    QPushButton* visibleButton() const { return visible_; }
+    QPushButton* fullPageButton() const { return fullPage_; }
+    QListWidget* list() const { return list_; }
+    PresetRow* row(int index) const;
+
+signals:
+    void captureAllRequested();
+
+private:
+    void sync();
+    void rebuild();
+    void updateButton();
+
+    AppPresetsStore& store_;
+    UserDefaults& defaults_;
+    QLabel* count_;
+    QListWidget* list_;
+    QPushButton* add_;
+    QPushButton* visible_;
+    QPushButton* fullPage_;
+    QPushButton* capture_;
+    QList<QUuid> rowIds_;
+    std::optional<CaptureProgress> progress_;
+};
+
+} // namespace pintora

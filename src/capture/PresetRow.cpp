@@ -1,0 +1,90 @@
+#include "capture/PresetRow.h"
+
+#include "capture/SizePickerPopover.h"
+#include "platform/Symbols.h"
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <cmath>
+
+namespace pintora {
+
+namespace {
+constexpr double namePointSize = 12;
+constexpr double sizePointSize = 11;
+} // namespace
+
+PresetRow::PresetRow(const ViewportPreset& preset, QWidget* parent)
+    : QWidget(parent), preset_(preset), enabled_(new QCheckBox), name_(new QLineEdit),
+      size_(new QPushButton), delete_(new QToolButton) {
+    name_->setPlaceholderText(tr("Name"));
+    name_->setFrame(false);
+    QFont nameFont = name_->font();
+    nameFont.setPointSizeF(namePointSize);
+    nameFont.setWeight(QFont::Medium);
+    name_->setFont(nameFont);
+    QFont sizeFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    sizeFont.setPointSizeF(sizePointSize);
+    size_->setFont(sizeFont);
+    size_->setFlat(true);
+    size_->setCursor(Qt::PointingHandCursor);
+    delete_->setIcon(
+        tintedSymbol(QStringLiteral("xmark"), palette().color(QPalette::PlaceholderText)));
+    delete_->setAutoRaise(true);
+    delete_->setToolTip(tr("Delete"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->addWidget(enabled_);
+    layout->addWidget(name_, 1);
+    layout->addWidget(size_);
+    layout->addWidget(delete_);
+    display(preset);
+
+    connect(enabled_, &QCheckBox::toggled, this, [this](bool on) {
+        ViewportPreset changed = preset_;
+        changed.enabled = on;
+        emit edited(changed);
+    });
+    connect(name_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        ViewportPreset changed = preset_;
+        changed.name = text;
+        emit edited(changed);
+    });
+    connect(size_, &QPushButton::clicked, this, &PresetRow::openPopover);
+    connect(delete_, &QToolButton::clicked, this, &PresetRow::deleteRequested);
+}
+
+QString PresetRow::sizeLabel(const ViewportPreset& preset) {
+    return QStringLiteral("%1×%2")
+        .arg(qint64(std::trunc(preset.width)))
+        .arg(qint64(std::trunc(preset.height)));
+}
+
+void PresetRow::display(const ViewportPreset& preset) {
+    preset_ = preset;
+    const QSignalBlocker blockEnabled(enabled_), blockName(name_);
+    enabled_->setChecked(preset.enabled);
+    if (name_->text() != preset.name) name_->setText(preset.name);
+    size_->setText(sizeLabel(preset));
+}
+
+SizePickerPopover* PresetRow::openPopover() {
+    auto* popover = new SizePickerPopover(
+        preset_.width, preset_.height,
+        [this](double width, double height) {
+            ViewportPreset changed = preset_;
+            changed.width = width;
+            changed.height = height;
+            if (changed != preset_) emit edited(changed);
+        },
+        this);
+    popover->popUp(size_);
+    return popover;
+}
+
+} // namespace pintora

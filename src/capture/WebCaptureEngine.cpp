@@ -1,0 +1,171 @@
+#include "capture/WebCaptureEngine.h"
+
+#include "platform/WebProfile.h"
+
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QWidget>
+#include <cstdlib>
+
+namespace pintora {
+
+namespace {
+constexpr int pollMs = 15;
+const QString markerId = QStringLiteral("__pintora_frame_marker");
+
+// Vivid colours, each far from the one before, so a stale frame never passes for a new one.
+QRgb markerColor(unsigned count) {
+    static const QRgb colours[] = {qRgb(255, 0, 212), qRgb(0, 238, 255), qRgb(255, 221, 0),
+                                   qRgb(17, 255, 68), qRgb(255, 85, 0),  qRgb(68, 0, 255)};
+    return colours[count % std::size(colours)];
+}
+
+bool near(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) <= 3 && std::abs(qGreen(a) - qGreen(b)) <= 3 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 3;
+}
+
+QString showMarkerScript(QRgb colour) {
+    return QStringLiteral("(function(){var m=document.getElementById('%1');"
+                          "if(!m){m=document.createElement('div');m.id='%1';"
+                          "(document.body||document.documentElement).appendChild(m);}"
+                          "m.style.cssText='position:fixed;left:0;bottom:0;width:1px;height:1px;"
+                          "z-index:2147483647;pointer-events:none;margin:0;padding:0;border:0;"
+                          "background:rgb(%2,%3,%4)';})()")
+        .arg(markerId)
+        .arg(qRed(colour))
+        .arg(qGreen(colour))
+        .arg(qBlue(colour));
+}
+
+QString removeMarkerScript() {
+    return QStringLiteral("(function(){var m=document.getElementById('%1');if(m)m.remove();})()")
+        .arg(markerId);
+}
+} // namespace
+
+WebCaptureEngine::WebCaptureEngine(QObject* parent) : QObject(parent) {}
+
+WebCaptureEngine::~WebCaptureEngine() {
+    close();
+}
+
+void WebCaptureEngine::open(std::function<void(int)> onLoadEnded) {
+    close();
+    session_ = std::make_shared<int>(0);
+    onLoadEnded_ = std::move(onLoadEnded);
+    // A frameless tool window that the window manager never sees, input passes through, and
+    // that is fully transparent and far off screen: shown, so the engine paints, never seen.
+    host_ =
+        new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
+                                 Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+    host_->setAttribute(Qt::WA_ShowWithoutActivating);
+    host_->setAttribute(Qt::WA_TranslucentBackground);
+    host_->setWindowOpacity(0);
+    host_->setFocusPolicy(Qt::NoFocus);
+    host_->setGeometry(hostOrigin, hostOrigin, 1024, 768);
+    view_ = new QWebEngineView(host_);
+    view_->setPage(new QWebEnginePage(webProfile(), view_));
+    view_->setGeometry(0, 0, 1024, 768);
+    view_->setFocusPolicy(Qt::NoFocus);
+    connect(view_, &QWebEngineView::loadFinished, this, [this] {
+        if (onLoadEnded_) onLoadEnded_(loadId_);
+    });
+    host_->show();
+}
+
+void WebCaptureEngine::close() {
+    session_.reset();
+    onLoadEnded_ = {};
+    if (view_) {
+        view_->disconnect(this);
+        // The page goes before the view, as the engine wants.
+        delete view_->page();
+    }
+    delete host_;
+    host_ = nullptr;
+    view_ = nullptr;
+}
+
+void WebCaptureEngine::resize(QSize points) {
+    if (!host_) return;
+    host_->setGeometry(hostOrigin, hostOrigin, points.width(), points.height());
+    view_->setGeometry(0, 0, points.width(), points.height());
+}
+
+void WebCaptureEngine::load(const QUrl& url, int loadId) {
+    if (!view_) return;
+    loadId_ = loadId;
+    view_->load(url);
+}
+
+void WebCaptureEngine::stop() {
+    if (view_) view_->stop();
+}
+
+void WebCaptureEngine::evaluate(const QString& script, std::function<void(const QVariant&)> done) {
+    if (!view_) {
+        QTimer::singleShot(0, this, [done] { done(QVariant()); });
+        return;
+    }
+    std::weak_ptr<int> session = session_;
+    view_->page()->runJavaScript(script, [session, done](const QVariant& result) {
+        if (!session.expired()) done(result);
+    });
+}
+
+QImage WebCaptureEngine::grabNow(const QRect& rect) const {
+    if (!view_) return QImage();
+    return view_->grab(rect.isNull() ? QRect(QPoint(0, 0), view_->size()) : rect).toImage();
+}
+
+void WebCaptureEngine::grab(std::function<void(const QImage&)> done) {
+    std::weak_ptr<int> session = session_;
+    QTimer::singleShot(0, this, [this, session, done] {
+        if (!session.expired()) done(grabNow());
+    });
+}
+
+void WebCaptureEngine::pollCorner(std::function<bool(QRgb)> wanted, QElapsedTimer clock,
+                                  int timeLimitMs, std::function<void()> done) {
+    std::weak_ptr<int> session = session_;
+    QTimer::singleShot(pollMs, this, [=, this] {
+        if (session.expired()) return;
+        const QImage corner = grabNow(QRect(0, view_->height() - 1, 1, 1));
+        const bool seen = !corner.isNull() && wanted(corner.pixel(0, corner.height() - 1));
+        if (seen || clock.elapsed() >= timeLimitMs)
+            done();
+        else
+            pollCorner(wanted, clock, timeLimitMs, done);
+    });
+}
+
+void WebCaptureEngine::grabFresh(int timeLimitMs, std::function<void(const QImage&)> done) {
+    if (!view_) {
+        grab(std::move(done));
+        return;
+    }
+    // A marker of a fresh colour in the bottom-left corner shows once a frame of the current
+    // size has been painted; the grab follows once the marker is gone again.
+    const QRgb colour = markerColor(markerCount_++);
+    QElapsedTimer clock;
+    clock.start();
+    evaluate(showMarkerScript(colour), [=, this](const QVariant&) {
+        pollCorner([colour](QRgb pixel) { return near(pixel, colour); }, clock, timeLimitMs,
+                   [=, this] {
+                       evaluate(removeMarkerScript(), [=, this](const QVariant&) {
+                           QElapsedTimer again;
+                           again.start();
+                           pollCorner([colour](QRgb pixel) { return !near(pixel, colour); }, again,
+                                      timeLimitMs, [this, done] { done(grabNow()); });
+                       });
+                   });
+    });
+}
+
+double WebCaptureEngine::devicePixelRatio() const {
+    return host_ ? host_->devicePixelRatioF() : 1;
+}
+
+} // namespace pintora

@@ -1,0 +1,192 @@
+#include "capture/BatchCapture.h"
+
+#include "capture/FakeCaptureEngine.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+using pintora::test::FakeCaptureEngine;
+
+namespace {
+ViewportPreset preset(const char* name, double width, double height) {
+    return {QUuid::createUuid(), QString::fromLatin1(name), width, height, true};
+}
+
+struct Outcome {
+    QList<CaptureProgress> progress;
+    QList<QImage> images;
+    QList<QString> presetNames;
+    int completions = 0;
+    QStringList events; // progress and snapshots in the order they came
+};
+
+class BatchCaptureTest : public ::testing::Test {
+protected:
+    BatchCaptureTest() {
+        BatchCapture::Timing quick;
+        quick.settleMs = 0;
+        quick.fullPageMs = 0;
+        quick.scrollMs = 0;
+        quick.loadTimeoutMs = 100000;
+        batch.setTiming(quick);
+    }
+
+    Outcome run(const QList<ViewportPreset>& presets, bool fullPage, double scrollY = 0) {
+        Outcome out;
+        batch.run(
+            QUrl(QStringLiteral("http://127.0.0.1/page")), presets, fullPage, scrollY,
+            [&](CaptureProgress p) {
+                out.progress.append(p);
+                out.events << QStringLiteral("progress %1/%2").arg(p.current).arg(p.total);
+                engine.log << out.events.last();
+            },
+            [&](const QImage& image, const ViewportPreset& p) {
+                out.images.append(image);
+                out.presetNames.append(p.name);
+                out.events << QStringLiteral("snapshot ") + p.name;
+            },
+            [&] {
+                ++out.completions;
+                engine.log << QStringLiteral("complete");
+            });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return out.completions > 0; }, 10000));
+        QCoreApplication::processEvents(); // a second completion would show up here
+        return out;
+    }
+
+    FakeCaptureEngine engine;
+    BatchCapture batch{engine};
+};
+} // namespace
+
+TEST_F(BatchCaptureTest, AnEmptyListCompletesAtOnceWithoutAHost) {
+    const Outcome out = run({}, false);
+    EXPECT_EQ(out.completions, 1);
+    EXPECT_TRUE(out.progress.isEmpty());
+    EXPECT_TRUE(engine.log.filter(QStringLiteral("open")).isEmpty());
+}
+
+TEST_F(BatchCaptureTest, EachPresetReportsProgressBeforeItsLoadAndSnapshotsComeInOrder) {
+    const Outcome out =
+        run({preset("A", 1920, 1080), preset("B", 1280, 800), preset("C", 390, 844)}, false);
+    EXPECT_EQ(out.progress, (QList<CaptureProgress>{{1, 3}, {2, 3}, {3, 3}}));
+    EXPECT_EQ(out.presetNames, (QList<QString>{"A", "B", "C"}));
+    ASSERT_EQ(out.images.size(), 3);
+    EXPECT_EQ(out.images[0].size(), QSize(1920, 1080));
+    EXPECT_EQ(out.images[2].size(), QSize(390, 844));
+    EXPECT_EQ(out.completions, 1);
+    QStringList seen;
+    for (const QString& line : engine.log)
+        seen << (line.startsWith(QLatin1String("load ")) ? QStringLiteral("load") : line);
+    // Each progress report comes before that preset's load, after the previous grab.
+    for (int i = 1; i <= 3; ++i) {
+        const qsizetype report = seen.indexOf(QStringLiteral("progress %1/3").arg(i));
+        ASSERT_GE(report, 0);
+        EXPECT_EQ(seen.indexOf(QStringLiteral("load"), report) - report,
+                  2); // the resize, then the load
+        if (i > 1) {
+            EXPECT_EQ(seen[report - 1], QStringLiteral("grab"));
+        }
+    }
+    // The host goes exactly once, right before the completion.
+    EXPECT_EQ(seen.count(QStringLiteral("close")), 1);
+    EXPECT_EQ(seen.mid(seen.size() - 2), (QStringList{"close", "complete"}));
+    EXPECT_TRUE(engine.log.filter(QStringLiteral("scrollTo")).isEmpty());
+}
+TEST_F(BatchCaptureTest, AVisibleCaptureScrollsToTheWholeOffsetFirst) {
+    const Outcome out = run({preset("A", 800, 600)}, false, 120.9);
+    EXPECT_TRUE(engine.log.contains(QStringLiteral("window.scrollTo(0, 120);")));
+    ASSERT_EQ(out.images.size(), 1);
+    // The picture shows the page from the scrolled offset down.
+    EXPECT_EQ(out.images[0].pixel(0, 0), FakeCaptureEngine::rowColor(120));
+}
+
+TEST_F(BatchCaptureTest, AFullPageIsAsTallAsThePageWithinItsBounds) {
+    struct Case {
+        const char* name;
+        QVariant measured;
+        int expectedHeight;
+    } cases[] = {
+        {"taller page", 5000.0, 5000},
+        {"shorter page keeps the preset", 300.0, 800},
+        {"integer answer", 2400, 2400},
+        {"no number", QStringLiteral("tall"), 800},
+        {"script error", QVariant(), 800},
+        {"endless page is capped", 1.0e9, BatchCapture::maxFullPageHeight},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine.log.clear();
+        engine.measured = c.measured.isValid() ? c.measured : QVariant(QStringLiteral("error"));
+        const Outcome out = run({preset("A", 1280, 800)}, true);
+        ASSERT_EQ(out.images.size(), 1);
+        EXPECT_EQ(out.images[0].size(), QSize(1280, c.expectedHeight));
+    }
+}
+
+TEST_F(BatchCaptureTest, APageTooTallForOneGrabIsStitchedFromTilesLikeASingleGrab) {
+    struct Case {
+        double ratio;
+        int maxGrab;
+        int pageHeight;
+    } cases[] = {{1, 1000, 3500}, {2, 1000, 1730}, {1, 700, 701}, {2, 4000, 9999}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pageHeight);
+        engine.ratio = c.ratio;
+        engine.maxGrab = c.maxGrab;
+        engine.pageHeight = c.pageHeight;
+        engine.measured = QVariant();
+        engine.log.clear();
+        const Outcome out = run({preset("A", 40, 300)}, true);
+        ASSERT_EQ(out.images.size(), 1);
+        engine.scrollY = 0;
+        const QImage whole = engine.page(40, c.pageHeight);
+        EXPECT_EQ(out.images[0].size(), whole.size());
+        EXPECT_EQ(out.images[0].devicePixelRatio(), c.ratio);
+        EXPECT_TRUE(out.images[0].convertToFormat(QImage::Format_RGB32) == whole);
+        // Never a grab taller than the stack allows.
+        for (const QString& line : engine.log.filter(QStringLiteral("resize")))
+            EXPECT_LE(line.section(u'x', 1).toInt() * c.ratio, c.maxGrab) << line.toStdString();
+    }
+}
+
+TEST_F(BatchCaptureTest, OnlyTheFirstEndOfEachLoadAdvancesTheQueue) {
+    engine.finishesPerLoad = 3;
+    const Outcome out = run({preset("A", 100, 100), preset("B", 200, 100)}, false);
+    EXPECT_EQ(out.presetNames, (QList<QString>{"A", "B"}));
+    EXPECT_EQ(out.progress.size(), 2);
+    EXPECT_EQ(out.completions, 1);
+}
+
+TEST_F(BatchCaptureTest, ALoadThatNeverEndsIsStoppedAndStillCaptured) {
+    BatchCapture::Timing timing = batch.timing();
+    timing.loadTimeoutMs = 30;
+    batch.setTiming(timing);
+    engine.finishesPerLoad = 0;
+    int firstLoad = 0;
+    Outcome out;
+    batch.run(
+        QUrl(QStringLiteral("http://127.0.0.1/never")),
+        {preset("A", 100, 100), preset("B", 200, 100)}, false, 0,
+        [&](CaptureProgress p) {
+            out.progress.append(p);
+            // The stopped first load reports late, while the second runs: it must not count.
+            if (p.current == 2) QTimer::singleShot(0, [&] { engine.onLoadEnded(firstLoad); });
+        },
+        [&](const QImage& image, const ViewportPreset&) { out.images.append(image); },
+        [&] { ++out.completions; });
+    firstLoad = 1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return out.completions > 0; }, 10000));
+    EXPECT_EQ(out.images.size(), 2);
+    EXPECT_EQ(engine.log.count(QStringLiteral("stop")), 2);
+}
+
+TEST_F(BatchCaptureTest, AFailedGrabLeavesThatPresetOutAndGoesOn) {
+    engine.failGrabs = true;
+    const Outcome out = run({preset("A", 100, 100), preset("B", 200, 100)}, false);
+    EXPECT_TRUE(out.images.isEmpty());
+    EXPECT_EQ(out.progress.size(), 2);
+    EXPECT_EQ(out.completions, 1);
+}

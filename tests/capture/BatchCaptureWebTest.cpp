@@ -1,0 +1,160 @@
+// The batch capture against the real web engine, on pages served here on 127.0.0.1.
+#include "capture/BatchCapture.h"
+#include "capture/WebCaptureEngine.h"
+#include "support/TestWebServer.h"
+
+#include <QTest>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+using pintora::test::TestWebServer;
+
+namespace {
+ViewportPreset preset(double width, double height) {
+    return {QUuid::createUuid(), QStringLiteral("P"), width, height, true};
+}
+
+bool near(QRgb a, QColor b) {
+    return std::abs(qRed(a) - b.red()) <= 8 && std::abs(qGreen(a) - b.green()) <= 8 &&
+           std::abs(qBlue(a) - b.blue()) <= 8;
+}
+
+struct Outcome {
+    QList<CaptureProgress> progress;
+    QList<QImage> images;
+    int completions = 0;
+};
+
+class BatchCaptureWebTest : public ::testing::Test {
+protected:
+    BatchCaptureWebTest() {
+        server.page("/tall", TestWebServer::tallPage(5000));
+        server.page("/short", "<!doctype html><body style='margin:0;background:#00ff00'>"
+                              "<div style='height:300px'>short</div></body>");
+    }
+
+    Outcome capture(const QUrl& url, const QList<ViewportPreset>& presets, bool fullPage,
+                    double scrollY = 0) {
+        Outcome run;
+        batch.run(
+            url, presets, fullPage, scrollY,
+            [&](CaptureProgress p) {
+                run.progress.append(p);
+                // The host must stay hidden through every step of the run.
+                if (QWidget* host = engine.hostWindow()) {
+                    EXPECT_LE(host->geometry().right(), WebCaptureEngine::hostOrigin + 40000);
+                    EXPECT_LT(host->geometry().bottom(), 0);
+                }
+            },
+            [&](const QImage& image, const ViewportPreset&) { run.images.append(image); },
+            [&] { ++run.completions; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return run.completions > 0; }, 120000));
+        QTest::qWait(10); // a second completion would arrive here
+        EXPECT_EQ(run.completions, 1);
+        EXPECT_EQ(engine.hostWindow(), nullptr);
+        return run;
+    }
+
+    static QSize pointSize(const QImage& image) { return image.deviceIndependentSize().toSize(); }
+
+    TestWebServer server;
+    WebCaptureEngine engine;
+    BatchCapture batch{engine};
+};
+} // namespace
+
+TEST_F(BatchCaptureWebTest, EveryPresetGivesAPictureOfExactlyItsSizeInOrder) {
+    const Outcome run = capture(server.url("/tall"),
+                                {preset(1280, 800), preset(390, 844), preset(834, 1194)}, false);
+    EXPECT_EQ(run.progress, (QList<CaptureProgress>{{1, 3}, {2, 3}, {3, 3}}));
+    ASSERT_EQ(run.images.size(), 3);
+    EXPECT_EQ(pointSize(run.images[0]), QSize(1280, 800));
+    EXPECT_EQ(pointSize(run.images[1]), QSize(390, 844));
+    EXPECT_EQ(pointSize(run.images[2]), QSize(834, 1194));
+    EXPECT_TRUE(near(run.images[1].pixel(10, 10), Qt::red));
+}
+
+TEST_F(BatchCaptureWebTest, AFullPageCaptureCoversTheWholePageAndNoLessThanThePreset) {
+    const Outcome tall = capture(server.url("/tall"), {preset(1280, 800)}, true);
+    ASSERT_EQ(tall.images.size(), 1);
+    const QImage& image = tall.images[0];
+    EXPECT_EQ(pointSize(image), QSize(1280, 5000));
+    // Painted to the bottom: no stale, shorter frame.
+    EXPECT_TRUE(near(image.pixel(640, 5), Qt::red));
+    EXPECT_TRUE(near(image.pixel(640, image.height() - 5), Qt::blue));
+
+    const Outcome shorter = capture(server.url("/short"), {preset(600, 700)}, true);
+    ASSERT_EQ(shorter.images.size(), 1);
+    EXPECT_EQ(pointSize(shorter.images[0]), QSize(600, 700));
+}
+
+TEST_F(BatchCaptureWebTest, AVisibleCaptureStartsAtTheUsersWholeScrollOffset) {
+    // The first band is 100 px of red: scrolled by 120 the top row is grey.
+    const Outcome run = capture(server.url("/tall"), {preset(500, 400)}, false, 120.9);
+    ASSERT_EQ(run.images.size(), 1);
+    const QImage reference =
+        capture(server.url("/tall"), {preset(500, 400)}, false).images.value(0);
+    ASSERT_FALSE(reference.isNull());
+    const double ratio = reference.devicePixelRatio();
+    EXPECT_FALSE(near(run.images[0].pixel(250, 0), Qt::red));
+    // Row r of the scrolled picture is row r + 120 of the page: band edges line up exactly.
+    const int shift = int(120 * ratio);
+    for (int y = 0; y + shift < reference.height(); ++y)
+        ASSERT_EQ(run.images[0].pixel(250, y), reference.pixel(250, y + shift)) << y;
+}
+
+TEST_F(BatchCaptureWebTest, FailedRedirectedAndEndlessLoadsStillGiveOnePicturePerPreset) {
+    server.route("/redirect", [](const TestWebServer::Request&) {
+        TestWebServer::Response response;
+        response.status = 302;
+        response.headers = {"Location: /short"};
+        return response;
+    });
+    server.route("/never", [](const TestWebServer::Request&) {
+        TestWebServer::Response response;
+        response.hang = true;
+        return response;
+    });
+    const Outcome unreachable = capture(QUrl(QStringLiteral("http://127.0.0.1:1/")),
+                                        {preset(300, 200), preset(200, 300)}, false);
+    EXPECT_EQ(unreachable.images.size(), 2);
+
+    const Outcome redirected = capture(server.url("/redirect"), {preset(300, 200)}, false);
+    ASSERT_EQ(redirected.images.size(), 1);
+    EXPECT_TRUE(near(redirected.images[0].pixel(150, 100), Qt::green));
+
+    BatchCapture::Timing timing;
+    timing.loadTimeoutMs = 1500;
+    batch.setTiming(timing);
+    const Outcome endless =
+        capture(server.url("/never"), {preset(300, 200), preset(200, 300)}, false);
+    EXPECT_EQ(endless.images.size(), 2);
+    EXPECT_EQ(endless.progress.size(), 2);
+}
+
+TEST_F(BatchCaptureWebTest, PagesTallerThanOneGrabAreStitchedLikeASingleGrab) {
+    const Outcome single = capture(server.url("/tall"), {preset(400, 600)}, true);
+    engine.setMaxGrabHeight(1700);
+    const Outcome tiled = capture(server.url("/tall"), {preset(400, 600)}, true);
+    ASSERT_EQ(single.images.size(), 1);
+    ASSERT_EQ(tiled.images.size(), 1);
+    const QImage a = single.images[0].convertToFormat(QImage::Format_RGB32);
+    const QImage b = tiled.images[0].convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(a.size(), b.size());
+    EXPECT_TRUE(a == b);
+
+    // Taller than the graphics stack allows in one grab.
+    engine.setMaxGrabHeight(16384);
+    server.page("/huge", TestWebServer::tallPage(30000));
+    const Outcome huge = capture(server.url("/huge"), {preset(300, 600)}, true);
+    ASSERT_EQ(huge.images.size(), 1);
+    const QImage& image = huge.images[0];
+    EXPECT_EQ(pointSize(image), QSize(300, 30000));
+    EXPECT_TRUE(near(image.pixel(150, 5), Qt::red));
+    // The middle of the 150th grey band, at 15,050 points.
+    const int grey = 80 + (149 * 37) % 150;
+    EXPECT_TRUE(
+        near(image.pixel(150, int(15050 * image.devicePixelRatio())), QColor(grey, grey, grey)));
+    EXPECT_TRUE(near(image.pixel(150, image.height() - 5), Qt::blue));
+}

@@ -1,0 +1,217 @@
+// The capture tab with real web views: the shared profile, the tabs following their pages,
+// the capture-all road to the canvas, and a hidden host that never shows.
+#include "capture/AppPresetsStore.h"
+#include "capture/BatchCapture.h"
+#include "capture/BrowserController.h"
+#include "capture/BrowserPane.h"
+#include "capture/BrowsingHistoryStore.h"
+#include "capture/CapturePresetsSidebar.h"
+#include "capture/TabStrip.h"
+#include "capture/WebCaptureEngine.h"
+#include "model/PintoraDocument.h"
+#include "platform/SystemClipboard.h"
+#include "platform/UserDefaults.h"
+#include "support/TestWebServer.h"
+#include "window/ContentView.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+using pintora::test::TestWebServer;
+
+namespace {
+constexpr int webWaitMs = 60000;
+
+QByteArray titled(const char* title) {
+    return QByteArray("<!doctype html><title>") + title + "</title><body>" + title + "</body>";
+}
+
+// Runs one test of this program in a child process that keeps its files in `home`.
+bool runChild(const char* test, const QString& home, const QUrl& server) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PINTORA_TEST_HOME"), home);
+    env.insert(QStringLiteral("PINTORA_TEST_SERVER"), server.toString());
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_also_run_disabled_tests"),
+                 QStringLiteral("--gtest_filter=BrowserWebChild.") + QLatin1String(test)});
+    // The server answers the child from this event loop.
+    if (!QTest::qWaitFor([&] { return child.state() == QProcess::NotRunning; }, 120000)) {
+        child.kill();
+        child.waitForFinished();
+        return false;
+    }
+    return child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+}
+
+QUrl childServer(const char* path) {
+    return QUrl(QString::fromUtf8(qgetenv("PINTORA_TEST_SERVER")) + QLatin1String(path));
+}
+
+bool loadAndWait(QWebEngineView* view) {
+    bool done = false;
+    QObject::connect(view, &QWebEngineView::loadFinished, view, [&] { done = true; });
+    return QTest::qWaitFor([&] { return done; }, webWaitMs);
+}
+} // namespace
+
+TEST(BrowserWebChild, DISABLED_SetCookieInCaptureThenBrowse) {
+    WebCaptureEngine engine;
+    BatchCapture batch(engine);
+    bool complete = false;
+    batch.run(childServer("/set"), {{QUuid::createUuid(), "P", 200, 200, true}}, false, 0, {}, {},
+              [&] { complete = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return complete; }, webWaitMs));
+    BrowserController browser;
+    QWebEngineView* view = browser.webView(BrowserTab::withURL(childServer("/echo1").toString()));
+    ASSERT_TRUE(loadAndWait(view));
+}
+
+TEST(BrowserWebChild, DISABLED_BrowseAfterRestart) {
+    BrowserController browser;
+    ASSERT_TRUE(
+        loadAndWait(browser.webView(BrowserTab::withURL(childServer("/echo2").toString()))));
+}
+
+TEST(BrowserWebTest, CookiesFromTheHiddenViewReachTheBrowserAndSurviveARestart) {
+    TestWebServer server;
+    server.route("/set", [](const TestWebServer::Request&) {
+        TestWebServer::Response response;
+        response.body = titled("set");
+        response.headers = {"Set-Cookie: login=yes; Max-Age=86400; Path=/"};
+        return response;
+    });
+    server.page("/echo1", titled("echo"));
+    server.page("/echo2", titled("echo"));
+    QTemporaryDir home;
+    ASSERT_TRUE(runChild("DISABLED_SetCookieInCaptureThenBrowse", home.path(), server.url("")));
+    ASSERT_TRUE(runChild("DISABLED_BrowseAfterRestart", home.path(), server.url("")));
+    QMap<QByteArray, QByteArray> cookies;
+    for (const TestWebServer::Request& request : server.requests())
+        cookies.insert(request.path, request.cookie);
+    EXPECT_EQ(cookies.value("/echo1"), QByteArray("login=yes"));
+    EXPECT_EQ(cookies.value("/echo2"), QByteArray("login=yes"));
+}
+
+class CaptureTabWebTest : public ::testing::Test {
+protected:
+    CaptureTabWebTest() {
+        server.page("/one", titled("Page One"));
+        server.page("/two", titled("Page Two"));
+        server.page("/tall", TestWebServer::tallPage(3000));
+        defaults.setHasSeenIntro(true);
+    }
+    ~CaptureTabWebTest() override { delete view; }
+
+    ContentView* open(const QString& url) {
+        document.setState(CanvasState::makeNew(url));
+        view = new ContentView(&document, defaults, clipboard);
+        view->resize(1000, 700);
+        view->show();
+        view->appear();
+        return view;
+    }
+
+    TestWebServer server;
+    UserDefaults& defaults = UserDefaults::standard();
+    SystemClipboard clipboard;
+    PintoraDocument document{QString()};
+    ContentView* view = nullptr;
+};
+
+TEST_F(CaptureTabWebTest, TabsFollowTheirPagesAndLaterVisitsGoToHistory) {
+    BrowsingHistoryStore::shared().clear();
+    open(server.url("/one").toString());
+    const auto tab = [&] { return document.state().tabs.value(0); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab().title == "Page One"; }, webWaitMs));
+    EXPECT_EQ(document.undoStack()->count(), 0); // page reports are no edits
+    // The page the tab was opened with is no visit; the next one is, with its title.
+    EXPECT_TRUE(BrowsingHistoryStore::shared().entries().isEmpty());
+
+    BrowserPane* pane = view->browserPane();
+    pane->addressField()->setText(server.url("/two").toString());
+    QTest::keyClick(pane->addressField(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab().title == "Page Two"; }, webWaitMs));
+    ASSERT_EQ(BrowsingHistoryStore::shared().entries().size(), 1);
+    EXPECT_EQ(BrowsingHistoryStore::shared().entries()[0].url, server.url("/two").toString());
+    EXPECT_EQ(BrowsingHistoryStore::shared().entries()[0].title, QStringLiteral("Page Two"));
+    EXPECT_EQ(pane->addressField()->text(), server.url("/two").toString());
+
+    // Closing the only tab shows the empty state; undo brings the tab back.
+    emit pane->tabStrip()->closeRequested(0);
+    EXPECT_TRUE(document.state().tabs.isEmpty());
+    EXPECT_TRUE(pane->emptyState()->isVisible());
+    document.undoStack()->undo();
+    EXPECT_EQ(document.state().tabs.size(), 1);
+    EXPECT_FALSE(pane->emptyState()->isVisible());
+    pane->importURL(server.url("/one").toString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab().title == "Page One"; }, webWaitMs));
+}
+
+TEST_F(CaptureTabWebTest, CaptureAllPlacesOnePicturePerEnabledPresetAsOneStep) {
+    AppPresetsStore& presets = AppPresetsStore::shared();
+    presets.setPresets({{QUuid::createUuid(), "A", 640, 480, true},
+                        {QUuid::createUuid(), "Off", 800, 600, false},
+                        {QUuid::createUuid(), "B", 320, 480, true}});
+    defaults.setCaptureFullPage(false);
+    open(server.url("/tall").toString());
+    QPushButton* button = view->presetsSidebar()->captureButton();
+    QStringList labels;
+    QObject::connect(view, &ContentView::captureProgressChanged, view,
+                     [&] { labels << button->text() + (button->isEnabled() ? "" : " (off)"); });
+    button->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return document.state().items.size() == 2; }, webWaitMs));
+    EXPECT_EQ(labels, (QStringList{"Capturing 0/2… (off)", "Capturing 1/2… (off)",
+                                   "Capturing 2/2… (off)", "Capture"}));
+    EXPECT_EQ(document.state().items[0].frame().size(), QSizeF(640, 480));
+    EXPECT_EQ(document.state().items[1].frame().size(), QSizeF(320, 480));
+    EXPECT_EQ(view->selection().size(), 2);
+    EXPECT_EQ(view->activeTab(), AppTab::annotate);
+    EXPECT_EQ(document.undoStack()->undoText(), QStringLiteral("Capture"));
+    document.undoStack()->undo();
+    EXPECT_TRUE(document.state().items.isEmpty());
+}
+
+TEST(HiddenHostWebTest, NoCaptureWindowEverShowsUnderAWindowManager) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs a real X server";
+    const QString wm = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (wm.isEmpty()) GTEST_SKIP() << "openbox is not installed";
+    QProcess manager;
+    manager.start(wm, {QStringLiteral("--sm-disable")});
+    ASSERT_TRUE(manager.waitForStarted());
+    QTest::qWait(500);
+    TestWebServer server;
+    server.page("/tall", TestWebServer::tallPage(2000));
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QImage before = screen->grabWindow(0).toImage();
+    WebCaptureEngine engine;
+    BatchCapture batch(engine);
+    bool complete = false;
+    int changedGrabs = 0, grabs = 0;
+    batch.run(
+        server.url("/tall"),
+        {{QUuid::createUuid(), "A", 800, 600, true}, {QUuid::createUuid(), "B", 400, 300, true}},
+        true, 0, {}, {}, [&] { complete = true; });
+    // The screen never changes while the hidden view loads, grows and is grabbed.
+    while (!complete && grabs < 2000) {
+        QTest::qWait(20);
+        ++grabs;
+        if (screen->grabWindow(0).toImage() != before) ++changedGrabs;
+    }
+    EXPECT_TRUE(complete);
+    EXPECT_GT(grabs, 5);
+    EXPECT_EQ(changedGrabs, 0);
+    manager.terminate();
+    manager.waitForFinished();
+}

@@ -1,0 +1,109 @@
+#include "capture/BrowsingHistoryStore.h"
+
+#include "platform/UserDefaults.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+class BrowsingHistoryStoreTest : public ::testing::Test {
+protected:
+    QStringList urls(const BrowsingHistoryStore& store) const {
+        QStringList list;
+        for (const HistoryEntry& entry : store.entries())
+            list.append(entry.url);
+        return list;
+    }
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
+    UserDefaults defaults{&settings};
+};
+} // namespace
+
+TEST_F(BrowsingHistoryStoreTest, RecordingKeepsEachAddressOnceNewestFirst) {
+    BrowsingHistoryStore store(defaults);
+    store.record(QStringLiteral(" https://a.example/ \n"), QStringLiteral("A"));
+    store.record(QStringLiteral("https://b.example/"), QStringLiteral("B"));
+    const QUuid firstId = store.entries()[1].id;
+    store.record(QStringLiteral("https://a.example/"), QStringLiteral("A again"));
+    EXPECT_EQ(urls(store), (QStringList{"https://a.example/", "https://b.example/"}));
+    EXPECT_NE(store.entries()[0].id, firstId);
+    EXPECT_EQ(store.entries()[0].title, QStringLiteral("A again"));
+    // Case and a trailing slash make different addresses.
+    store.record(QStringLiteral("https://A.example"), QString());
+    EXPECT_EQ(store.entries().size(), 3);
+}
+
+TEST_F(BrowsingHistoryStoreTest, BlankAndAboutAddressesAreNeverRecorded) {
+    BrowsingHistoryStore store(defaults);
+    for (const char* url : {"", "   ", " about:blank ", "about:srcdoc"})
+        store.record(QString::fromLatin1(url), QStringLiteral("x"));
+    EXPECT_TRUE(store.entries().isEmpty());
+    EXPECT_FALSE(settings.contains(UserDefaults::browsingHistoryKey));
+}
+
+TEST_F(BrowsingHistoryStoreTest, TheHundredAndFirstAddressDropsTheOldest) {
+    BrowsingHistoryStore store(defaults);
+    for (int i = 0; i <= BrowsingHistoryStore::maxEntries; ++i)
+        store.record(QStringLiteral("https://site%1.example/").arg(i), QString());
+    ASSERT_EQ(store.entries().size(), BrowsingHistoryStore::maxEntries);
+    EXPECT_EQ(store.entries().first().url, QStringLiteral("https://site100.example/"));
+    EXPECT_EQ(store.entries().last().url, QStringLiteral("https://site1.example/"));
+}
+
+TEST_F(BrowsingHistoryStoreTest, TitleUpdatesTrimAndIgnoreBlankTitlesAndUnknownAddresses) {
+    BrowsingHistoryStore store(defaults);
+    store.record(QStringLiteral("https://a.example/"), QStringLiteral("Old"));
+    store.record(QStringLiteral("https://b.example/"), QStringLiteral("B"));
+    const HistoryEntry before = store.entries()[1];
+    store.updateTitle(QStringLiteral("https://a.example/"), QStringLiteral(" \t "));
+    store.updateTitle(QStringLiteral("https://c.example/"), QStringLiteral("C"));
+    EXPECT_EQ(store.entries()[1], before);
+    store.updateTitle(QStringLiteral("https://a.example/"), QStringLiteral("\tNew "));
+    EXPECT_EQ(store.entries()[1].title, QStringLiteral("New"));
+    EXPECT_EQ(store.entries()[1].visitedAt, before.visitedAt);
+    EXPECT_EQ(store.entries()[1].id, before.id);
+}
+
+TEST_F(BrowsingHistoryStoreTest, TheListSurvivesAReloadAndAnUnreadableOneReadsAsEmpty) {
+    {
+        BrowsingHistoryStore store(defaults);
+        store.record(QStringLiteral("https://a.example/"), QStringLiteral("A \"quoted\""));
+        store.record(QStringLiteral("https://b.example/"), QStringLiteral("B"));
+    }
+    BrowsingHistoryStore reloaded(defaults);
+    ASSERT_EQ(reloaded.entries().size(), 2);
+    EXPECT_EQ(reloaded.entries()[1].title, QStringLiteral("A \"quoted\""));
+    const QByteArray json = defaults.browsingHistoryData();
+    EXPECT_TRUE(json.startsWith("[{\"id\":\"")) << json.constData();
+    EXPECT_TRUE(
+        json.contains("\"url\":\"https:\\/\\/b.example\\/\",\"title\":\"B\",\"visitedAt\":"));
+
+    for (const char* bad : {"{}", "[{\"id\":\"x\",\"url\":\"u\",\"title\":\"t\",\"visitedAt\":1}]",
+                            "[{\"url\":\"u\",\"title\":\"t\",\"visitedAt\":1}]", "not json"}) {
+        defaults.setBrowsingHistoryData(QByteArray(bad));
+        EXPECT_TRUE(BrowsingHistoryStore(defaults).entries().isEmpty()) << bad;
+    }
+    reloaded.clear();
+    EXPECT_EQ(defaults.browsingHistoryData(), QByteArray("[]"));
+}
+
+TEST(TruncateMiddleTest, LongTitlesKeepTheirEndsAroundAnEllipsis) {
+    const QString sixty(60, u'a');
+    const QString sixtyOne = QString(29, u'h') + QStringLiteral("X") + QString(31, u't');
+    struct Case {
+        QString input, expected;
+    } cases[] = {
+        {sixty, sixty},
+        {sixtyOne, QString(29, u'h') + QStringLiteral("…") + QString(30, u't')},
+        {QStringLiteral("two\nlines\r\tand tab"), QStringLiteral("two lines  and tab")},
+        {QStringLiteral(" \t padded \n"), QStringLiteral("padded")},
+        // An emoji counts as one character and is never cut in half.
+        {QString(29, u'a') + QStringLiteral("😀😀") + QString(30, u'b'),
+         QString(29, u'a') + QStringLiteral("…") + QString(30, u'b')},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(truncateMiddle(c.input), c.expected) << c.input.toStdString();
+}

@@ -1,0 +1,146 @@
+#include "capture/CapturePresetsSidebar.h"
+
+#include "capture/AppPresetsStore.h"
+#include "capture/BrowsingHistoryStore.h"
+#include "capture/HistoryMenu.h"
+#include "capture/PresetRow.h"
+#include "capture/SizePickerPopover.h"
+#include "platform/UserDefaults.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+class CapturePresetsSidebarTest : public ::testing::Test {
+protected:
+    CapturePresetsSidebarTest() {
+        store.setPresets({{QUuid::createUuid(), "Widescreen", 1920, 1080, true},
+                          {QUuid::createUuid(), "Laptop", 1280, 800, true},
+                          {QUuid::createUuid(), "Tablet", 834, 1194, false},
+                          {QUuid::createUuid(), "Mobile", 390, 844, false}});
+        sidebar.show();
+    }
+    // The size popover of row `index`, shown and focused.
+    SizePickerPopover* popover(int index) {
+        SizePickerPopover* open = sidebar.row(index)->openPopover();
+        QApplication::setActiveWindow(open);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(open));
+        return open;
+    }
+
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
+    UserDefaults defaults{&settings};
+    AppPresetsStore store{defaults};
+    CapturePresetsSidebar sidebar{store, defaults};
+};
+} // namespace
+
+TEST_F(CapturePresetsSidebarTest, TheCountAndTheButtonFollowThePresetsAndTheProgress) {
+    QPushButton* button = sidebar.captureButton();
+    EXPECT_EQ(sidebar.countLabel()->text(), QStringLiteral("2/4 on"));
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(sidebar.row(3)->sizeButton()->text(), QStringLiteral("390×844"));
+
+    sidebar.setCaptureProgress(CaptureProgress{2, 4});
+    EXPECT_EQ(button->text(), QStringLiteral("Capturing 2/4…"));
+    EXPECT_FALSE(button->isEnabled());
+    sidebar.setCaptureProgress(std::nullopt);
+    EXPECT_EQ(button->text(), QStringLiteral("Capture"));
+
+    sidebar.row(0)->enabledBox()->click();
+    sidebar.row(1)->enabledBox()->click();
+    EXPECT_EQ(sidebar.countLabel()->text(), QStringLiteral("0/4 on"));
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_FALSE(store.presets()[1].enabled);
+}
+
+TEST_F(CapturePresetsSidebarTest, DeletingEveryPresetEmptiesTheStoredListAndDisablesCapture) {
+    for (int i = 0; i < 4; ++i) {
+        sidebar.row(0)->deleteButton()->click();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(sidebar.list()->count(), 0);
+    EXPECT_FALSE(sidebar.captureButton()->isEnabled());
+    EXPECT_EQ(defaults.viewportPresetsData(), QByteArray("[]"));
+    sidebar.addButton()->click();
+    ASSERT_EQ(store.presets().size(), 1);
+    EXPECT_EQ(sidebar.row(0)->sizeButton()->text(), QStringLiteral("1024×768"));
+}
+
+TEST_F(CapturePresetsSidebarTest, ArrowKeysStepTheFocusedFieldAndOnlyReturnCommits) {
+    SizePickerPopover* open = popover(3);
+    QLineEdit* width = open->widthField();
+    QLineEdit* height = open->heightField();
+    EXPECT_TRUE(width->hasFocus());
+    QTest::keyClick(width, Qt::Key_Right);
+    EXPECT_TRUE(height->hasFocus());
+    QTest::keyClick(height, Qt::Key_Up);
+    EXPECT_EQ(height->text(), QStringLiteral("854"));
+    EXPECT_EQ(store.presets()[3].height, 844); // nothing changes before Return
+    QTest::keyClick(height, Qt::Key_Tab);
+    EXPECT_TRUE(width->hasFocus());
+    width->setText(QStringLiteral("abc"));
+    QTest::keyClick(width, Qt::Key_Up);
+    EXPECT_EQ(width->text(), QStringLiteral("400")); // from the stored 390
+    height->setText(QStringLiteral("15"));
+    QTest::keyClick(width, Qt::Key_Right);
+    QTest::keyClick(height, Qt::Key_Down);
+    QTest::keyClick(height, Qt::Key_Down);
+    EXPECT_EQ(height->text(), QStringLiteral("1"));
+    QTest::keyClick(height, Qt::Key_Escape);
+    EXPECT_EQ(store.presets()[3].width, 390);
+    EXPECT_EQ(store.presets()[3].height, 844);
+
+    open = popover(3);
+    open->widthField()->setText(QStringLiteral("1440"));
+    open->heightField()->setText(QStringLiteral("+900"));
+    QTest::keyClick(open->heightField(), Qt::Key_Return);
+    EXPECT_EQ(store.presets()[3].width, 1440);
+    EXPECT_EQ(store.presets()[3].height, 900);
+
+    // Each field on its own: a width of 0 is ignored, the height still taken.
+    open = popover(3);
+    open->widthField()->setText(QStringLiteral("0"));
+    open->heightField()->setText(QStringLiteral("700"));
+    QTest::keyClick(open->widthField(), Qt::Key_Return);
+    EXPECT_EQ(store.presets()[3].width, 1440);
+    EXPECT_EQ(store.presets()[3].height, 700);
+    EXPECT_EQ(sidebar.row(3)->sizeButton()->text(), QStringLiteral("1440×700"));
+}
+
+TEST_F(CapturePresetsSidebarTest, TheHistoryMenuListsVisitsThenClearsThem) {
+    BrowsingHistoryStore history(defaults);
+    QObject owner;
+    QStringList picked;
+    const auto pick = [&](const QString& url) { picked << url; };
+    QList<QAction*> items = historyMenuItems(history, pick, &owner);
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("No history yet"));
+    EXPECT_FALSE(items[0]->isEnabled());
+
+    history.record(QStringLiteral("https://a.example/"), QString());
+    history.record(QStringLiteral("https://b.example/"), QString(70, u'x'));
+    items = historyMenuItems(history, pick, &owner);
+    ASSERT_EQ(items.size(), 4);
+    EXPECT_EQ(items[0]->text(), QString(29, u'x') + QStringLiteral("…") + QString(30, u'x'));
+    EXPECT_EQ(items[0]->toolTip(), QStringLiteral("https://b.example/"));
+    EXPECT_EQ(items[1]->text(), QStringLiteral("https://a.example/"));
+    EXPECT_TRUE(items[2]->isSeparator());
+    items[1]->trigger();
+    EXPECT_EQ(picked, QStringList{"https://a.example/"});
+    items[3]->trigger();
+    EXPECT_TRUE(history.entries().isEmpty());
+    EXPECT_EQ(defaults.browsingHistoryData(), QByteArray("[]"));
+}
