@@ -5,6 +5,7 @@
 #include "capture/BrowsingHistoryStore.h"
 #include "capture/HistoryMenu.h"
 #include "capture/LiveMenuButton.h"
+#include "capture/OtherBrowserMenus.h"
 #include "capture/TabStrip.h"
 #include "model/PintoraDocument.h"
 #include "platform/Symbols.h"
@@ -61,6 +62,8 @@ BrowserPane::BrowserPane(PintoraDocument& document, BrowserController& controlle
     addressRow->addWidget(reload_);
     addressRow->addWidget(address_, 1);
     addressRow->addWidget(historyButton_);
+    addressRow->addWidget(makeImportURLButton([this](const QString& url) { importURL(url); }));
+    addressRow->addWidget(makeBrowserWindowButton());
 
     auto* globe = new QLabel;
     globe->setPixmap(symbolIcon(QStringLiteral("globe")).pixmap(emptySymbolSide, emptySymbolSide));

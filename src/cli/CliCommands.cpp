@@ -1,5 +1,6 @@
 #include "cli/CliCommands.h"
 
+#include "canvas/DecodedImageCache.h"
 #include "cli/DocumentSummary.h"
 #include "export/PngRenderer.h"
 #include "model/DocumentFile.h"
@@ -102,8 +103,10 @@ int run(int argc, char** argv) {
     // Fonts and pictures need a GUI application, never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (command == QLatin1StringView("capture")) return capture(argc, argv);
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pintora-cli"));
+    configureImageAllocationLimit();
     QStringList args = app.arguments();
     if (args.size() < 2 || command == QLatin1StringView("--help") ||
         command == QLatin1StringView("-h") || command == QLatin1StringView("help")) {

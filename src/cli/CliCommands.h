@@ -17,5 +17,7 @@ int run(int argc, char** argv);
 
 int info(const QStringList& args);
 int exportPicture(const QStringList& args);
+// Runs its own application (the web engine needs one, with the scale set before it exists).
+int capture(int argc, char** argv);
 
 } // namespace pintora::cli

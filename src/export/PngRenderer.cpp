@@ -23,10 +23,11 @@ double exportPixelRatio(const CanvasState& state) {
     for (const CanvasItem& item : state.items) {
         const ImageItem* image = item.image();
         if (!image) continue;
-        const std::optional<QSize> size = pictureSize(image->pngData);
+        // Only pictures that decode count: one whose header claims a huge size draws nothing.
+        const QImage picture = DecodedImageCache::shared().image(item.id(), image->pngData);
         const QRectF frame = standardized(image->frame);
-        if (!size || frame.width() <= 0) continue;
-        ratio = std::max(ratio, size->width() * image->cropRect.width() / frame.width());
+        if (picture.isNull() || frame.width() <= 0) continue;
+        ratio = std::max(ratio, picture.width() * image->cropRect.width() / frame.width());
     }
     // Snap a density that is a whole number but for rounding (a 2× capture at 1919.9 points).
     if (std::abs(ratio - std::round(ratio)) < 0.01) ratio = std::round(ratio);

@@ -1,0 +1,82 @@
+#include "capture/OtherBrowserMenus.h"
+
+#include "capture/LiveMenuButton.h"
+#include "platform/BrowserBridge.h"
+#include "platform/CommandBus.h"
+
+namespace pintora {
+
+namespace {
+
+QAction* separator(QObject* owner) {
+    auto* line = new QAction(owner);
+    line->setSeparator(true);
+    return line;
+}
+
+QAction* disabled(const QString& title, QObject* owner) {
+    auto* item = new QAction(title, owner);
+    item->setEnabled(false);
+    return item;
+}
+
+} // namespace
+
+QList<QAction*> importMenuItems(const QList<ImportedTab>& tabs,
+                                const std::function<void(const QString&)>& onPick, QObject* owner) {
+    QList<QAction*> items{menuHeader(QStringLiteral("Import URL from browser tab"), owner),
+                          separator(owner)};
+    if (tabs.isEmpty()) {
+        items << disabled(QStringLiteral("No browser tabs found"), owner);
+        return items;
+    }
+    bool first = true;
+    for (const auto& [browser, group] : groupByBrowser(tabs)) {
+        if (!first) items << separator(owner);
+        first = false;
+        items << disabled(browser, owner);
+        for (const ImportedTab& tab : group) {
+            auto* item = new QAction(menuTitle(tab), owner);
+            item->setToolTip(tab.url);
+            QObject::connect(item, &QAction::triggered, item,
+                             [onPick, url = tab.url] { onPick(url); });
+            items << item;
+        }
+    }
+    return items;
+}
+
+QList<QAction*> windowMenuItems(const QList<windowCapture::BrowserWindow>& windows,
+                                QObject* owner) {
+    QList<QAction*> items{menuHeader(QStringLiteral("Capture a browser window"), owner),
+                          separator(owner)};
+    if (windows.isEmpty()) {
+        items << disabled(QStringLiteral("No browser windows found"), owner);
+        return items;
+    }
+    for (const windowCapture::BrowserWindow& window : windows) {
+        auto* item = new QAction(windowCapture::menuTitle(window), owner);
+        item->setData(window.id);
+        QObject::connect(item, &QAction::triggered, item, [id = window.id] {
+            CommandBus::shared().post(command::captureBrowserWindow,
+                                      {{command::windowIDKey, QVariant::fromValue(id)}});
+        });
+        items << item;
+    }
+    return items;
+}
+
+LiveMenuButton* makeImportURLButton(std::function<void(const QString&)> onPick) {
+    return new LiveMenuButton(
+        QStringLiteral("square.and.arrow.down.on.square"),
+        QStringLiteral("Import URL from a browser tab"),
+        [onPick](QObject* owner) { return importMenuItems(listAllTabs(), onPick, owner); });
+}
+
+LiveMenuButton* makeBrowserWindowButton() {
+    return new LiveMenuButton(
+        QStringLiteral("camera.viewfinder"), QStringLiteral("Capture a browser window"),
+        [](QObject* owner) { return windowMenuItems(windowCapture::listWindows(), owner); });
+}
+
+} // namespace pintora

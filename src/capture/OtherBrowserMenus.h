@@ -1,0 +1,27 @@
+#pragma once
+
+#include "capture/OtherBrowsers.h"
+#include "platform/X11WindowCapture.h"
+
+#include <QAction>
+#include <QList>
+#include <functional>
+
+namespace pintora {
+
+class LiveMenuButton;
+
+// The import menu: a heading, then the other browsers' tabs grouped by browser (names in
+// code-point order, a separator between groups), each tab by its title or its address.
+QList<QAction*> importMenuItems(const QList<ImportedTab>& tabs,
+                                const std::function<void(const QString&)>& onPick, QObject* owner);
+
+// The window menu: a heading, then one item per browser window; choosing one posts the
+// capture command with its window number.
+QList<QAction*> windowMenuItems(const QList<windowCapture::BrowserWindow>& windows, QObject* owner);
+
+// The address row's buttons, listing anew at every click.
+LiveMenuButton* makeImportURLButton(std::function<void(const QString&)> onPick);
+LiveMenuButton* makeBrowserWindowButton();
+
+} // namespace pintora
