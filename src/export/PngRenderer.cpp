@@ -4,7 +4,6 @@
 #include "canvas/ItemPainter.h"
 #include "export/PngEncoder.h"
 #include "model/Geometry.h"
-#include "shapes/CropGeometry.h"
 
 #include <QPainter>
 #include <algorithm>
