@@ -50,7 +50,7 @@ QImage pictureFrom(Bytes& bytes) {
     if (format == QImage::Format_Indexed8) {
         for (int y = 0; y < height; ++y) // indices past the table are no picture
             for (int x = 0; x < width; ++x)
-                image.scanLine(y)[x] %= uchar(image.colorCount());
+                image.scanLine(y)[x] = uchar(image.scanLine(y)[x] % image.colorCount());
     }
     if (format == QImage::Format_RGB32) {
         for (int y = 0; y < height; ++y) // the unused byte is 0xFF in a valid picture
