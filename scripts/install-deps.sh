@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang-format
+  # the fuzz build: clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-dev
   # Qt 6 and the web engine
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   qt6-svg-dev qt6-image-formats-plugins qt6-qpa-plugins libqt6opengl6-dev

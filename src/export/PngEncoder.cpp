@@ -316,7 +316,9 @@ bool deflateBand(const Pixels& px, Band& band, bool last, PngDeflateSettings set
             return false;
     }
 
-    const int rowsPerChunk = int(std::max<std::size_t>(1, chunkTarget / lineBytes));
+    // No bigger than the band: small pictures need not clear a whole chunk.
+    const int rowsPerChunk = int(std::clamp<std::size_t>(chunkTarget / lineBytes, 1,
+                                                         std::size_t(band.endRow - band.firstRow)));
     std::vector<uchar> chunk(std::size_t(rowsPerChunk) * lineBytes);
     const std::size_t bandBytes = std::size_t(band.endRow - band.firstRow) * lineBytes;
     band.deflated.resize(qsizetype(std::max<std::size_t>(4096, bandBytes / 8)));

@@ -6,8 +6,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
+#include <cstring>
 
 namespace pintora {
+
+namespace {
+// Reads go in pieces of this size, each checked before the next is read.
+constexpr qint64 readChunk = qint64(4) << 20;
+} // namespace
 
 Expected<CanvasState> readDocumentFile(const QString& path, const QString& newTabURL) {
     using Result = Expected<CanvasState>;
@@ -28,10 +35,16 @@ Expected<CanvasState> readDocumentFile(const QString& path, const QString& newTa
         return Result::failure(QStringLiteral("There is not enough memory to read the file."));
     qint64 done = 0;
     while (done < size) {
-        const qint64 n = file.read(buffer.data() + done, size - done);
+        const qint64 n = file.read(buffer.data() + done, std::min(size - done, readChunk));
         if (n <= 0)
             return Result::failure(n < 0 ? file.errorString()
                                          : QStringLiteral("The file changed while it was read."));
+        // JSON text never holds a NUL byte; a file full of them (a hole, or blocks lost in a
+        // crash) is refused here rather than read whole, gigabytes of it.
+        if (const void* nul = std::memchr(buffer.data() + done, 0, std::size_t(n)))
+            return Result::failure(
+                QStringLiteral("The file is not valid JSON: it holds a NUL byte at byte %1.")
+                    .arg(static_cast<const char*>(nul) - buffer.data()));
         done += n;
     }
     return decodeCanvasState(buffer.data(), buffer.size(), buffer.capacity(), newTabURL);
@@ -41,7 +54,15 @@ QString writeDocumentFile(const QString& path, const CanvasState& state) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return file.errorString();
     const QString error = encodeCanvasState(state, [&file](const char* data, std::size_t size) {
-        return file.write(data, qint64(size)) == qint64(size);
+        // A write cut short (the disk filling up) is tried again, so that the failure that
+        // follows comes with its reason.
+        while (size > 0) {
+            const qint64 n = file.write(data, qint64(size));
+            if (n <= 0) return false;
+            data += n;
+            size -= std::size_t(n);
+        }
+        return true;
     });
     if (!error.isEmpty()) {
         const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : error;

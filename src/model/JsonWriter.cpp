@@ -40,7 +40,9 @@ void JsonWriter::key(std::string_view name) {
 }
 
 void JsonWriter::string(QStringView text) {
-    string(std::string_view(text.toUtf8()));
+    // With its size: text may hold NUL characters, where a C string would end.
+    const QByteArray utf8 = text.toUtf8();
+    string(std::string_view(utf8.constData(), std::size_t(utf8.size())));
 }
 
 void JsonWriter::string(std::string_view utf8) {

@@ -132,6 +132,15 @@ TEST_F(AppProcessTest, DraftsSurviveAKillAfterTheyWereRestoredAndAreRewrittenAtQ
         ASSERT_TRUE(state) << state.error().toStdString();
         EXPECT_EQ(state.value().items[0].text()->string, name.left(1));
     }
+
+    // Drafts the application wrote itself survive the next run being killed too.
+    const QByteArray rewritten = test::readAll(draftsDir() + QLatin1Char('/') + names[1]);
+    QProcess* third = start();
+    waitForWindows(third, QStringLiteral("Untitled"), 2);
+    third->kill();
+    third->waitForFinished(-1);
+    EXPECT_EQ(draftNames(), (QStringList{names[0], names[1], "other.PINTORA"}));
+    EXPECT_EQ(test::readAll(draftsDir() + QLatin1Char('/') + names[1]), rewritten);
 }
 
 TEST_F(AppProcessTest, ASecondLaunchHandsItsFilesToTheRunningApplication) {

@@ -2,26 +2,9 @@
 
 #include "support/TestFiles.h"
 
-#include <QtEndian>
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 using namespace pintora;
-
-namespace {
-
-// A real PNG whose header claims another size (the pixel data stays tiny).
-QByteArray claimingSize(quint32 width, quint32 height) {
-    QByteArray png = test::pngBytes(2, 2);
-    char* ihdr = png.data() + 12; // after the signature and the chunk's length
-    qToBigEndian(width, ihdr + 4);
-    qToBigEndian(height, ihdr + 8);
-    const quint32 crc = crc32(0, reinterpret_cast<const Bytef*>(ihdr), 17);
-    qToBigEndian(crc, ihdr + 17);
-    return png;
-}
-
-} // namespace
 
 TEST(DecodedImageCache, KeepsTheMostRecentlyUsedPictures) {
     DecodedImageCache cache(2);
@@ -48,7 +31,7 @@ TEST(DecodedImageCache, FailuresAreNotRemembered) {
 
 TEST(DecodedImageCache, AHugePictureIsRefusedNotAllocated) {
     DecodedImageCache cache;
-    EXPECT_TRUE(cache.image(QUuid::createUuid(), claimingSize(100000, 100000)).isNull());
+    EXPECT_TRUE(cache.image(QUuid::createUuid(), test::pngClaimingSize(100000, 100000)).isNull());
     // Full-page captures are far above Qt's default limit and must still decode.
     QImage tall(1920, 17500, QImage::Format_RGB32);
     tall.fill(Qt::gray);

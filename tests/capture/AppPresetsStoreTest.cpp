@@ -67,6 +67,11 @@ TEST_F(AppPresetsStoreTest, TheListIsStoredCompactInFieldOrderAndReadInEitherCas
               QByteArray(R"([{"id":"8E1B5D0C-6C55-4E4A-9A39-0B2B8C9E7A11","name":"Wide “4K”",)"
                          R"("width":3840.5,"height":2160,"enabled":false}])"));
     EXPECT_EQ(AppPresetsStore::decode(json.toLower()).value()[0].id, preset.id);
+    // A name is written whole, NUL characters included.
+    ViewportPreset nul = preset;
+    nul.name = QStringLiteral("A") + QChar(0) + QStringLiteral("B");
+    EXPECT_EQ(AppPresetsStore::decode(AppPresetsStore::encode({nul}).value()),
+              QList<ViewportPreset>{nul});
 
     defaults.setViewportPresetsData(json);
     AppPresetsStore store(defaults);

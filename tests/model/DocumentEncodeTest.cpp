@@ -116,6 +116,26 @@ TEST(DocumentEncode, NonFiniteNumbersFailTheSaveAndSayWhere) {
     }
 }
 
+TEST(DocumentEncode, TextWithNulCharactersIsWrittenWhole) {
+    const QString withNul = QStringLiteral("before") + QChar(0) + QStringLiteral("after");
+    TextItem text;
+    text.string = withNul;
+    CanvasState state;
+    state.items = {text};
+    state.tabs = {BrowserTab{QUuid::createUuid(), withNul, withNul}};
+    state.lastActiveTabRaw = withNul;
+
+    const QByteArray json = encode(state);
+    EXPECT_TRUE(json.contains(R"("before\u0000after")")) << json.constData();
+    const auto decoded = decodeCanvasState(json, QString());
+    ASSERT_TRUE(decoded.ok()) << decoded.error().toStdString();
+    EXPECT_EQ(decoded.value(), state);
+
+    const auto items = decodeItems(encodeItems(state.items).value());
+    ASSERT_TRUE(items.ok()) << items.error().toStdString();
+    EXPECT_EQ(items.value(), state.items);
+}
+
 TEST(DocumentEncode, ReadingAndWritingAgainGivesTheSameBytes) {
     CanvasState state = test::sampleState();
     for (int i = 0; i < 50; ++i) {

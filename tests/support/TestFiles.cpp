@@ -2,7 +2,9 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QtEndian>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 namespace pintora::test {
 
@@ -18,6 +20,16 @@ QByteArray encodePng(const QImage& image) {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
+}
+
+QByteArray pngClaimingSize(quint32 width, quint32 height) {
+    QByteArray png = pngBytes(2, 2);
+    char* ihdr = png.data() + 12; // after the signature and the chunk's length
+    qToBigEndian(width, ihdr + 4);
+    qToBigEndian(height, ihdr + 8);
+    const quint32 crc = crc32(0, reinterpret_cast<const Bytef*>(ihdr), 17);
+    qToBigEndian(crc, ihdr + 17);
+    return png;
 }
 
 CanvasState sampleState() {

@@ -12,6 +12,8 @@ namespace pintora::test {
 // The bytes of a small PNG picture of the given size and colour.
 QByteArray pngBytes(int width, int height, QColor color = Qt::red);
 QByteArray encodePng(const QImage& image);
+// A real 2 x 2 PNG whose header claims another size (the pixel data stays tiny).
+QByteArray pngClaimingSize(quint32 width, quint32 height);
 
 // A state with one item of each kind and every field set away from its default.
 CanvasState sampleState();

@@ -1,0 +1,217 @@
+// What a save or an open does when the machine or the file works against it: a full disk, a
+// process killed while writing, a picture that claims more pixels than memory holds, a file of
+// gigabytes.
+#include "canvas/DecodedImageCache.h"
+#include "export/PngRenderer.h"
+#include "model/DocumentCodec.h"
+#include "model/DocumentFile.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace pintora;
+
+namespace {
+
+constexpr qint64 MB = 1024 * 1024;
+
+// Picture bytes that do not compress: the document grows by about 4/3 of them.
+QByteArray noise(qint64 size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 x = 2463534242u;
+    for (char& c : bytes) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        c = char(x);
+    }
+    return bytes;
+}
+
+CanvasState withPicture(qint64 pictureBytes) {
+    CanvasState state = test::sampleState();
+    ImageItem image;
+    image.frame = QRectF(0, 0, 1920, 1080);
+    image.pngData = noise(pictureBytes);
+    state.items.append(image);
+    return state;
+}
+
+// One field of /proc/<pid>/<file> in its first unit (kB for status, bytes for io).
+qint64 procField(const QString& file, const QByteArray& name) {
+    QFile proc(file);
+    if (!proc.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : proc.readAll().split('\n')) {
+        if (line.startsWith(name + ':'))
+            return line.mid(name.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// A small tmpfs over a fresh folder, gone again with the object.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString& options) {
+        if (::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs",
+                    MS_NOSUID | MS_NODEV, options.toUtf8().constData()) == 0)
+            mounted_ = true;
+        else
+            error_ = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~SmallDisk() {
+        if (mounted_) ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    bool mounted() const { return mounted_; }
+    const QString& error() const { return error_; }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
+    QStringList files() const { return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden); }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+    QString error_;
+};
+
+class DocumentFaultTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(DocumentFaultTest, ASaveToAFullDiskKeepsTheOldFileAndSaysWhy) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+    SmallDisk disk(QStringLiteral("size=256k"));
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.error().toStdString();
+
+    const QString file = disk.filePath(QStringLiteral("doc.pintora"));
+    ASSERT_EQ(writeDocumentFile(file, test::sampleState()), QString());
+    const QByteArray before = test::readAll(file);
+
+    const QString error = writeDocumentFile(file, withPicture(MB));
+    EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+        << error.toStdString();
+    EXPECT_EQ(test::readAll(file), before);
+    EXPECT_EQ(disk.files(), QStringList{QStringLiteral("doc.pintora")});
+    // The partial copy gave its space back: a save that fits succeeds.
+    CanvasState smaller = test::sampleState();
+    smaller.zoom = 2;
+    EXPECT_EQ(writeDocumentFile(file, smaller), QString());
+    EXPECT_EQ(readDocumentFile(file, QString()).value(), smaller);
+}
+
+TEST_F(DocumentFaultTest, ASaveKilledWhileWritingKeepsTheOldFile) {
+    const QString file = dir.filePath(QStringLiteral("doc.pintora"));
+    const CanvasState old = test::sampleState();
+    ASSERT_EQ(writeDocumentFile(file, old), QString());
+    const QByteArray before = test::readAll(file);
+    const CanvasState big = withPicture(200 * MB); // a document of about 270 MB
+
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1) << std::strerror(errno);
+    if (child == 0) _exit(writeDocumentFile(file, big).isEmpty() ? 0 : 1);
+
+    // Kill it once a few megabytes of the new document have been written.
+    const QString io = QStringLiteral("/proc/%1/io").arg(child);
+    QElapsedTimer waited;
+    waited.start();
+    qint64 written = 0;
+    while ((written = procField(io, "wchar")) < 4 * MB && waited.elapsed() < 120'000)
+        QThread::msleep(1);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_GE(written, 4 * MB) << "the save did not start writing";
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+        << "the save finished before it was killed";
+
+    EXPECT_EQ(test::readAll(file), before);
+    const auto read = readDocumentFile(file, QString());
+    ASSERT_TRUE(read.ok()) << read.error().toStdString();
+    EXPECT_EQ(read.value(), old);
+}
+
+TEST_F(DocumentFaultTest, APictureClaimingTenBillionPixelsOpensAndDrawsAsMissing) {
+    configureImageAllocationLimit();
+    CanvasState state;
+    ImageItem huge;
+    huge.frame = QRectF(0, 0, 100, 100);
+    huge.pngData = test::pngClaimingSize(100'000, 100'000);
+    ShapeItem box = makeShape(ShapeKind::rect, QRectF(200, 0, 10, 10));
+    box.filled = true;
+    state.items = {huge, box};
+    const QString file = dir.filePath(QStringLiteral("huge.pintora"));
+    ASSERT_EQ(writeDocumentFile(file, state), QString());
+
+    // The peak from here on: writing 5 resets the kernel's high-water mark of this process.
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    const bool peakReset = clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+    clearRefs.close();
+    const qint64 rssBefore = procField(QStringLiteral("/proc/self/status"), "VmRSS");
+
+    const auto read = readDocumentFile(file, QString());
+    ASSERT_TRUE(read.ok()) << read.error().toStdString();
+    ASSERT_EQ(read.value().items, state.items);
+    EXPECT_TRUE(DecodedImageCache::shared().image(huge.id, huge.pngData).isNull());
+    const QImage image = renderImage(read.value());
+    const double r = image.devicePixelRatio();
+    EXPECT_EQ(image.size() / r, QSize(258, 148)) << "its frame still counts";
+    EXPECT_EQ(image.pixelColor(int(74 * r), int(74 * r)), QColor(Qt::white)) << "left out";
+    EXPECT_NE(image.pixelColor(int(229 * r), int(29 * r)), QColor(Qt::white)) << "the box is drawn";
+
+    if (peakReset) {
+        const qint64 growthKB = procField(QStringLiteral("/proc/self/status"), "VmHWM") - rssBefore;
+        EXPECT_LT(growthKB, 64 * 1024) << "opening and drawing took " << growthKB / 1024 << " MB";
+    }
+}
+
+TEST_F(DocumentFaultTest, HostileFilesAreRefusedWithAClearMessage) {
+    const QString deep = dir.filePath(QStringLiteral("deep.pintora"));
+    test::writeAll(deep,
+                   R"({"future":)" + QByteArray(100'000, '[') + QByteArray(100'000, ']') + "}");
+    const QString invalidUtf8 = dir.filePath(QStringLiteral("utf8.pintora"));
+    test::writeAll(invalidUtf8, "{\"items\":[{\"text\":{\"_0\":{\"frame\":[[0,0],[1,1]],"
+                                "\"string\":\"\xFF\xFE\"}}}]}");
+    // Two gigabytes that cost no disk: a hole after the first bytes.
+    auto sparse = [&](const QString& name, const QByteArray& start) {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(start);
+        EXPECT_TRUE(file.resize(2048 * MB));
+        return path;
+    };
+
+    struct Case {
+        QString file;
+        const char* message;
+    };
+    const Case cases[] = {
+        {deep, "future: nested deeper than 512 levels"},
+        {invalidUtf8, "The file is not valid UTF-8 text."},
+        {sparse(QStringLiteral("zeros.pintora"), QByteArray()),
+         "The file is not valid JSON: it holds a NUL byte at byte 0."},
+        {sparse(QStringLiteral("open.pintora"), R"({"items":[{"text":{"_0":{"string":")"),
+         "The file is not valid JSON: it holds a NUL byte at byte 35."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        const auto result = readDocumentFile(c.file, QString());
+        ASSERT_FALSE(result.ok());
+        EXPECT_TRUE(result.error().contains(QLatin1StringView(c.message)))
+            << result.error().toStdString();
+    }
+}
