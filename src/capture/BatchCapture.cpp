@@ -145,7 +145,9 @@ void BatchCapture::captureFullPage(const QVariant& measured) {
         return;
     }
     engine_.resize(QSize(int(preset_.width), full));
-    // The wait is a floor; the grab then waits for a frame of the new size.
+    // The wait is a floor; the grab then waits for a frame of the new size, watched for from
+    // now on.
+    engine_.expectFrame();
     later(timing_.fullPageMs, [this] { engine_.grabFresh(timing_.frameTimeLimitMs, deliverer()); });
 }
 

@@ -47,6 +47,12 @@ QWebEngineView* BrowserController::webView(const BrowserTab& tab) {
         seenInitialLoad_.insert(id);
         if (onURLChange) onURLChange(id, address, first);
     });
+    auto* timeout = new QTimer(view);
+    timeout->setSingleShot(true);
+    connect(view, &QWebEngineView::loadStarted, timeout,
+            [this, timeout] { timeout->start(loadTimeoutMs_); });
+    connect(view, &QWebEngineView::loadFinished, timeout, &QTimer::stop);
+    connect(timeout, &QTimer::timeout, view, &QWebEngineView::stop);
     const QUrl url(tab.url, QUrl::StrictMode);
     if (url.isValid() && !url.scheme().isEmpty()) view->load(url);
     return view;

@@ -35,6 +35,9 @@ public:
     // The visible part of the active page, or a null image without one.
     void captureSnapshot(std::function<void(const QImage&)> completion);
 
+    // The engine has no request time-out of its own: a page load is stopped after this long.
+    void setLoadTimeoutMs(int ms) { loadTimeoutMs_ = ms; }
+
     std::function<void(const QUuid& id, const QString& title)> onTitleChange;
     std::function<void(const QUuid& id, const QString& url, bool first)> onURLChange;
 
@@ -45,6 +48,7 @@ private:
     QHash<QUuid, QPointer<QWebEngineView>> webViews_;
     QSet<QUuid> seenInitialLoad_;
     QPointer<QWebEngineView> activeWebView_;
+    int loadTimeoutMs_ = 60000;
 };
 
 } // namespace pintora

@@ -27,8 +27,11 @@ public:
     virtual void evaluate(const QString& script, std::function<void(const QVariant&)> done) = 0;
     // The view's pixels as they are; a null image on failure.
     virtual void grab(std::function<void(const QImage&)> done) = 0;
-    // The view's pixels once a frame painted after this call has reached the screen, or after
-    // `timeLimitMs` whatever was painted.
+    // Starts watching for the first frame painted from now on, so that waiting for it can run
+    // alongside another wait.
+    virtual void expectFrame() = 0;
+    // The view's pixels once a frame painted after the last `expectFrame` (or after this call,
+    // without one) has reached the screen, or after `timeLimitMs` whatever was painted.
     virtual void grabFresh(int timeLimitMs, std::function<void(const QImage&)> done) = 0;
     virtual double devicePixelRatio() const = 0;
     // The tallest grab, in device pixels, that the graphics stack can deliver whole.

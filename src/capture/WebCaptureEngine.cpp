@@ -2,6 +2,7 @@
 
 #include "platform/WebProfile.h"
 
+#include <QPainter>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -11,7 +12,7 @@
 namespace pintora {
 
 namespace {
-constexpr int pollMs = 15;
+constexpr int pollMs = 8;
 const QString markerId = QStringLiteral("__pintora_frame_marker");
 
 // Vivid colours, each far from the one before, so a stale frame never passes for a new one.
@@ -77,6 +78,7 @@ void WebCaptureEngine::open(std::function<void(int)> onLoadEnded) {
 
 void WebCaptureEngine::close() {
     session_.reset();
+    expected_.reset();
     onLoadEnded_ = {};
     if (view_) {
         view_->disconnect(this);
@@ -128,17 +130,25 @@ void WebCaptureEngine::grab(std::function<void(const QImage&)> done) {
 }
 
 void WebCaptureEngine::pollCorner(std::function<bool(QRgb)> wanted, QElapsedTimer clock,
-                                  int timeLimitMs, std::function<void()> done) {
+                                  int timeLimitMs, std::function<void()> done, int delayMs) {
     std::weak_ptr<int> session = session_;
-    QTimer::singleShot(pollMs, this, [=, this] {
+    QTimer::singleShot(delayMs, this, [=, this] {
         if (session.expired()) return;
         const QImage corner = grabNow(QRect(0, view_->height() - 1, 1, 1));
         const bool seen = !corner.isNull() && wanted(corner.pixel(0, corner.height() - 1));
         if (seen || clock.elapsed() >= timeLimitMs)
             done();
         else
-            pollCorner(wanted, clock, timeLimitMs, done);
+            pollCorner(wanted, clock, timeLimitMs, done, pollMs);
     });
+}
+
+void WebCaptureEngine::expectFrame() {
+    if (!view_) return;
+    // A marker of a fresh colour in the bottom-left corner shows once a frame of the current
+    // size has been painted.
+    expected_ = markerColor(markerCount_++);
+    evaluate(showMarkerScript(*expected_), [](const QVariant&) {});
 }
 
 void WebCaptureEngine::grabFresh(int timeLimitMs, std::function<void(const QImage&)> done) {
@@ -146,22 +156,43 @@ void WebCaptureEngine::grabFresh(int timeLimitMs, std::function<void(const QImag
         grab(std::move(done));
         return;
     }
-    // A marker of a fresh colour in the bottom-left corner shows once a frame of the current
-    // size has been painted; the grab follows once the marker is gone again.
-    const QRgb colour = markerColor(markerCount_++);
+    if (!expected_) expectFrame();
+    const QRgb colour = *expected_;
+    expected_.reset();
     QElapsedTimer clock;
     clock.start();
-    evaluate(showMarkerScript(colour), [=, this](const QVariant&) {
+    // Scripts run in order: once this one answers, the marker has been placed.
+    evaluate(QStringLiteral("0"), [=, this](const QVariant&) {
         pollCorner([colour](QRgb pixel) { return near(pixel, colour); }, clock, timeLimitMs,
                    [=, this] {
+                       // This frame has the new size; only its corner still shows the marker,
+                       // and is mended from a grab of the corner once the marker is gone.
+                       auto image = std::make_shared<QImage>(grabNow());
                        evaluate(removeMarkerScript(), [=, this](const QVariant&) {
                            QElapsedTimer again;
                            again.start();
                            pollCorner([colour](QRgb pixel) { return !near(pixel, colour); }, again,
-                                      timeLimitMs, [this, done] { done(grabNow()); });
+                                      timeLimitMs,
+                                      [this, image, done] {
+                                          mendCorner(*image);
+                                          done(*image);
+                                      });
                        });
                    });
     });
+}
+
+void WebCaptureEngine::mendCorner(QImage& image) const {
+    QImage corner = grabNow(QRect(0, view_->height() - 1, 1, 1));
+    if (image.isNull() || corner.isNull()) return;
+    const double ratio = image.devicePixelRatio();
+    image.setDevicePixelRatio(1);
+    corner.setDevicePixelRatio(1);
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(0, image.height() - corner.height()), corner);
+    painter.end();
+    image.setDevicePixelRatio(ratio);
 }
 
 double WebCaptureEngine::devicePixelRatio() const {

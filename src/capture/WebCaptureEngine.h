@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 class QWebEngineView;
 class QWidget;
@@ -30,6 +31,7 @@ public:
     void stop() override;
     void evaluate(const QString& script, std::function<void(const QVariant&)> done) override;
     void grab(std::function<void(const QImage&)> done) override;
+    void expectFrame() override;
     void grabFresh(int timeLimitMs, std::function<void(const QImage&)> done) override;
     double devicePixelRatio() const override;
     int maxGrabHeight() const override { return maxGrabHeight_; }
@@ -41,9 +43,12 @@ public:
 
 private:
     QImage grabNow(const QRect& rect = QRect()) const;
-    // Polls a 1-pixel grab of the bottom-left corner until `wanted` says yes or time runs out.
+    // Replaces the bottom-left corner of a grab with the corner as it is painted now.
+    void mendCorner(QImage& image) const;
+    // Polls a 1-pixel grab of the bottom-left corner until `wanted` says yes or time runs out;
+    // the first look comes after `delayMs`, at once by default: the frame may be there already.
     void pollCorner(std::function<bool(QRgb)> wanted, QElapsedTimer clock, int timeLimitMs,
-                    std::function<void()> done);
+                    std::function<void()> done, int delayMs = 0);
 
     QWidget* host_ = nullptr;
     QWebEngineView* view_ = nullptr;
@@ -51,6 +56,8 @@ private:
     int loadId_ = 0;
     int maxGrabHeight_ = 16384;
     unsigned markerCount_ = 0;
+    // The colour of the marker shown by `expectFrame`, until a grab has waited for it.
+    std::optional<QRgb> expected_;
     // Callbacks of a closed host never reach the caller.
     std::shared_ptr<int> session_;
 };

@@ -35,6 +35,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWheelEvent>
+#include <future>
 
 namespace pintora {
 
@@ -294,7 +295,8 @@ void ContentView::captureAll() {
         if (preset.enabled) presets.append(preset);
     if (presets.isEmpty()) {
         browser_->captureSnapshot([this](const QImage& image) {
-            if (!image.isNull()) placeCapturedImages({image});
+            if (image.isNull()) return;
+            if (auto picture = capturePicture(image)) placePictures({*picture});
         });
         return;
     }
@@ -304,15 +306,23 @@ void ContentView::captureAll() {
     if (!url.isValid() || url.scheme().isEmpty()) return;
     setCaptureProgress(CaptureProgress{0, int(presets.size())});
     const bool fullPage = defaults_.captureFullPage();
-    auto results = std::make_shared<QList<QImage>>();
+    // Pictures are encoded as they arrive, while the next preset loads.
+    auto results = std::make_shared<QList<std::shared_future<std::optional<CapturePicture>>>>();
     const auto runStep = [this, url, presets, fullPage, results](double scrollY) {
         batch_->run(
             url, presets, fullPage, scrollY,
             [this](CaptureProgress progress) { setCaptureProgress(progress); },
-            [results](const QImage& image, const ViewportPreset&) { results->append(image); },
+            [results](const QImage& image, const ViewportPreset&) {
+                results->append(std::async(std::launch::async, [image] {
+                                    return capturePicture(image);
+                                }).share());
+            },
             [this, results] {
                 setCaptureProgress(std::nullopt);
-                placeCapturedImages(*results);
+                QList<CapturePicture> pictures;
+                for (const auto& result : std::as_const(*results))
+                    if (auto picture = result.get()) pictures.append(std::move(*picture));
+                placePictures(pictures);
             });
     };
     QWebEngineView* view = browser_->activeWebView();
@@ -332,10 +342,7 @@ void ContentView::captureAll() {
         });
 }
 
-void ContentView::placeCapturedImages(const QList<QImage>& images) {
-    QList<CapturePicture> pictures;
-    for (const QImage& image : images)
-        if (auto picture = capturePicture(image)) pictures.append(std::move(*picture));
+void ContentView::placePictures(const QList<CapturePicture>& pictures) {
     if (!placeCaptures(*document_, undoStack(), selection_, pictures, std::nullopt,
                        canvasController_->viewportCenterInCanvas()))
         return;

@@ -17,6 +17,7 @@ class QStackedWidget;
 namespace pintora {
 
 class AnnotateToolbar;
+struct CapturePicture;
 class BatchCapture;
 class BrowserController;
 class BrowserPane;
@@ -106,7 +107,7 @@ protected:
 private:
     void showIntro();
     void setCaptureProgress(std::optional<CaptureProgress> progress);
-    void placeCapturedImages(const QList<QImage>& images);
+    void placePictures(const QList<CapturePicture>& pictures);
     void closeCaptureTab();
     void openCropEditor(const QUuid& id);
     // Commands that reach every window but act only in the one the user works in.

@@ -83,6 +83,25 @@ TEST(BrowserWebChild, DISABLED_BrowseAfterRestart) {
         loadAndWait(browser.webView(BrowserTab::withURL(childServer("/echo2").toString()))));
 }
 
+TEST(BrowserWebTest, ABrowserLoadThatNeverEndsIsStoppedAfterItsTimeOut) {
+    TestWebServer server;
+    server.route("/never", [](const TestWebServer::Request&) {
+        TestWebServer::Response response;
+        response.hang = true;
+        return response;
+    });
+    BrowserController browser;
+    browser.setLoadTimeoutMs(1000);
+    QWebEngineView* view = browser.webView(BrowserTab::withURL(server.url("/never").toString()));
+    bool finished = false, ok = true;
+    QObject::connect(view, &QWebEngineView::loadFinished, view, [&](bool success) {
+        finished = true;
+        ok = success;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, webWaitMs));
+    EXPECT_FALSE(ok);
+}
+
 TEST(BrowserWebTest, CookiesFromTheHiddenViewReachTheBrowserAndSurviveARestart) {
     TestWebServer server;
     server.route("/set", [](const TestWebServer::Request&) {

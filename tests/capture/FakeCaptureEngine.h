@@ -76,6 +76,7 @@ public:
         const QImage image = failGrabs ? QImage() : page(size.width(), size.height());
         QTimer::singleShot(0, [done, image] { done(image); });
     }
+    void expectFrame() override { log << QStringLiteral("expect frame"); }
     void grabFresh(int, std::function<void(const QImage&)> done) override { grab(std::move(done)); }
     double devicePixelRatio() const override { return ratio; }
     int maxGrabHeight() const override { return maxGrab; }
