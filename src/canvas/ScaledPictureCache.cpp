@@ -34,14 +34,19 @@ inline quint64 spread(quint32 pixel) {
     return (pixel & 0xFF) | (quint64(pixel & 0xFF0000) << 16);
 }
 
+// The copies work on 32-bit pixels, premultiplied when the picture has alpha.
+QImage as32Bit(const QImage& picture) {
+    if (picture.format() == QImage::Format_RGB32 ||
+        picture.format() == QImage::Format_ARGB32_Premultiplied) {
+        return picture;
+    }
+    return picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 } // namespace
 
 QImage areaDownscaled(const QImage& picture, QSize size) {
-    QImage source = picture;
-    if (source.format() != QImage::Format_RGB32 &&
-        source.format() != QImage::Format_ARGB32_Premultiplied) {
-        source.convertTo(QImage::Format_ARGB32_Premultiplied);
-    }
+    const QImage source = as32Bit(picture);
     const int sw = source.width(), sh = source.height();
     const int tw = std::clamp(size.width(), 1, sw), th = std::clamp(size.height(), 1, sh);
     QImage result(tw, th, source.format());
@@ -79,11 +84,7 @@ QImage areaDownscaled(const QImage& picture, QSize size) {
 }
 
 QImage sampledDownscale(const QImage& picture, QSize size) {
-    QImage source = picture;
-    if (source.format() != QImage::Format_RGB32 &&
-        source.format() != QImage::Format_ARGB32_Premultiplied) {
-        source.convertTo(QImage::Format_ARGB32_Premultiplied);
-    }
+    const QImage source = as32Bit(picture);
     const int sw = source.width(), sh = source.height();
     const int tw = std::clamp(size.width(), 1, sw), th = std::clamp(size.height(), 1, sh);
     QImage result(tw, th, source.format());
