@@ -26,6 +26,7 @@ step "tests: asan"
 # The web engine and the real browsers are not instrumented and only slow down under the
 # sanitizers; everything else runs.
 (cd build/asan && UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp" \
   under_x ctest --output-on-failure --no-tests=error -j2 -LE web -E other_browser_x11_tests)
 
 step "build: fuzz"

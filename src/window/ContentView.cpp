@@ -463,7 +463,8 @@ bool ContentView::handleMagnify(QWidget* receiver, QNativeGestureEvent* event) {
     return true;
 }
 
-bool ContentView::eventFilter(QObject* watched, QEvent* event) {
+__attribute__((no_sanitize("vptr"))) bool ContentView::eventFilter(QObject* watched,
+                                                                   QEvent* event) {
     if (!watched->isWidgetType()) return QWidget::eventFilter(watched, event);
     auto* widget = static_cast<QWidget*>(watched);
     switch (event->type()) {
