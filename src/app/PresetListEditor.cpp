@@ -46,17 +46,7 @@ PresetListEditor::PresetListEditor(AppPresetsStore& store, QWidget* parent)
 
     connect(add_, &QPushButton::clicked, this, [this] { store_.add(); });
     connect(restore_, &QPushButton::clicked, this, [this] { store_.restoreDefaults(); });
-    connect(list_->model(), &QAbstractItemModel::rowsMoved, this,
-            [this](const QModelIndex&, int first, int last, const QModelIndex&, int destination) {
-                QList<qsizetype> sources;
-                for (int i = first; i <= last; ++i)
-                    sources.append(i);
-                // The list has moved its rows already; the store's order is the one that counts,
-                // and the rows are rebuilt from it once the list has finished the move.
-                QMetaObject::invokeMethod(
-                    this, [this, sources, destination] { store_.move(sources, destination); },
-                    Qt::QueuedConnection);
-            });
+    followRowMoves(*list_->model(), store_, this);
     connect(&store_, &AppPresetsStore::presetsChanged, this, &PresetListEditor::sync);
     rebuild();
 }

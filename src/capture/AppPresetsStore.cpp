@@ -145,4 +145,18 @@ std::optional<QList<ViewportPreset>> AppPresetsStore::decode(const QByteArray& j
     return presets;
 }
 
+void followRowMoves(QAbstractItemModel& model, AppPresetsStore& store, QObject* context) {
+    QObject::connect(&model, &QAbstractItemModel::rowsMoved, context,
+                     [&store, context](const QModelIndex&, int first, int last, const QModelIndex&,
+                                       int destination) {
+                         QList<qsizetype> sources;
+                         for (int i = first; i <= last; ++i)
+                             sources.append(i);
+                         QMetaObject::invokeMethod(
+                             context,
+                             [&store, sources, destination] { store.move(sources, destination); },
+                             Qt::QueuedConnection);
+                     });
+}
+
 } // namespace pintora

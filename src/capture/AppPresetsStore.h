@@ -2,6 +2,7 @@
 
 #include "capture/ViewportPreset.h"
 
+#include <QAbstractItemModel>
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -54,5 +55,10 @@ private:
     UserDefaults& defaults_;
     QList<ViewportPreset> presets_;
 };
+
+// Keeps the store in step with a list view whose rows the user drags: the view has moved its
+// rows already; the store's order is the one that counts, and the rows are rebuilt from it
+// once the view has finished the move.
+void followRowMoves(QAbstractItemModel& model, AppPresetsStore& store, QObject* context);
 
 } // namespace pintora

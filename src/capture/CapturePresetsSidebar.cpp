@@ -97,17 +97,7 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
     connect(fullPage_, &QPushButton::toggled, this,
             [this](bool on) { defaults_.setCaptureFullPage(on); });
     connect(capture_, &QPushButton::clicked, this, &CapturePresetsSidebar::captureAllRequested);
-    connect(list_->model(), &QAbstractItemModel::rowsMoved, this,
-            [this](const QModelIndex&, int first, int last, const QModelIndex&, int destination) {
-                QList<qsizetype> sources;
-                for (int i = first; i <= last; ++i)
-                    sources.append(i);
-                // The list has moved its rows already; the rows are rebuilt from the store
-                // once the list has finished the move.
-                QMetaObject::invokeMethod(
-                    this, [this, sources, destination] { store_.move(sources, destination); },
-                    Qt::QueuedConnection);
-            });
+    followRowMoves(*list_->model(), store_, this);
     connect(&store_, &AppPresetsStore::presetsChanged, this, &CapturePresetsSidebar::sync);
     rebuild();
 }
