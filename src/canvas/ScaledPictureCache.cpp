@@ -179,16 +179,21 @@ void ScaledPictureCache::paint(QPainter& painter, const ImageItem& image, const 
     }
     const QRectF device = transform.mapRect(standardized(image.frame).translated(offset));
     const QPaintDevice* target = painter.device();
-    const double ratio = target->devicePixelRatioF();
-    const QRectF visible(0, 0, target->width() * ratio, target->height() * ratio);
+    painter.save();
+    painter.resetTransform();
+    // What is left after the reset maps the widget into the device: the pixel ratio and, for a
+    // child widget painted into its window's backing store, the widget's offset in it. Drawing
+    // through its inverse places the picture on whole device pixels, where `device` says.
+    const QTransform base = painter.deviceTransform();
+    const QRectF visible = base.mapRect(QRectF(0, 0, target->width(), target->height()));
     if (device.isEmpty() || !device.intersects(visible)) {
+        painter.restore();
         return;
     }
+    painter.setWorldTransform(base.inverted());
     const QRectF source = cropSourceRect(image.cropRect, picture.size(), true);
     const double sx = device.width() / source.width();
     const double sy = device.height() / source.height();
-    painter.save();
-    painter.resetTransform();
     if (sx >= 0.999 && sy >= 0.999) {
         // Shown at full size or larger: the original, filtered unless the scale is whole.
         const bool whole =
