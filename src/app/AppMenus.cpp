@@ -59,7 +59,9 @@ void AppMenus::install(DocumentWindow* window, PintoraApp& app) {
     addPost(file, QObject::tr("Export as PNG…"), {shiftCtrl(Qt::Key_E)}, command::exportPNG);
     file->addSeparator();
     add(file, QObject::tr("Close"), {ctrl(Qt::Key_W)}, [window] { window->close(); });
-    add(file, QObject::tr("Quit Pintora"), {ctrl(Qt::Key_Q)}, [&app] { app.quit(); });
+    // Named, so that a modal sheet over the window can take it and Ctrl+Q still quits.
+    add(file, QObject::tr("Quit Pintora"), {ctrl(Qt::Key_Q)}, [&app] { app.quit(); })
+        ->setObjectName(QStringLiteral("quit"));
 
     QMenu* edit = bar->addMenu(QObject::tr("&Edit"));
     QUndoStack* undo = window->document()->undoStack();

@@ -2,6 +2,8 @@
 
 #include "platform/Symbols.h"
 
+#include <QAction>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -96,6 +98,34 @@ IntroSheet::IntroSheet(QWidget* parent) : QDialog(parent) {
         emit getStarted();
         accept();
     });
+
+    // The sheet is modal, so the window's own shortcuts do not reach it; Quit must still work.
+    if (QWidget* top = parent ? parent->window() : nullptr) {
+        if (auto* quit = top->findChild<QAction*>(QStringLiteral("quit"))) addAction(quit);
+        top->installEventFilter(this);
+    }
+}
+
+void IntroSheet::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    centreOverWindow();
+}
+
+bool IntroSheet::eventFilter(QObject* watched, QEvent* event) {
+    // The window manager may place or size the window after the sheet is shown.
+    if (isVisible() && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        centreOverWindow();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void IntroSheet::centreOverWindow() {
+    const QWidget* top = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!top) return;
+    const QRect over = top->frameGeometry();
+    QRect frame = frameGeometry();
+    frame.moveCenter(over.center());
+    move(frame.topLeft());
 }
 
 } // namespace pintora

@@ -13,6 +13,14 @@ public:
 signals:
     // "Get Started" was pressed.
     void getStarted();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Places the sheet's frame in the middle of its document window's frame.
+    void centreOverWindow();
 };
 
 } // namespace pintora
