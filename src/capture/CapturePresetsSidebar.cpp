@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -60,6 +61,8 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
     list_->setDragDropMode(QAbstractItemView::InternalMove);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setFrameShape(QFrame::NoFrame);
+    // Rows take the list's width; the sidebar is made wide enough for the widest of them.
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     add_->setFlat(true);
     add_->setStyleSheet(QStringLiteral("text-align: left"));
 
@@ -148,10 +151,13 @@ void CapturePresetsSidebar::sync() {
 void CapturePresetsSidebar::rebuild() {
     list_->clear();
     rowIds_.clear();
+    int rowWidth = 0;
     for (const ViewportPreset& preset : store_.presets()) {
         auto* item = new QListWidgetItem(list_);
         auto* presetRow = new PresetRow(preset);
-        item->setSizeHint(presetRow->sizeHint());
+        item->setSizeHint(QSize(presetRow->minimumSizeHint().width(),
+                                presetRow->sizeHint().height()));
+        rowWidth = std::max(rowWidth, presetRow->minimumSizeHint().width());
         list_->setItemWidget(item, presetRow);
         rowIds_.append(preset.id);
         const QUuid id = preset.id;
@@ -165,6 +171,11 @@ void CapturePresetsSidebar::rebuild() {
                 this, [this, id] { store_.remove(rowIds_.indexOf(id)); }, Qt::QueuedConnection);
         });
     }
+    // Every name and whole size stays readable, with room for the list's vertical scroll bar.
+    const int needed = rowWidth + list_->verticalScrollBar()->sizeHint().width() +
+                       2 * list_->frameWidth();
+    setMinimumWidth(std::max(narrowest, needed));
+    setMaximumWidth(std::max(widest, needed));
     updateButton();
 }
 

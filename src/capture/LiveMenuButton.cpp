@@ -1,5 +1,6 @@
 #include "capture/LiveMenuButton.h"
 
+#include "platform/PopupAnchor.h"
 #include "platform/Symbols.h"
 
 #include <QAction>
@@ -14,7 +15,7 @@ constexpr int menuGap = 4;
 
 LiveMenuButton::LiveMenuButton(const QString& symbol, const QString& tooltip, ItemsBuilder builder,
                                QWidget* parent)
-    : QToolButton(parent), builder_(std::move(builder)) {
+    : QToolButton(parent), builder_(std::move(builder)), anchor_(new PopupAnchor(this)) {
     setIcon(symbolIcon(symbol));
     setToolTip(tooltip);
     setAutoRaise(true);
@@ -33,6 +34,7 @@ QMenu* LiveMenuButton::buildMenu() {
 void LiveMenuButton::popUp() {
     QMenu* menu = buildMenu();
     emit menuBuilt(menu);
+    anchor_->watch(menu);
     menu->popup(mapToGlobal(QPoint(0, height() + menuGap)));
 }
 

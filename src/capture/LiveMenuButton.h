@@ -9,6 +9,8 @@ class QMenu;
 
 namespace pintora {
 
+class PopupAnchor;
+
 // A small borderless button whose menu is built at the moment it is clicked, so it always
 // shows the current state (the history, the open tabs of other browsers). Actions carry their
 // own handlers (connected to `triggered`); the builder hands them over, the menu owns them.
@@ -32,6 +34,7 @@ private:
     void popUp();
 
     ItemsBuilder builder_;
+    PopupAnchor* anchor_;
 };
 
 // A heading in a menu: disabled, in a small bold font.

@@ -1,10 +1,12 @@
 #include "capture/PresetRow.h"
 
 #include "capture/SizePickerPopover.h"
+#include "platform/PopupAnchor.h"
 #include "platform/Symbols.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,13 +23,16 @@ constexpr double sizePointSize = 11;
 
 PresetRow::PresetRow(const ViewportPreset& preset, QWidget* parent)
     : QWidget(parent), preset_(preset), enabled_(new QCheckBox), name_(new QLineEdit),
-      size_(new QPushButton), delete_(new QToolButton) {
+      size_(new QPushButton), delete_(new QToolButton), anchor_(new PopupAnchor(size_)) {
     name_->setPlaceholderText(tr("Name"));
     name_->setFrame(false);
     QFont nameFont = name_->font();
     nameFont.setPointSizeF(namePointSize);
     nameFont.setWeight(QFont::Medium);
     name_->setFont(nameFont);
+    // A name as long as the factory ones shows whole; the sidebar widens to the rows' minimum.
+    name_->setMinimumWidth(QFontMetrics(nameFont).horizontalAdvance(QStringLiteral("Widescreen")) +
+                           8);
     QFont sizeFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     sizeFont.setPointSizeF(sizePointSize);
     size_->setFont(sizeFont);
@@ -83,6 +88,7 @@ SizePickerPopover* PresetRow::openPopover() {
             if (changed != preset_) emit edited(changed);
         },
         this);
+    anchor_->watch(popover);
     popover->popUp(size_);
     return popover;
 }

@@ -12,6 +12,7 @@ class QToolButton;
 
 namespace pintora {
 
+class PopupAnchor;
 class SizePickerPopover;
 
 // One preset in the sidebar: on/off, name, size button with its popover, delete.
@@ -41,6 +42,7 @@ private:
     QLineEdit* name_;
     QPushButton* size_;
     QToolButton* delete_;
+    PopupAnchor* anchor_;
 };
 
 } // namespace pintora

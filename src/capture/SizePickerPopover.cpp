@@ -2,10 +2,12 @@
 
 #include "capture/SizeFieldRules.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 #include <cmath>
 
 namespace pintora {
@@ -19,13 +21,17 @@ QLineEdit* makeField(double value, const char* placeholder, const char* name) {
     auto* field = new QLineEdit(QString::number(qint64(std::trunc(value))));
     field->setObjectName(QLatin1String(name));
     field->setPlaceholderText(QLatin1String(placeholder));
-    field->setFixedSize(fieldSize);
     field->setAlignment(Qt::AlignCenter);
     QFont font = field->font();
     font.setPointSizeF(fieldPointSize);
     font.setWeight(QFont::Light);
     font.setStyleHint(QFont::Monospace);
     field->setFont(font);
+    // Wide enough for five digits in the large font, so that no digit is cut off.
+    const QFontMetrics metrics(font);
+    field->setFixedSize(std::max(fieldSize.width(),
+                                 metrics.horizontalAdvance(QStringLiteral("00000")) + 16),
+                        std::max(fieldSize.height(), metrics.height() + 12));
     return field;
 }
 } // namespace
@@ -57,7 +63,13 @@ SizePickerPopover::SizePickerPopover(double width, double height,
 
 void SizePickerPopover::popUp(QWidget* anchor) {
     adjustSize();
-    move(anchor->mapToGlobal(QPoint(0, anchor->height())));
+    // Below the anchor; moved left where it would stick out of the window's right edge.
+    QPoint at = anchor->mapToGlobal(QPoint(0, anchor->height()));
+    const QRect window = anchor->window()->geometry();
+    if (at.x() + width() > window.right()) {
+        at.setX(std::max(window.left(), window.right() - width()));
+    }
+    move(at);
     show();
     width_->setFocus();
     width_->selectAll();

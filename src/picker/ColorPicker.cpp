@@ -1,6 +1,7 @@
 #include "picker/ColorPicker.h"
 
 #include "model/HexColor.h"
+#include "platform/PopupAnchor.h"
 #include "platform/Symbols.h"
 
 #include <QColorDialog>
@@ -90,7 +91,8 @@ private:
 } // namespace
 
 ColorPicker::ColorPicker(const QString& value, QWidget* parent)
-    : QWidget(parent), value_(value), model_(value, builtInColorLists()) {
+    : QWidget(parent), value_(value), model_(value, builtInColorLists()),
+      anchor_(new PopupAnchor(this)) {
     setFixedSize(22, 22);
     setCursor(Qt::PointingHandCursor);
     setToolTip(QStringLiteral("Color"));
@@ -142,6 +144,7 @@ void ColorPicker::togglePopover() {
     if (popover_) popover_->deleteLater();
     popover_ = new ColorPickerPopover(*this, window());
     popover_->setAttribute(Qt::WA_DeleteOnClose);
+    anchor_->watch(popover_);
     popover_->adjustSize();
     // Below the swatch, as a popup that closes when the user works elsewhere.
     const QPoint below = mapToGlobal(QPoint(width() / 2 - popover_->width() / 2, height() + 4));

@@ -11,6 +11,7 @@ class QLineEdit;
 namespace pintora {
 
 class ColorPickerPopover;
+class PopupAnchor;
 
 // The toolbar's colour control: a swatch that toggles a popover with a preview, a hex field,
 // a button for the colour dialog and a grid of named colours. Every choice is announced as hex
@@ -47,6 +48,7 @@ private:
     ColorPickerModel model_;
     QPointer<ColorPickerPopover> popover_;
     QPointer<QColorDialog> dialog_;
+    PopupAnchor* anchor_;
     bool followingDialog_ = false;
 };
 
