@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
+#include <QWindow>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
@@ -124,6 +125,13 @@ QMimeData* DragOutThumb::dragData(const QByteArray& png, const std::optional<QSt
     return mime;
 }
 
+void DragOutThumb::setPassesPointerThrough(QWidget* top, bool through) {
+    // On the native window alone: changing the widget's flags would hide and recreate it.
+    if (QWindow* handle = top->windowHandle()) {
+        handle->setFlag(Qt::WindowTransparentForInput, through);
+    }
+}
+
 void DragOutThumb::startDrag() {
     const std::optional<QByteArray> png = currentPNG();
     if (!png) return;
@@ -133,9 +141,11 @@ void DragOutThumb::startDrag() {
     drag->setMimeData(dragData(*png, writeTempPNG(*png)));
     drag->setPixmap(QPixmap::fromImage(
         image.scaled(size() * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    // While dragging, the window turns see-through so that what lies behind shows.
+    // While dragging, the window turns see-through so that what lies behind shows, and lets the
+    // pointer through so that what lies behind takes the drop.
     QWidget* top = window();
-    const double savedOpacity = top->windowOpacity();
+    // A drag begun while the last one still fades back returns to where that one would have.
+    if (!fade_) restingOpacity_ = top->windowOpacity();
     auto fade = [this, top](double to, int ms) {
         if (fade_) fade_->stop(); // the fade back takes over from a fade still running
         auto* animation = new QPropertyAnimation(top, "windowOpacity", top);
@@ -144,10 +154,12 @@ void DragOutThumb::startDrag() {
         animation->setEndValue(to);
         animation->start(QAbstractAnimation::DeleteWhenStopped);
     };
+    setPassesPointerThrough(top, true);
     fade(0.15, 120);
     emit dragStarted();
     drag->exec(Qt::CopyAction);
-    fade(savedOpacity, 180);
+    setPassesPointerThrough(top, false);
+    fade(restingOpacity_, 180);
     emit dragFinished();
 }
 

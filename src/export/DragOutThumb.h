@@ -53,6 +53,7 @@ protected:
 private:
     void refresh(quint64 token);
     void startDrag();
+    static void setPassesPointerThrough(QWidget* top, bool through);
 
     Provider provider_;
     quint64 contentToken_ = 0;
@@ -64,6 +65,7 @@ private:
     quint64 pendingToken_ = 0;
     std::optional<QPointF> mouseDownPoint_;
     QPointer<QPropertyAnimation> fade_;
+    double restingOpacity_ = 1.0;
 };
 
 } // namespace pintora
