@@ -62,8 +62,10 @@ void PintoraApp::reopen() {
 QStringList PintoraApp::saveAllDirtyForQuit() {
     QStringList failures;
     QList<DocumentWindow*> edited;
-    for (DocumentWindow* window : documents_.windows())
+    for (DocumentWindow* window : documents_.windows()) {
+        window->takeInWhatIsShown();
         if (window->isEdited()) edited.append(window);
+    }
     if (edited.isEmpty()) return failures;
     QDir().mkpath(draftsDirectory_);
     for (DocumentWindow* window : edited) {

@@ -68,8 +68,10 @@ void TextEditorOverlay::keyPressEvent(QKeyEvent* event) {
 
 void TextEditorOverlay::focusOutEvent(QFocusEvent* event) {
     QPlainTextEdit::focusOutEvent(event);
-    // A popup (a context menu of the editor itself) takes the keyboard only for a moment.
-    if (event->reason() != Qt::PopupFocusReason) finish();
+    // A popup (a context menu of the editor itself) takes the keyboard only for a moment, and
+    // another window or a dialog in front leaves the edit open for when the user comes back.
+    if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
+        finish();
 }
 
 } // namespace pintora

@@ -238,11 +238,19 @@ void ContentView::appear() {
     }
 }
 
+void ContentView::storeView() {
+    const CanvasState& current = document_->state();
+    CanvasState state = current;
+    canvasController_->storeView(state);
+    if (state.zoom == current.zoom && state.panX == current.panX && state.panY == current.panY) {
+        return;
+    }
+    document_->setState(std::move(state));
+}
+
 void ContentView::disappear() {
     // The view is kept with the next save, but is no edit of its own.
-    CanvasState state = document_->state();
-    canvasController_->storeView(state);
-    document_->setState(std::move(state));
+    storeView();
     if (keyFilterInstalled_) {
         qApp->removeEventFilter(this);
         keyFilterInstalled_ = false;

@@ -74,6 +74,10 @@ public:
     void appear();
     void disappear();
 
+    // Writes the zoom and pan the user sees into the document, as no edit of its own, so that a
+    // save keeps them. Does nothing when they are already there.
+    void storeView();
+
     // Fits the canvas once it has a size, retrying `attempts` times 0.03 s apart.
     void fitWhenCanvasReady(int attempts);
 

@@ -3,6 +3,7 @@
 #include "app/Drafts.h"
 #include "model/PintoraDocument.h"
 #include "platform/Symbols.h"
+#include "canvas/CanvasPane.h"
 #include "window/ContentView.h"
 
 #include <QAction>
@@ -69,6 +70,12 @@ DocumentWindow::~DocumentWindow() {
     disconnect(document_->undoStack(), nullptr, this, nullptr);
 }
 
+void DocumentWindow::takeInWhatIsShown() {
+    if (!appeared_) return;
+    contentView_->canvasPane()->endTextEditing();
+    contentView_->storeView();
+}
+
 bool DocumentWindow::isEdited() const {
     return document_->isEdited();
 }
@@ -98,6 +105,7 @@ void DocumentWindow::removeDraft() {
 }
 
 bool DocumentWindow::saveTo(const QString& path) {
+    takeInWhatIsShown();
     const QString error = document_->writeToFile(path);
     if (!error.isEmpty()) {
         QMessageBox::warning(this, tr("Pintora"),
@@ -127,6 +135,7 @@ bool DocumentWindow::saveAs() {
 
 QString DocumentWindow::writeDraft(const QString& directory) {
     const QString path = draftPath_.isEmpty() ? drafts::newPath(directory) : draftPath_;
+    takeInWhatIsShown();
     const QString error = document_->writeToFile(path);
     if (error.isEmpty()) draftPath_ = path;
     return error;
@@ -140,6 +149,7 @@ void DocumentWindow::showEvent(QShowEvent* event) {
 }
 
 void DocumentWindow::closeEvent(QCloseEvent* event) {
+    takeInWhatIsShown(); // words still in an open editor count as an edit
     if (!quitting_ && isEdited()) {
         QMessageBox box(QMessageBox::Warning, tr("Pintora"),
                         tr("Do you want to save the changes you made to “%1”?").arg(displayName()),

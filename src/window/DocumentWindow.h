@@ -26,6 +26,9 @@ public:
     // The draft file this untitled document was restored from or last written to at quit.
     QString draftPath() const { return draftPath_; }
     bool isEdited() const;
+    // Brings what the user sees into the document before it is saved or judged edited: an open
+    // text edit ends as its own step, and the zoom and pan are stored (as no edit).
+    void takeInWhatIsShown();
 
     // An untitled, edited document read from a draft, which is kept until the work is safe.
     void adoptDraft(const QString& draftPath);
