@@ -97,13 +97,13 @@ void AppMenus::install(DocumentWindow* window, PintoraApp& app) {
             {shiftCtrl(Qt::Key_BracketLeft), ctrl(Qt::Key_BraceLeft)}, command::arrangeSendToBack);
 
     QMenu* help = bar->addMenu(QObject::tr("&Help"));
-    add(help, QObject::tr("Check for Updates…"), {}, [&app] { app.updater().checkForUpdates(); });
     add(help, QObject::tr("About Pintora"), {}, [window] {
         QMessageBox::about(window, QObject::tr("About Pintora"),
                            QObject::tr("Pintora %1\nCapture web pages at any size, then mark "
                                        "them up.")
                                .arg(QApplication::applicationVersion()));
     });
+    add(help, QObject::tr("Check for Updates…"), {}, [&app] { app.updater().checkForUpdates(); });
 }
 
 } // namespace pintora

@@ -360,19 +360,19 @@ void ContentView::placePictures(const QList<CapturePicture>& pictures) {
 }
 
 void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo) {
+    // A menu command is the user's word to the window in front; every other window stays as it is.
+    if (!isFrontWindow()) return;
     const auto arrange = [this](ArrangeOp op) {
         arrangeSelection(*document_, undoStack(), selection_, op);
     };
     if (name == command::exportPNG) {
-        if (isFrontWindow()) exportPNG();
+        exportPNG();
     } else if (name == command::canvasCut) {
         cutSelection(*document_, undoStack(), selection_, clipboard_);
         emit selectionChanged();
     } else if (name == command::canvasCopy) {
         copySelection(*document_, selection_, clipboard_);
     } else if (name == command::canvasPaste) {
-        // One paste goes into one document: the one in front.
-        if (!isFrontWindow()) return;
         const PasteResult result = pasteSelection(*document_, undoStack(), selection_, clipboard_,
                                                   canvasController_->viewportCenterInCanvas());
         if (result == PasteResult::nothing) return;
@@ -403,9 +403,7 @@ void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo
     } else if (name == command::captureBrowserWindow) {
         bool ok = false;
         const qulonglong id = userInfo.value(command::windowIDKey).toULongLong(&ok);
-        // The picture goes into the document the user works in, not into every one.
-        if (ok && id <= std::numeric_limits<quint32>::max() && captureBrowserWindow_ &&
-            isFrontWindow())
+        if (ok && id <= std::numeric_limits<quint32>::max() && captureBrowserWindow_)
             captureBrowserWindow_(quint32(id));
     }
 }

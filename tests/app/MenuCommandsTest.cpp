@@ -16,20 +16,25 @@ bool clipboardHasItems() {
 }
 } // namespace
 
-TEST_F(MenuCommandsTest, ArrangeFromOneWindowsMenuReordersEveryWindowsSelection) {
+TEST_F(MenuCommandsTest, ArrangeReordersTheSelectionOfTheWindowInFrontOnly) {
     DocumentWindow* a = app.documents().newDocument();
+    activate(a);
     DocumentWindow* b = app.documents().newDocument();
-    DocumentWindow* none = app.documents().newDocument();
-    for (DocumentWindow* window : {a, b, none}) {
+    activate(b);
+    for (DocumentWindow* window : {a, b}) {
         addBoxes(window, 3);
         window->contentView()->setSelection({window->document()->state().items[0].id()});
     }
-    none->contentView()->setSelection({});
-
+    activate(a);
     menuAction(a, QStringLiteral("Bring to Front"))->trigger();
-    for (DocumentWindow* window : {a, b})
-        EXPECT_EQ(window->document()->undoStack()->undoText(), "Bring to Front");
-    EXPECT_EQ(none->document()->undoStack()->undoText(), "Add");
+    EXPECT_EQ(a->document()->undoStack()->undoText(), "Bring to Front");
+    EXPECT_EQ(b->document()->undoStack()->undoText(), "Add");
+
+    // Help ends with the update check, after About.
+    const QList<QAction*> help = a->menuBar()->actions().constLast()->menu()->actions();
+    ASSERT_GE(help.size(), 2);
+    EXPECT_EQ(help[help.size() - 2]->text(), QStringLiteral("About Pintora"));
+    EXPECT_EQ(help.constLast()->text(), QStringLiteral("Check for Updates…"));
 }
 
 TEST_F(MenuCommandsTest, ShortcutsPostTheirCommands) {

@@ -257,26 +257,31 @@ TEST_F(ContentViewTest, ArrowsNudgeAndDeleteRemovesOnlyWithASelectionInTheirOwnW
     EXPECT_TRUE(view->selection().isEmpty());
 }
 
-TEST_F(ContentViewTest, CommandsActInEveryWindowOnItsOwnSelection) {
+TEST_F(ContentViewTest, MenuCommandsActOnlyInTheWindowInFront) {
     CanvasState state = withBoxes(3);
-    DocumentWindow* a = openWith(state);
-    DocumentWindow* b = openWith(state);
-    DocumentWindow* idle = openWith(state);
+    DocumentWindow* back = openWith(state);
+    DocumentWindow* front = openWith(state);
     const QUuid first = state.items[0].id();
-    a->contentView()->setSelection({first});
-    b->contentView()->setSelection({first});
+    back->contentView()->setSelection({first});
+    front->contentView()->setSelection({state.items[1].id()});
 
     CommandBus::shared().post(command::arrangeBringToFront);
-    for (DocumentWindow* window : {a, b}) {
-        EXPECT_EQ(window->document()->state().items.last().id(), first);
-        EXPECT_EQ(window->document()->undoStack()->undoText(), "Bring to Front");
-    }
-    EXPECT_EQ(idle->document()->undoStack()->count(), 0);
+    CommandBus::shared().post(command::canvasDuplicate);
+    CommandBus::shared().post(command::canvasCopy);
+    CommandBus::shared().post(command::canvasCut);
+    EXPECT_EQ(back->document()->undoStack()->count(), 0);
+    EXPECT_EQ(back->contentView()->selection(), Selection({first}));
+    EXPECT_EQ(front->document()->undoStack()->count(), 3);
 
+    // What was cut in front is on the clipboard: a paste in the other window adds it.
+    settle(back);
+    CommandBus::shared().post(command::canvasPaste);
+    EXPECT_EQ(back->document()->state().items.size(), 4);
+    const qsizetype frontItems = front->document()->state().items.size();
     CommandBus::shared().post(command::canvasSelectAll);
-    EXPECT_EQ(idle->contentView()->selection().size(), 3);
     CommandBus::shared().post(command::canvasDelete);
-    EXPECT_TRUE(idle->document()->state().items.isEmpty());
+    EXPECT_TRUE(back->document()->state().items.isEmpty());
+    EXPECT_EQ(front->document()->state().items.size(), frontItems);
 }
 
 TEST_F(ContentViewTest, CloseTabActsOnlyOnTheCaptureTabWithAnActiveTab) {
