@@ -27,8 +27,10 @@ namespace pintora {
 
 namespace {
 
-// Pointer travel, in view points, before an item or a handle starts to move.
+// Pointer travel before a drag starts: for an item in canvas units (its own size), for a handle
+// in view points.
 constexpr double itemDragDistance = 10;
+constexpr double handleDragDistance = 10;
 // How far from a handle's centre a press still takes it.
 constexpr double handleGrabRadius = 7;
 
@@ -134,7 +136,8 @@ std::optional<QUuid> CanvasPane::itemAt(QPointF viewPoint) const {
 }
 
 std::optional<CanvasPane::HandlePress> CanvasPane::handleAt(QPointF viewPoint) const {
-    if (tool_ != Tool::select) return std::nullopt;
+    // Handles are there only as drawn: for exactly one selected item.
+    if (tool_ != Tool::select || selection_.size() != 1) return std::nullopt;
     const CanvasItem* item = handleItem(document_.state(), selection_);
     if (!item || textEdit_.isEditing(item->id())) return std::nullopt;
     auto near = [&](QPointF p) { return length(p - viewPoint) <= handleGrabRadius; };
@@ -170,7 +173,6 @@ void CanvasPane::mousePressEvent(QMouseEvent* event) {
         return;
     }
     pressPoint_ = event->position();
-    pressModifiers_ = event->modifiers();
     dragStarted_ = false;
     if (tool_ != Tool::select) {
         press_ = DrawPress{};
@@ -187,7 +189,7 @@ void CanvasPane::mousePressEvent(QMouseEvent* event) {
 void CanvasPane::mouseMoveEvent(QMouseEvent* event) {
     if (std::holds_alternative<std::monostate>(press_)) return;
     const QPointF t = event->position() - pressPoint_;
-    const bool shift = (event->modifiers() | pressModifiers_) & Qt::ShiftModifier;
+    const bool shift = event->modifiers() & Qt::ShiftModifier; // as it is now, not at the press
     const Tool toolBefore = tool_;
     const Selection selectionBefore = selection_;
     CanvasContext ctx = context();
@@ -195,7 +197,11 @@ void CanvasPane::mouseMoveEvent(QMouseEvent* event) {
         drawing_.change(ctx, event->position(), sizeOf(t), shift);
     } else if (std::holds_alternative<EmptyPress>(press_)) {
         marquee_.change(pressPoint_, event->position());
-    } else if (!dragStarted_ && length(t) < itemDragDistance) {
+    } else if (!dragStarted_ && std::holds_alternative<ItemPress>(press_) &&
+               length(t) / controller_.zoom() < itemDragDistance) {
+        return;
+    } else if (!dragStarted_ && std::holds_alternative<HandlePress>(press_) &&
+               length(t) < handleDragDistance) {
         return;
     } else if (const auto* item = std::get_if<ItemPress>(&press_)) {
         dragStarted_ = true;
@@ -223,7 +229,7 @@ void CanvasPane::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     const QPointF t = event->position() - pressPoint_;
-    const bool shift = (event->modifiers() | pressModifiers_) & Qt::ShiftModifier;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
     const Tool toolBefore = tool_;
     const Selection selectionBefore = selection_;
     CanvasContext ctx = context();
@@ -474,7 +480,8 @@ void CanvasPane::paintDecorations(QPainter& painter) {
             for (QPointF p : endpointHandlePositions(item->frame(), controller_, follow)) {
                 paintHandleDot(painter, p, accent);
             }
-        } else if (!outlineSuppressed(*item, textEdit_.isEditing(item->id()))) {
+        } else if (!textEdit_.isEditing(item->id()) && !outlineSuppressed(*item, false)) {
+            // A card being edited has no handles: a press there belongs to the editor.
             for (QPointF p : resizeHandlePositions(item->frame(), controller_, follow)) {
                 paintHandleDot(painter, p, accent);
             }

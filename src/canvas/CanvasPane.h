@@ -118,7 +118,6 @@ private:
 
     Press press_;
     QPointF pressPoint_;
-    Qt::KeyboardModifiers pressModifiers_;
     bool dragStarted_ = false;
 
     QPointer<TextEditorOverlay> editor_;
