@@ -99,6 +99,9 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
     connect(add_, &QPushButton::clicked, this, [this] { store_.add(); });
     connect(fullPage_, &QPushButton::toggled, this,
             [this](bool on) { defaults_.setCaptureFullPage(on); });
+    // A choice made in another window shows here at once.
+    connect(&defaults_, &UserDefaults::captureFullPageChanged, this,
+            [this](bool on) { (on ? fullPage_ : visible_)->setChecked(true); });
     connect(capture_, &QPushButton::clicked, this, &CapturePresetsSidebar::captureAllRequested);
     followRowMoves(*list_->model(), store_, this);
     connect(&store_, &AppPresetsStore::presetsChanged, this, &CapturePresetsSidebar::sync);

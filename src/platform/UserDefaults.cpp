@@ -41,7 +41,9 @@ bool UserDefaults::captureFullPage() const {
     return boolean(captureFullPageKey, false);
 }
 void UserDefaults::setCaptureFullPage(bool fullPage) {
+    if (fullPage == captureFullPage()) return;
     settings_->setValue(captureFullPageKey, fullPage);
+    emit captureFullPageChanged(fullPage);
 }
 
 bool UserDefaults::hasSeenIntro() const {

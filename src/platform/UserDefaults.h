@@ -1,13 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QSettings>
 #include <QString>
 
 namespace pintora {
 
 // The application-wide preferences, typed, over QSettings; keys are spelled as stored.
-class UserDefaults {
+class UserDefaults : public QObject {
+    Q_OBJECT
 public:
     // The page a new browser tab shows while "defaultURL" holds no string.
     static inline const QString builtInStartPage = QStringLiteral("https://www.wikipedia.org/");
@@ -46,6 +48,7 @@ public:
     void setDefaultTab(const QString& tab);
 
     bool captureFullPage() const;
+    // Tells every view over this store when the choice changes.
     void setCaptureFullPage(bool fullPage);
 
     bool hasSeenIntro() const;
@@ -77,6 +80,9 @@ private:
 
     QSettings* settings_;
     bool ownsSettings_ = false;
+
+signals:
+    void captureFullPageChanged(bool fullPage);
 };
 
 } // namespace pintora

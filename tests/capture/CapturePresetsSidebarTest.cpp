@@ -144,3 +144,13 @@ TEST_F(CapturePresetsSidebarTest, TheHistoryMenuListsVisitsThenClearsThem) {
     EXPECT_TRUE(history.entries().isEmpty());
     EXPECT_EQ(defaults.browsingHistoryData(), QByteArray("[]"));
 }
+
+TEST_F(CapturePresetsSidebarTest, EverySidebarFollowsTheVisibleOrFullPageChoiceAtOnce) {
+    CapturePresetsSidebar other{store, defaults};
+    const bool fullPage = defaults.captureFullPage();
+    QPushButton* choose = fullPage ? sidebar.visibleButton() : sidebar.fullPageButton();
+    choose->click();
+    EXPECT_EQ(defaults.captureFullPage(), !fullPage);
+    EXPECT_TRUE((fullPage ? other.visibleButton() : other.fullPageButton())->isChecked());
+    EXPECT_FALSE((fullPage ? other.fullPageButton() : other.visibleButton())->isChecked());
+}
