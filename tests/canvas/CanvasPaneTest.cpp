@@ -120,6 +120,61 @@ TEST_F(CanvasPaneTest, HandlesResizeBoxesAndMoveEndPoints) {
     EXPECT_EQ(frame(line), QRectF(400, 300, 100, 0));
 }
 
+TEST_F(CanvasPaneTest, GesturesFollowWhatIsDrawnAndTheModifiersAsTheyAreNow) {
+    // Two selected items show no handles, so a press on the first one's corner resizes nothing.
+    const QUuid a = add(makeShape(ShapeKind::rect, {100, 100, 100, 50}));
+    const QUuid b = add(makeShape(ShapeKind::rect, {300, 100, 100, 50}));
+    pane.setSelection({a, b});
+    drag({200, 150}, {240, 170});
+    EXPECT_EQ(frame(a).size(), QSizeF(100, 50));
+    EXPECT_EQ(frame(b).size(), QSizeF(100, 50));
+
+    // Shift let go during the drag: the rectangle is no longer held square.
+    pane.setTool(Tool::rect);
+    send(QEvent::MouseButtonPress, {100, 300}, Qt::LeftButton, Qt::ShiftModifier);
+    send(QEvent::MouseMove, {130, 350}, Qt::LeftButton, Qt::ShiftModifier);
+    send(QEvent::MouseMove, {160, 400}, Qt::LeftButton, Qt::NoModifier);
+    send(QEvent::MouseButtonRelease, {160, 400}, Qt::NoButton, Qt::NoModifier);
+    EXPECT_EQ(document.state().items.last().frame(), QRectF(100, 300, 60, 100));
+
+    // The drag distance is in canvas units: 8 view points at zoom 0.5 move, 15 at zoom 2 do not.
+    const QUuid c = add(makeShape(ShapeKind::rect, {500, 200, 100, 100}));
+    pane.setTool(Tool::select);
+    pane.setSelection({});
+    controller.setZoom(0.5);
+    const QPointF at = controller.viewPoint({550, 250});
+    drag(at, at + QPointF(8, 0));
+    EXPECT_EQ(frame(c).topLeft(), QPointF(516, 200));
+    controller.setZoom(2);
+    const QPointF again = controller.viewPoint({550, 250});
+    drag(again, again + QPointF(15, 0));
+    EXPECT_EQ(frame(c).topLeft(), QPointF(516, 200));
+}
+
+TEST_F(CanvasPaneTest, ACardBeingEditedShowsNoHandles) {
+    pane.setTool(Tool::note);
+    click({100, 100});
+    ASSERT_TRUE(pane.textEditor());
+    QTRY_VERIFY(pane.textEditor()->hasFocus());
+    QTest::keyClicks(pane.textEditor(), QStringLiteral("Kept")); // an empty card goes at the end
+    const QRectF card = controller.viewRect(document.state().items[0].frame());
+    // A handle is a white dot; nothing else near the card's corner is pure white.
+    const auto handlePixels = [&] {
+        const QImage shot = pane.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QPoint corner = card.bottomRight().toPoint();
+        int count = 0;
+        for (int y = corner.y() - 6; y <= corner.y() + 6; ++y) {
+            for (int x = corner.x() - 6; x <= corner.x() + 6; ++x) {
+                count += shot.pixel(x, y) == qRgb(255, 255, 255);
+            }
+        }
+        return count;
+    };
+    EXPECT_EQ(handlePixels(), 0);
+    QTest::keyClick(pane.textEditor(), Qt::Key_Escape);
+    EXPECT_GT(handlePixels(), 20) << "the probe finds the handle once the edit ends";
+}
+
 TEST_F(CanvasPaneTest, TypingIntoANewNote) {
     pane.setTool(Tool::note);
     click({100, 100});
