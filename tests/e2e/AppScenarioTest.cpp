@@ -846,21 +846,30 @@ std::vector<Scenario> scenarios() {
 
 class AppScenarioTest : public ::testing::TestWithParam<Scenario> {
 protected:
-    static void SetUpTestSuite() {
-        // A window manager places, decorates and focuses windows as on a desktop.
-        if (run(QStringLiteral("xprop"), {QStringLiteral("-root"),
-                                          QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                .contains(QLatin1String("window id"))) {
-            return;
-        }
+    // The window a running window manager names on the root window; a manager that has quit
+    // leaves the name behind, so the window itself must still be there.
+    static QString liveWindowManager() {
+        const QString check = run(QStringLiteral("xprop"), {QStringLiteral("-root"),
+                                                            QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+        const qsizetype hash = check.indexOf(QLatin1Char('#'));
+        if (!check.contains(QLatin1String("window id")) || hash < 0) return {};
+        const QString id = check.mid(hash + 1).trimmed();
+        QProcess info;
+        info.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
+        info.waitForFinished(10000);
+        return info.exitStatus() == QProcess::NormalExit && info.exitCode() == 0 ? id : QString();
+    }
+    // A window manager places, decorates and focuses windows as on a desktop. One that another
+    // program started may go away with it at any time, so each scenario makes sure of one.
+    static void ensureWindowManager() {
+        if (!liveWindowManager().isEmpty()) return;
+        TearDownTestSuite();
         windowManager = new QProcess;
         windowManager->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
         ASSERT_TRUE(windowManager->waitForStarted(-1));
         QElapsedTimer clock;
         clock.start();
-        while (!run(QStringLiteral("xprop"),
-                    {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                    .contains(QLatin1String("window id"))) {
+        while (liveWindowManager().isEmpty()) {
             ASSERT_LT(clock.elapsed(), 30000) << "openbox did not start";
             QTest::qWait(100);
         }
@@ -876,6 +885,8 @@ protected:
 };
 
 TEST_P(AppScenarioTest, Runs) {
+    ensureWindowManager();
+    if (HasFatalFailure()) return;
     const QString shots = QDir::currentPath() + QStringLiteral("/e2e-shots/") +
                           QString::fromLatin1(GetParam().name);
     QDir(shots).removeRecursively();
