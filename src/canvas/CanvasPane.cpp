@@ -29,8 +29,7 @@ namespace {
 
 // Pointer travel before a drag starts: for an item in canvas units (its own size), for a handle
 // in view points.
-constexpr double itemDragDistance = 10;
-constexpr double handleDragDistance = 10;
+constexpr double dragDistance = 10;
 // How far from a handle's centre a press still takes it.
 constexpr double handleGrabRadius = 7;
 
@@ -197,11 +196,9 @@ void CanvasPane::mouseMoveEvent(QMouseEvent* event) {
         drawing_.change(ctx, event->position(), sizeOf(t), shift);
     } else if (std::holds_alternative<EmptyPress>(press_)) {
         marquee_.change(pressPoint_, event->position());
-    } else if (!dragStarted_ && std::holds_alternative<ItemPress>(press_) &&
-               length(t) / controller_.zoom() < itemDragDistance) {
-        return;
-    } else if (!dragStarted_ && std::holds_alternative<HandlePress>(press_) &&
-               length(t) < handleDragDistance) {
+    } else if (!dragStarted_ &&
+               length(t) / (std::holds_alternative<ItemPress>(press_) ? controller_.zoom() : 1) <
+                   dragDistance) {
         return;
     } else if (const auto* item = std::get_if<ItemPress>(&press_)) {
         dragStarted_ = true;

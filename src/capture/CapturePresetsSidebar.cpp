@@ -158,9 +158,9 @@ void CapturePresetsSidebar::rebuild() {
     for (const ViewportPreset& preset : store_.presets()) {
         auto* item = new QListWidgetItem(list_);
         auto* presetRow = new PresetRow(preset);
-        item->setSizeHint(QSize(presetRow->minimumSizeHint().width(),
-                                presetRow->sizeHint().height()));
-        rowWidth = std::max(rowWidth, presetRow->minimumSizeHint().width());
+        const int width = presetRow->minimumSizeHint().width();
+        item->setSizeHint(QSize(width, presetRow->sizeHint().height()));
+        rowWidth = std::max(rowWidth, width);
         list_->setItemWidget(item, presetRow);
         rowIds_.append(preset.id);
         const QUuid id = preset.id;
