@@ -1,6 +1,7 @@
 #include "capture/CapturePresetsSidebar.h"
 
 #include "capture/AppPresetsStore.h"
+#include "capture/PresetList.h"
 #include "capture/PresetRow.h"
 #include "platform/Symbols.h"
 #include "platform/UserDefaults.h"
@@ -9,7 +10,6 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -35,7 +35,7 @@ QFrame* divider() {
 CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefaults& defaults,
                                              QWidget* parent)
     : QWidget(parent), store_(store), defaults_(defaults), count_(new QLabel),
-      list_(new QListWidget),
+      list_(new PresetList(store)),
       add_(new QPushButton(symbolIcon(QStringLiteral("plus")), tr("Add size"))),
       visible_(new QPushButton(tr("Visible"))), fullPage_(new QPushButton(tr("Full page"))),
       capture_(new QPushButton(symbolIcon(QStringLiteral("camera.viewfinder")), tr("Capture"))) {
@@ -58,8 +58,6 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
     header->addStretch();
     header->addWidget(count_);
 
-    list_->setDragDropMode(QAbstractItemView::InternalMove);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setFrameShape(QFrame::NoFrame);
     // Rows take the list's width; the sidebar is made wide enough for the widest of them.
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -103,9 +101,12 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
     connect(&defaults_, &UserDefaults::captureFullPageChanged, this,
             [this](bool on) { (on ? fullPage_ : visible_)->setChecked(true); });
     connect(capture_, &QPushButton::clicked, this, &CapturePresetsSidebar::captureAllRequested);
-    followRowMoves(*list_->model(), store_, this);
-    connect(&store_, &AppPresetsStore::presetsChanged, this, &CapturePresetsSidebar::sync);
-    rebuild();
+    connect(list_, &PresetList::synced, this, [this](bool rebuilt) {
+        if (rebuilt) fitRows();
+        updateButton();
+    });
+    fitRows();
+    updateButton();
 }
 
 QString CapturePresetsSidebar::countLabel(const AppPresetsStore& store) {
@@ -126,7 +127,7 @@ void CapturePresetsSidebar::setCaptureProgress(std::optional<CaptureProgress> pr
 }
 
 PresetRow* CapturePresetsSidebar::row(int index) const {
-    return qobject_cast<PresetRow*>(list_->itemWidget(list_->item(index)));
+    return list_->row(index);
 }
 
 void CapturePresetsSidebar::updateButton() {
@@ -138,48 +139,12 @@ void CapturePresetsSidebar::updateButton() {
     capture_->setEnabled(!progress_ && anyOn);
 }
 
-void CapturePresetsSidebar::sync() {
-    QList<QUuid> ids;
-    for (const ViewportPreset& preset : store_.presets())
-        ids.append(preset.id);
-    if (ids != rowIds_) {
-        rebuild();
-        return;
-    }
-    for (int i = 0; i < ids.size(); ++i)
-        row(i)->display(store_.presetAt(i));
-    updateButton();
-}
-
-void CapturePresetsSidebar::rebuild() {
-    list_->clear();
-    rowIds_.clear();
-    int rowWidth = 0;
-    for (const ViewportPreset& preset : store_.presets()) {
-        auto* item = new QListWidgetItem(list_);
-        auto* presetRow = new PresetRow(preset);
-        const int width = presetRow->minimumSizeHint().width();
-        item->setSizeHint(QSize(width, presetRow->sizeHint().height()));
-        rowWidth = std::max(rowWidth, width);
-        list_->setItemWidget(item, presetRow);
-        rowIds_.append(preset.id);
-        const QUuid id = preset.id;
-        // Rows are found by id when they act: the list may have moved since they were made.
-        connect(presetRow, &PresetRow::edited, this, [this, id](const ViewportPreset& changed) {
-            store_.replace(rowIds_.indexOf(id), changed);
-        });
-        connect(presetRow, &PresetRow::deleteRequested, this, [this, id] {
-            // After the click returns: removing the preset rebuilds the rows, this one too.
-            QMetaObject::invokeMethod(
-                this, [this, id] { store_.remove(rowIds_.indexOf(id)); }, Qt::QueuedConnection);
-        });
-    }
+void CapturePresetsSidebar::fitRows() {
     // Every name and whole size stays readable, with room for the list's vertical scroll bar.
-    const int needed = rowWidth + list_->verticalScrollBar()->sizeHint().width() +
+    const int needed = list_->rowsMinimumWidth() + list_->verticalScrollBar()->sizeHint().width() +
                        2 * list_->frameWidth();
     setMinimumWidth(std::max(narrowest, needed));
     setMaximumWidth(std::max(widest, needed));
-    updateButton();
 }
 
 } // namespace pintora

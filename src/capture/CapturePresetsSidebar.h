@@ -2,18 +2,16 @@
 
 #include "capture/CaptureProgress.h"
 
-#include <QList>
-#include <QUuid>
 #include <QWidget>
 #include <optional>
 
 class QLabel;
-class QListWidget;
 class QPushButton;
 
 namespace pintora {
 
 class AppPresetsStore;
+class PresetList;
 class PresetRow;
 class UserDefaults;
 
@@ -34,26 +32,24 @@ public:
     QPushButton* addButton() const { return add_; }
     QPushButton* visibleButton() const { return visible_; }
     QPushButton* fullPageButton() const { return fullPage_; }
-    QListWidget* list() const { return list_; }
+    PresetList* list() const { return list_; }
     PresetRow* row(int index) const;
 
 signals:
     void captureAllRequested();
 
 private:
-    void sync();
-    void rebuild();
+    void fitRows();
     void updateButton();
 
     AppPresetsStore& store_;
     UserDefaults& defaults_;
     QLabel* count_;
-    QListWidget* list_;
+    PresetList* list_;
     QPushButton* add_;
     QPushButton* visible_;
     QPushButton* fullPage_;
     QPushButton* capture_;
-    QList<QUuid> rowIds_;
     std::optional<CaptureProgress> progress_;
 };
 

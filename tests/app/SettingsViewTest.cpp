@@ -2,6 +2,9 @@
 
 #include "app/PresetListEditor.h"
 #include "capture/AppPresetsStore.h"
+#include "capture/PresetList.h"
+#include "capture/PresetRow.h"
+#include "capture/SizePickerPopover.h"
 #include "model/CanvasState.h"
 #include "platform/UserDefaults.h"
 #include "support/TestFiles.h"
@@ -12,7 +15,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,16 +70,21 @@ TEST_F(SettingsViewTest, RowsEditThePresetsAndRestoreDefaultsIsOnlyOfferedAfterA
     EXPECT_FALSE(editor()->restoreButton()->isEnabled());
 
     view.findChild<QTabWidget*>()->setCurrentWidget(editor());
-    auto* name = static_cast<QLineEdit*>(editor()->rowPart(1, "name"));
+    QLineEdit* name = editor()->row(1)->nameField();
     name->setFocus();
     name->selectAll();
     QTest::keyClicks(name, QStringLiteral("Notebook"));
     EXPECT_EQ(QApplication::focusWidget(), name); // the row survives its own edit
-    auto* width = static_cast<QSpinBox*>(editor()->rowPart(1, "width"));
-    width->setValue(1366);
-    static_cast<QCheckBox*>(editor()->rowPart(3, "enabled"))->click();
+    // The sidebar's size editor, with sizes beyond any spin box's range.
+    SizePickerPopover* sizes = editor()->row(1)->openPopover();
+    sizes->widthField()->setText(QStringLiteral("40000"));
+    sizes->heightField()->setText(QStringLiteral("3000000000"));
+    QTest::keyClick(sizes->heightField(), Qt::Key_Return);
+    editor()->row(3)->enabledBox()->click();
     EXPECT_EQ(store.presets()[1].name, "Notebook");
-    EXPECT_EQ(store.presets()[1].width, 1366);
+    EXPECT_EQ(store.presets()[1].width, 40000);
+    EXPECT_EQ(store.presets()[1].height, 3000000000.0);
+    EXPECT_EQ(editor()->row(1)->sizeButton()->text(), QStringLiteral("40000×3000000000"));
     EXPECT_TRUE(store.presets()[3].enabled);
     EXPECT_TRUE(editor()->restoreButton()->isEnabled());
 
@@ -85,7 +92,7 @@ TEST_F(SettingsViewTest, RowsEditThePresetsAndRestoreDefaultsIsOnlyOfferedAfterA
     EXPECT_EQ(editor()->list()->count(), 5);
     EXPECT_EQ(storedNames().last(), "Custom");
 
-    static_cast<QToolButton*>(editor()->rowPart(0, "delete"))->click();
+    editor()->row(0)->deleteButton()->click();
     QCoreApplication::processEvents();
     EXPECT_EQ(storedNames(), (QStringList{"Notebook", "Tablet", "Mobile", "Custom"}));
     EXPECT_EQ(editor()->list()->count(), 4);
@@ -93,7 +100,7 @@ TEST_F(SettingsViewTest, RowsEditThePresetsAndRestoreDefaultsIsOnlyOfferedAfterA
     QTest::mouseClick(editor()->restoreButton(), Qt::LeftButton);
     EXPECT_TRUE(store.matchesDefaults());
     EXPECT_FALSE(editor()->restoreButton()->isEnabled());
-    EXPECT_EQ(static_cast<QLineEdit*>(editor()->rowPart(1, "name"))->text(), "Laptop");
+    EXPECT_EQ(editor()->row(1)->nameField()->text(), "Laptop");
 }
 
 TEST_F(SettingsViewTest, MovingARowReordersTheStoreAndEnablesRestore) {
@@ -101,6 +108,6 @@ TEST_F(SettingsViewTest, MovingARowReordersTheStoreAndEnablesRestore) {
     ASSERT_TRUE(editor()->list()->model()->moveRow(QModelIndex(), 0, QModelIndex(), 3));
     QCoreApplication::processEvents();
     EXPECT_EQ(storedNames(), (QStringList{"Laptop", "Tablet", "Widescreen", "Mobile"}));
-    EXPECT_EQ(static_cast<QLineEdit*>(editor()->rowPart(2, "name"))->text(), "Widescreen");
+    EXPECT_EQ(editor()->row(2)->nameField()->text(), "Widescreen");
     EXPECT_TRUE(editor()->restoreButton()->isEnabled());
 }

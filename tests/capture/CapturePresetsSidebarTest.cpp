@@ -3,8 +3,11 @@
 #include "capture/AppPresetsStore.h"
 #include "capture/BrowsingHistoryStore.h"
 #include "capture/HistoryMenu.h"
+#include "capture/PresetList.h"
 #include "capture/PresetRow.h"
 #include "capture/SizePickerPopover.h"
+#include "capture/TabChip.h"
+#include "capture/TabStrip.h"
 #include "platform/UserDefaults.h"
 
 #include <QAction>
@@ -14,9 +17,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 using namespace pintora;
@@ -131,16 +137,18 @@ TEST_F(CapturePresetsSidebarTest, TheHistoryMenuListsVisitsThenClearsThem) {
     EXPECT_FALSE(items[0]->isEnabled());
 
     history.record(QStringLiteral("https://a.example/"), QString());
+    history.record(QStringLiteral("https://q.example/"), QStringLiteral("Q&A"));
     history.record(QStringLiteral("https://b.example/"), QString(70, u'x'));
     items = historyMenuItems(history, pick, &owner);
-    ASSERT_EQ(items.size(), 4);
+    ASSERT_EQ(items.size(), 5);
     EXPECT_EQ(items[0]->text(), QString(29, u'x') + QStringLiteral("…") + QString(30, u'x'));
     EXPECT_EQ(items[0]->toolTip(), QStringLiteral("https://b.example/"));
-    EXPECT_EQ(items[1]->text(), QStringLiteral("https://a.example/"));
-    EXPECT_TRUE(items[2]->isSeparator());
-    items[1]->trigger();
+    EXPECT_EQ(items[1]->text(), QStringLiteral("Q&&A")); // shows "Q&A", no shortcut
+    EXPECT_EQ(items[2]->text(), QStringLiteral("https://a.example/"));
+    EXPECT_TRUE(items[3]->isSeparator());
+    items[2]->trigger();
     EXPECT_EQ(picked, QStringList{"https://a.example/"});
-    items[3]->trigger();
+    items[4]->trigger();
     EXPECT_TRUE(history.entries().isEmpty());
     EXPECT_EQ(defaults.browsingHistoryData(), QByteArray("[]"));
 }
@@ -153,4 +161,30 @@ TEST_F(CapturePresetsSidebarTest, EverySidebarFollowsTheVisibleOrFullPageChoiceA
     EXPECT_EQ(defaults.captureFullPage(), !fullPage);
     EXPECT_TRUE((fullPage ? other.visibleButton() : other.fullPageButton())->isChecked());
     EXPECT_FALSE((fullPage ? other.fullPageButton() : other.visibleButton())->isChecked());
+}
+
+TEST(TabStripTest, AnOverflowingStripScrollsWithAnOrdinaryWheelAndShowsTheActiveTab) {
+    TabStrip strip;
+    strip.resize(400, 28);
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    QList<BrowserTab> tabs;
+    for (int i = 0; i < 12; ++i)
+        tabs.append({QUuid::createUuid(), QStringLiteral("https://example.org/%1").arg(i),
+                     QStringLiteral("A page with a long title %1").arg(i)});
+    QWidget* viewport = strip.scrollArea()->viewport();
+    const auto inView = [&](int index) {
+        const QRect chip(strip.chips()[index]->mapTo(viewport, QPoint()),
+                         strip.chips()[index]->size());
+        return viewport->rect().contains(chip);
+    };
+    strip.setTabs(tabs, 11); // a tab just added at the end
+    QTRY_VERIFY(inView(11) && !inView(0));
+
+    QScrollBar* bar = strip.scrollArea()->horizontalScrollBar();
+    const int before = bar->value();
+    QWheelEvent up(QPointF(50, 10), viewport->mapToGlobal(QPointF(50, 10)), QPoint(),
+                   QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &up);
+    EXPECT_LT(bar->value(), before) << "a wheel turned up scrolls towards the first tab";
 }
