@@ -284,12 +284,9 @@ void CanvasPane::beginTextEdit(const QUuid& id) {
         const CanvasItem* current = findItem(document_.state(), id);
         if (!current || !current->text()) return;
         const TextItem& t = *current->text();
+        // Lines wrap at the width they are drawn in, so the frame grows by what the editor shows.
         std::optional<double> wrapWidth;
-        if (t.wraps) {
-            const double chrome =
-                isCard(t.style) ? cardStripeWidth(t.fontSize) + 2 * cardPadding(t.fontSize) : 0;
-            wrapWidth = standardized(t.frame).width() - chrome - 2 * textInset;
-        }
+        if (t.wraps) wrapWidth = textArea(t).width();
         textEdit_.liveChange(document_, id, text, measureText(text, t.fontSize, wrapWidth));
     });
     connect(editor_, &TextEditorOverlay::editingEnded, this, [this, id] {
@@ -321,13 +318,8 @@ void CanvasPane::syncTextEditor() {
     const CanvasItem* item = id ? findItem(document_.state(), *id) : nullptr;
     if (!item || !item->text()) return;
     const TextItem& text = *item->text();
-    QRectF area = standardized(text.frame);
-    if (isCard(text.style)) {
-        const double stripe = cardStripeWidth(text.fontSize);
-        const double pad = cardPadding(text.fontSize);
-        area = area.adjusted(stripe + pad - textInset, pad - textInset, -pad + textInset,
-                             -pad + textInset);
-    }
+    // The editor's margin is the inset, so its lines stand where they are drawn.
+    const QRectF area = textArea(text).adjusted(-textInset, -textInset, textInset, textInset);
     editor_->place(controller_.viewRect(area), controller_.zoom(), text);
 }
 

@@ -114,7 +114,7 @@ void drawString(QPainter& painter, const QRectF& area, const TextItem& text, boo
     painter.setFont(itemFont(text.fontSize));
     painter.setPen(textColor(text));
     QTextOption option(Qt::AlignLeft | Qt::AlignTop);
-    option.setWrapMode(wrap ? QTextOption::WordWrap : QTextOption::NoWrap);
+    option.setWrapMode(wrap ? textWrapMode : QTextOption::NoWrap);
     painter.save();
     painter.setClipRect(area, Qt::IntersectClip);
     painter.drawText(area, text.string, option);
@@ -139,6 +139,16 @@ void paintCardShadow(QPainter& painter, const QRectF& card, double blur) {
 
 } // namespace
 
+QRectF textArea(const TextItem& text) {
+    const QRectF frame = standardized(text.frame);
+    if (!isCard(text.style)) return frame.adjusted(textInset, textInset, -textInset, -textInset);
+    const double stripe = cardStripeWidth(text.fontSize);
+    const double pad = cardPadding(text.fontSize);
+    return {frame.left() + stripe + pad, frame.top() + pad,
+            std::max(frame.width() - stripe - 2 * pad, 0.0),
+            std::max(frame.height() - 2 * pad, 0.0)};
+}
+
 void paintText(QPainter& painter, const TextItem& text, PaintTarget target) {
     const QRectF frame = standardized(text.frame);
     painter.save();
@@ -148,23 +158,19 @@ void paintText(QPainter& painter, const TextItem& text, PaintTarget target) {
         // On the canvas plain text always wraps at its box; the export honours `wraps` and
         // clips a line that does not fit.
         const bool wrap = target == PaintTarget::canvas || text.wraps;
-        drawString(painter, frame.adjusted(4, 4, -4, -4), text, wrap);
+        drawString(painter, textArea(text), text, wrap);
         painter.restore();
         return;
     }
     const TextStyleLook& look = lookOf(text.style);
     const double stripe = cardStripeWidth(text.fontSize);
-    const double pad = cardPadding(text.fontSize);
     paintCardShadow(painter, frame, target == PaintTarget::canvas ? 4 : 6);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(
         frame, colorFromHex(QString::fromLatin1(look.backgroundHex)).value_or(QColor(Qt::white)));
     painter.fillRect(QRectF(frame.left(), frame.top(), stripe, frame.height()),
                      colorFromHex(QString::fromLatin1(look.borderHex)).value_or(QColor(Qt::gray)));
-    const QRectF area(frame.left() + stripe + pad, frame.top() + pad,
-                      std::max(frame.width() - stripe - 2 * pad, 0.0),
-                      std::max(frame.height() - 2 * pad, 0.0));
-    drawString(painter, area, text, true);
+    drawString(painter, textArea(text), text, true);
     painter.restore();
 }
 

@@ -23,6 +23,9 @@ QColor textColor(const TextItem& text);
 // Note card measures: the stripe at the left edge and the margin around the text.
 double cardStripeWidth(double fontSize);
 double cardPadding(double fontSize);
+// Where the lines of a text item are drawn: its frame less the inset, or less a card's stripe
+// and margin. The editor shows them there, and wrapping text is measured at this width.
+QRectF textArea(const TextItem& text);
 
 // Draws one item in canvas coordinates (the painter maps them). Pictures come decoded from
 // the caller's cache; a null picture draws nothing.

@@ -33,6 +33,7 @@ void TextEditorOverlay::place(const QRectF& viewRect, double zoom, const TextIte
     }
     const bool wraps = item.wraps || isCard(item.style);
     setLineWrapMode(wraps ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    setWordWrapMode(textWrapMode);
     QPalette p = palette();
     p.setColor(QPalette::Text, textColor(item));
     p.setColor(QPalette::Base, Qt::transparent);

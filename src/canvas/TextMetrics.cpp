@@ -33,7 +33,7 @@ QSizeF measureText(const QString& text, double fontSize, std::optional<double> w
     for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
         QTextLayout layout(paragraph, font);
         QTextOption option;
-        option.setWrapMode(wrapWidth ? QTextOption::WordWrap : QTextOption::NoWrap);
+        option.setWrapMode(wrapWidth ? textWrapMode : QTextOption::NoWrap);
         layout.setTextOption(option);
         layout.beginLayout();
         while (true) {

@@ -1,6 +1,9 @@
 #include "canvas/CanvasPane.h"
 
 #include "canvas/CanvasController.h"
+#include "canvas/ItemPainter.h"
+#include "canvas/TextMetrics.h"
+#include "model/Geometry.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
 #include "shapes/CropEditorDialog.h"
@@ -9,13 +12,17 @@
 #include "support/Workbench.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QMimeData>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -192,6 +199,46 @@ TEST_F(CanvasPaneTest, TypingIntoANewNote) {
     EXPECT_EQ(undo().undoText(), QStringLiteral("Edit Text"));
     undo().undo();
     EXPECT_EQ(findItem(document.state(), id)->text()->string, QString());
+}
+
+TEST_F(CanvasPaneTest, ALongWordWrapsAlikeInTheEditorTheFrameAndTheDrawing) {
+    pane.setTool(Tool::note);
+    click({100, 100});
+    ASSERT_EQ(document.state().items.size(), 1);
+    const QUuid id = document.state().items[0].id();
+    QTRY_VERIFY(pane.textEditor() && pane.textEditor()->hasFocus());
+    // An address longer than a line: it moves to a line of its own, then breaks where it must.
+    QTest::keyClicks(pane.textEditor(),
+                     QStringLiteral("See https://example.org/a/very/long/path/without/any/"
+                                    "spaces/0123456789abcdef0123456789abcdef"));
+    const int lines = static_cast<QPlainTextEdit*>(pane.textEditor())
+                          ->document()
+                          ->firstBlock()
+                          .layout()
+                          ->lineCount();
+    EXPECT_GE(lines, 3);
+    const double spacing =
+        QFontMetricsF(itemFont(findItem(document.state(), id)->text()->fontSize)).lineSpacing();
+    EXPECT_GE(textArea(*findItem(document.state(), id)->text()).height(), lines * spacing - 1)
+        << "the frame grew by every line the editor shows";
+    QTest::keyClick(pane.textEditor(), Qt::Key_Escape);
+
+    const TextItem text = *findItem(document.state(), id)->text();
+    const QRectF frame = standardized(text.frame);
+    QImage image(frame.size().toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.translate(-frame.topLeft());
+    paintItem(painter, *findItem(document.state(), id), QImage(), PaintTarget::canvas);
+    painter.end();
+    // The lowest row with dark ink between the card's margins lies in the editor's last line.
+    const QRectF area = textArea(text).translated(-frame.topLeft());
+    int lowest = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = int(area.left()); x < int(area.right()); ++x)
+            if (qGray(image.pixel(x, y)) < 100) lowest = y;
+    EXPECT_GT(lowest + frame.top(), textArea(text).top() + (lines - 1) * spacing)
+        << "the committed text is drawn on as many lines";
 }
 
 TEST_F(CanvasPaneTest, AnEmptiedTextIsDeletedWhenTheCanvasIsClicked) {
