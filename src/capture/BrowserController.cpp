@@ -41,7 +41,7 @@ QWebEngineView* BrowserController::webView(const BrowserTab& tab) {
         if (!trimmed.isEmpty() && onTitleChange) onTitleChange(id, trimmed);
     });
     connect(view, &QWebEngineView::urlChanged, this, [this, id](const QUrl& url) {
-        const QString address = url.toString();
+        const QString address = storedAddress(url);
         if (address.isEmpty()) return;
         const bool first = !seenInitialLoad_.contains(id);
         seenInitialLoad_.insert(id);
@@ -53,8 +53,7 @@ QWebEngineView* BrowserController::webView(const BrowserTab& tab) {
             [this, timeout] { timeout->start(loadTimeoutMs_); });
     connect(view, &QWebEngineView::loadFinished, timeout, &QTimer::stop);
     connect(timeout, &QTimer::timeout, view, &QWebEngineView::stop);
-    const QUrl url(tab.url, QUrl::StrictMode);
-    if (url.isValid() && !url.scheme().isEmpty()) view->load(url);
+    if (const auto url = urlForStoredAddress(tab.url)) view->load(*url);
     return view;
 }
 

@@ -1,5 +1,6 @@
 #include "capture/BrowserPane.h"
 
+#include "capture/AddressText.h"
 #include "capture/BrowserController.h"
 #include "capture/BrowserTabEdits.h"
 #include "capture/BrowsingHistoryStore.h"
@@ -115,6 +116,16 @@ BrowserPane::BrowserPane(PintoraDocument& document, BrowserController& controlle
     // Both the "+" button and the empty state's button answer Ctrl+T while the tab shows.
     auto* newTabKey = new QShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_T), this);
     connect(newTabKey, &QShortcut::activated, this, &BrowserPane::newTab);
+    // As in every browser: Ctrl+L, Alt+D and F6 go to the address, ready to be typed over.
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::ControlModifier | Qt::Key_L), QKeySequence(Qt::AltModifier | Qt::Key_D),
+          QKeySequence(Qt::Key_F6)}) {
+        auto* toAddress = new QShortcut(key, this);
+        connect(toAddress, &QShortcut::activated, this, [this] {
+            address_->setFocus(Qt::ShortcutFocusReason);
+            address_->selectAll();
+        });
+    }
     connect(&document_, &PintoraDocument::stateChanged, this, &BrowserPane::sync);
 
     wireController();
@@ -143,7 +154,7 @@ void BrowserPane::wireController() {
         if (it != tabs.end()) {
             title = it->title;
             const bool active = it - tabs.begin() == activeTabIndex(document_);
-            if (setTabURL(document_, id, url) && active) address_->setText(url);
+            if (setTabURL(document_, id, url) && active) address_->setText(addressForDisplay(url));
         }
         // The first address of each view is the page it was opened with, not a visit.
         if (!first) history_.record(url, title);
@@ -172,7 +183,7 @@ void BrowserPane::showActivePage() {
     if (pages_->indexOf(view) < 0) pages_->addWidget(view);
     pages_->setCurrentWidget(view);
     controller_.setActiveWebView(view);
-    address_->setText(tab.url);
+    address_->setText(addressForDisplay(tab.url));
 }
 
 void BrowserPane::newTab() {
@@ -188,7 +199,7 @@ void BrowserPane::importURL(const QString& text) {
     const BrowserTab tab = document_.state().tabs[index];
     setTabURL(document_, tab.id, text);
     BrowserController::load(text, controller_.webView(tab));
-    address_->setText(text);
+    address_->setText(addressForDisplay(text));
 }
 
 void BrowserPane::submit() {
@@ -197,7 +208,9 @@ void BrowserPane::submit() {
     const BrowserTab tab = document_.state().tabs[index];
     const QString text = address_->text();
     BrowserController::load(text, controller_.webView(tab));
-    setTabURL(document_, tab.id, text);
+    // What is kept is the address loaded, in the form it is kept everywhere.
+    const auto url = urlForAddressText(text);
+    setTabURL(document_, tab.id, url ? storedAddress(*url) : text);
 }
 
 } // namespace pintora

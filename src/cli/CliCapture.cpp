@@ -1,4 +1,5 @@
 #include "canvas/DecodedImageCache.h"
+#include "capture/AddressText.h"
 #include "capture/AppPresetsStore.h"
 #include "capture/BatchCapture.h"
 #include "capture/WebCaptureEngine.h"
@@ -189,7 +190,7 @@ int capture(int argc, char** argv) {
     }
     if (showProgress) std::fputs("\n", stderr);
     if (pictures.isEmpty()) {
-        printError(QStringLiteral("no picture could be taken of %1").arg(url.toString()));
+        printError(QStringLiteral("no picture could be taken of %1").arg(url.toDisplayString()));
         return captureFailed;
     }
 
@@ -211,7 +212,7 @@ int capture(int argc, char** argv) {
         return ok;
     }
     // A new document holding the pictures placed as a capture places them, its tab at the page.
-    PintoraDocument document(url.toString());
+    PintoraDocument document(storedAddress(url));
     QList<CapturePicture> placed;
     for (const auto& [image, preset] : pictures) {
         if (auto picture = capturePicture(image)) placed << *picture;

@@ -2,6 +2,7 @@
 
 #include "canvas/CanvasController.h"
 #include "canvas/CanvasPane.h"
+#include "capture/AddressText.h"
 #include "capture/AppPresetsStore.h"
 #include "capture/BatchCapture.h"
 #include "capture/BrowserController.h"
@@ -310,8 +311,9 @@ void ContentView::captureAll() {
     }
     const qint64 index = activeTabIndex(*document_);
     if (index < 0) return;
-    const QUrl url(document_->state().tabs[index].url, QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty()) return;
+    const auto stored = urlForStoredAddress(document_->state().tabs[index].url);
+    if (!stored) return;
+    const QUrl url = *stored;
     setCaptureProgress(CaptureProgress{0, int(presets.size())});
     const bool fullPage = defaults_.captureFullPage();
     // Pictures are encoded as they arrive, while the next preset loads.

@@ -17,8 +17,14 @@ TEST(AddressTextTest, TextBecomesAnAddressOrASearch) {
         {"example.com/path", "https://example.com/path"},
         {"  example.com  ", "https://example.com"},
         {"two words", search + "two%20words"},
-        {"localhost", search + "localhost"},
-        {"localhost:8080", search + "localhost:8080"},
+        {"localhost", "http://localhost"},
+        {"localhost:8080/a", "http://localhost:8080/a"},
+        {"127.0.0.1:8765/page.html", "http://127.0.0.1:8765/page.html"},
+        {"192.168.1.20", "http://192.168.1.20"},
+        {"172.32.0.1", "https://172.32.0.1"}, // not a private network
+        {"[::1]:3000", "http://[::1]:3000"},
+        {"example.com:8443/x", "http://example.com:8443/x"},
+        {"http://127.0.0.1/a b", "http://127.0.0.1/a%20b"},
         {"a.b c", search + "a.b%20c"},
         {"x&y=z", search + "x&y=z"},
         {"caf\xc3\xa9", search + "caf%C3%A9"},
@@ -32,6 +38,33 @@ TEST(AddressTextTest, TextBecomesAnAddressOrASearch) {
         else
             EXPECT_EQ(url.value_or(QUrl()).toString(QUrl::FullyEncoded), c.expected) << c.text;
     }
+}
+
+TEST(AddressTextTest, AddressesAreKeptEncodedAndReadBackTheSame) {
+    struct Case {
+        const char* address;
+        const char* kept;
+    } cases[] = {
+        {"http://127.0.0.1:9/short.html?q=a%20b", "http://127.0.0.1:9/short.html?q=a%20b"},
+        {"http://127.0.0.1:9/short.html?q=a b", "http://127.0.0.1:9/short.html?q=a%20b"},
+        {"http://h.example/Caf\xc3\xa9", "http://h.example/Caf%C3%A9"},
+        {"http://b\xc3\xbc"
+         "cher.example/",
+         "http://xn--bcher-kva.example/"},
+        {"http://h.example/a%2Fb?x=1+2&y=%26#part", "http://h.example/a%2Fb?x=1+2&y=%26#part"},
+    };
+    for (const Case& c : cases) {
+        const auto url = urlForStoredAddress(QString::fromUtf8(c.address));
+        ASSERT_TRUE(url) << c.address;
+        const QString kept = storedAddress(*url);
+        EXPECT_EQ(kept, QString::fromLatin1(c.kept)) << c.address;
+        // What the address field shows loads the same address again.
+        EXPECT_EQ(storedAddress(urlForAddressText(addressForDisplay(kept)).value_or(QUrl())), kept)
+            << addressForDisplay(kept).toStdString();
+    }
+    EXPECT_FALSE(urlForStoredAddress(QStringLiteral("no scheme")));
+    EXPECT_EQ(addressForDisplay(QStringLiteral("http://h.example/Caf%C3%A9?q=a%20b")),
+              QString::fromUtf8("http://h.example/Caf\xc3\xa9?q=a b"));
 }
 
 TEST(SizeFieldRulesTest, ArrowStepsAndCommitsFollowTheTypedNumber) {

@@ -8,8 +8,8 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QFileInfo>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
@@ -18,8 +18,8 @@
 #include <QTest>
 #include <climits>
 #include <functional>
-#include <memory>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace pintora;
 
@@ -300,7 +300,8 @@ Step resizeTo(QSize size) {
 Step expectOnScreen(std::string what, std::function<bool(const Session&, const QImage&)> holds,
                     int timeoutMs = expectTimeoutMs) {
     return [what, holds, timeoutMs](Session& s) {
-        s.expect(what, [&](const QImage& shot) { return holds(s, shot); }, timeoutMs);
+        s.expect(
+            what, [&](const QImage& shot) { return holds(s, shot); }, timeoutMs);
     };
 }
 Step check(std::function<void(Session&)> body) {
@@ -308,7 +309,6 @@ Step check(std::function<void(Session&)> body) {
 }
 Step expectExit() {
     return [](Session& s) {
-
         ASSERT_TRUE(s.app()->waitForFinished(30000)) << "the application did not quit";
         EXPECT_EQ(s.app()->exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(s.app()->exitCode(), 0);
@@ -412,7 +412,8 @@ double changedShare(const Session& s, const QImage& shot, QRect clientArea, cons
     if (now.size() != before.size() || now.isNull()) return 1;
     int changed = 0;
     for (int y = 0; y < now.height(); ++y) {
-        for (int x = 0; x < now.width(); ++x) changed += !near(now.pixel(x, y), before.pixel(x, y), 8);
+        for (int x = 0; x < now.width(); ++x)
+            changed += !near(now.pixel(x, y), before.pixel(x, y), 8);
     }
     return double(changed) / (now.width() * now.height());
 }
@@ -453,8 +454,8 @@ QStringList handDrag(QPoint from, QPoint to) {
 }
 // The window's opacity as the window manager is told it (no value: opaque).
 quint64 windowOpacity(const QString& id) {
-    const QString value = run(QStringLiteral("xprop"),
-                              {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_WINDOW_OPACITY")});
+    const QString value = run(QStringLiteral("xprop"), {QStringLiteral("-id"), id,
+                                                        QStringLiteral("_NET_WM_WINDOW_OPACITY")});
     const qsizetype equals = value.indexOf(QLatin1Char('='));
     return equals < 0 ? 0xFFFFFFFFu : value.mid(equals + 1).trimmed().toULongLong();
 }
@@ -466,7 +467,8 @@ QStringList textsIn(const QString& path) {
     if (QFileInfo(path).isFile()) documents.append(path);
     QDirIterator files(path, {QStringLiteral("*.pintora")}, QDir::Files,
                        QDirIterator::Subdirectories);
-    while (files.hasNext()) documents.append(files.next());
+    while (files.hasNext())
+        documents.append(files.next());
     for (const QString& document : documents) {
         const auto state = readDocumentFile(document, QString());
         if (!state) continue;
@@ -487,7 +489,6 @@ double storedNumber(const QString& file, double CanvasState::*field) {
     const auto state = readDocumentFile(file, QString());
     return state ? state.value().*field : std::nan("");
 }
-
 
 // Boxes of the runs of screen columns inside `area` that hold pixels of `colour`, left to right:
 // pictures of one colour laid out in a row.
@@ -541,30 +542,29 @@ std::vector<Scenario> scenarios() {
                                    pictureSitsInItsFrame),
                     check([](Session& s) { s.saveShot(QStringLiteral("picture-in-frame")); })}});
 
-    all.push_back(
-        {"TheWelcomeSheetIsCentredOnItsWindowAndCtrlQQuitsFromIt",
-         {launchUntitled(false), check([](Session& s) {
-              const QRect window = s.frame();
-              const QString sheet = s.waitForWindow(QStringLiteral("Welcome to Pintora"));
-              ASSERT_FALSE(sheet.isEmpty());
-              QRect placed;
-              QElapsedTimer clock;
-              clock.start();
-              do {
-                  placed = windowGeometry(sheet);
-                  if (std::abs(placed.center().x() - window.center().x()) <= 2 &&
-                      std::abs(placed.center().y() - window.center().y()) <= 40)
-                      break;
-                  QTest::qWait(100);
-              } while (clock.elapsed() < expectTimeoutMs);
-              s.saveShot(QStringLiteral("welcome-sheet"));
+    all.push_back({"TheWelcomeSheetIsCentredOnItsWindowAndCtrlQQuitsFromIt",
+                   {launchUntitled(false), check([](Session& s) {
+                        const QRect window = s.frame();
+                        const QString sheet = s.waitForWindow(QStringLiteral("Welcome to Pintora"));
+                        ASSERT_FALSE(sheet.isEmpty());
+                        QRect placed;
+                        QElapsedTimer clock;
+                        clock.start();
+                        do {
+                            placed = windowGeometry(sheet);
+                            if (std::abs(placed.center().x() - window.center().x()) <= 2 &&
+                                std::abs(placed.center().y() - window.center().y()) <= 40)
+                                break;
+                            QTest::qWait(100);
+                        } while (clock.elapsed() < expectTimeoutMs);
+                        s.saveShot(QStringLiteral("welcome-sheet"));
 
-              EXPECT_NEAR(placed.center().x(), window.center().x(), 2);
-              // Title bars differ in height between a window and a dialog.
-              EXPECT_NEAR(placed.center().y(), window.center().y(), 40);
-              // The sheet has the keyboard already; Ctrl+Q goes to it.
-          }),
-          keys(QStringLiteral("ctrl+q")), expectExit()}});
+                        EXPECT_NEAR(placed.center().x(), window.center().x(), 2);
+                        // Title bars differ in height between a window and a dialog.
+                        EXPECT_NEAR(placed.center().y(), window.center().y(), 40);
+                        // The sheet has the keyboard already; Ctrl+Q goes to it.
+                    }),
+                    keys(QStringLiteral("ctrl+q")), expectExit()}});
 
     {
         // Shapes show in the default colour; a text and a note are told by what they change.
@@ -582,45 +582,46 @@ std::vector<Scenario> scenarios() {
             const QRect c = cell(i);
             return changedShare(s, shot, c, canvas->copy(c.translated(-canvasArea.topLeft())));
         };
-        all.push_back(
-            {"EveryDrawingToolDrawsWhereDraggedAndUndoTakesEachAway",
-             {launchUntitled(), keys(QStringLiteral("ctrl+2")), remember(canvasArea, canvas),
-              drawIn(0, QStringLiteral("r")), drawIn(1, QStringLiteral("o")),
-              drawIn(2, QStringLiteral("a")), drawIn(3, QStringLiteral("l")),
-              drawIn(4, QStringLiteral("c")), drawIn(5, QStringLiteral("t")), pause(300),
-              type(QStringLiteral("Hello")), keys(QStringLiteral("Escape")),
-              drawIn(6, QStringLiteral("n")), pause(300), type(QStringLiteral("Card")),
-              keys(QStringLiteral("Escape")),
-              expectOnScreen("every tool's item shows in its own cell",
-                             [=](const Session& s, const QImage& shot) {
-                                 return shapesShown(5)(s, shot) && changedIn(s, shot, 5) > 0.005 &&
-                                        changedIn(s, shot, 6) > 0.5;
-                             }),
-              check([](Session& s) { s.saveShot(QStringLiteral("drawn")); }),
-              // A text or a note is added, then its words are one more step.
-              keys(QStringLiteral("Escape")), keys(QStringLiteral("ctrl+z")),
-              keys(QStringLiteral("ctrl+z")),
-              expectOnScreen("two undos take the note's words and the note away",
-                             [=](const Session& s, const QImage& shot) {
-                                 return changedIn(s, shot, 6) < 0.01 &&
-                                        changedIn(s, shot, 5) > 0.005;
-                             }),
-              keys(QStringLiteral("ctrl+z")), keys(QStringLiteral("ctrl+z")),
-              expectOnScreen("two more take the text away",
-                             [=](const Session& s, const QImage& shot) {
-                                 return changedIn(s, shot, 5) < 0.01 && shapesShown(5)(s, shot);
-                             }),
-              keys(QStringLiteral("ctrl+z")),
-              expectOnScreen("undo takes the callout away", shapesShown(4)),
-              keys(QStringLiteral("ctrl+z")), keys(QStringLiteral("ctrl+z")),
-              keys(QStringLiteral("ctrl+z")), keys(QStringLiteral("ctrl+z")),
-              expectOnScreen("undo takes every shape away", shapesShown(0))}});
+        all.push_back({"EveryDrawingToolDrawsWhereDraggedAndUndoTakesEachAway",
+                       {launchUntitled(), keys(QStringLiteral("ctrl+2")),
+                        remember(canvasArea, canvas), drawIn(0, QStringLiteral("r")),
+                        drawIn(1, QStringLiteral("o")), drawIn(2, QStringLiteral("a")),
+                        drawIn(3, QStringLiteral("l")), drawIn(4, QStringLiteral("c")),
+                        drawIn(5, QStringLiteral("t")), pause(300), type(QStringLiteral("Hello")),
+                        keys(QStringLiteral("Escape")), drawIn(6, QStringLiteral("n")), pause(300),
+                        type(QStringLiteral("Card")), keys(QStringLiteral("Escape")),
+                        expectOnScreen("every tool's item shows in its own cell",
+                                       [=](const Session& s, const QImage& shot) {
+                                           return shapesShown(5)(s, shot) &&
+                                                  changedIn(s, shot, 5) > 0.005 &&
+                                                  changedIn(s, shot, 6) > 0.5;
+                                       }),
+                        check([](Session& s) { s.saveShot(QStringLiteral("drawn")); }),
+                        // A text or a note is added, then its words are one more step.
+                        keys(QStringLiteral("Escape")), keys(QStringLiteral("ctrl+z")),
+                        keys(QStringLiteral("ctrl+z")),
+                        expectOnScreen("two undos take the note's words and the note away",
+                                       [=](const Session& s, const QImage& shot) {
+                                           return changedIn(s, shot, 6) < 0.01 &&
+                                                  changedIn(s, shot, 5) > 0.005;
+                                       }),
+                        keys(QStringLiteral("ctrl+z")), keys(QStringLiteral("ctrl+z")),
+                        expectOnScreen("two more take the text away",
+                                       [=](const Session& s, const QImage& shot) {
+                                           return changedIn(s, shot, 5) < 0.01 &&
+                                                  shapesShown(5)(s, shot);
+                                       }),
+                        keys(QStringLiteral("ctrl+z")),
+                        expectOnScreen("undo takes the callout away", shapesShown(4)),
+                        keys(QStringLiteral("ctrl+z")), keys(QStringLiteral("ctrl+z")),
+                        keys(QStringLiteral("ctrl+z")), keys(QStringLiteral("ctrl+z")),
+                        expectOnScreen("undo takes every shape away", shapesShown(0))}});
     }
 
     all.push_back(
         {"ASavedDocumentKeepsTheZoomAndPanTheUserLastSaw",
-         {launchWith(pictureInFrame()), expectOnScreen("the document is shown fitted",
-                                                       pictureSitsInItsFrame),
+         {launchWith(pictureInFrame()),
+          expectOnScreen("the document is shown fitted", pictureSitsInItsFrame),
           keys(QStringLiteral("ctrl+s")), pause(500), check([](Session& s) {
               const QString file = s.path(QStringLiteral("shots.pintora"));
               const double zoom = storedNumber(file, &CanvasState::zoom);
@@ -643,8 +644,7 @@ std::vector<Scenario> scenarios() {
                    {launchUntitled(), keys(QStringLiteral("ctrl+1")),
                     expectOnScreen("every row is whole at the default size", presetRowsWhole),
                     check([](Session& s) { s.saveShot(QStringLiteral("default-size")); }),
-                    resizeTo(QSize(400, 300)),
-                    check([](Session& s) {
+                    resizeTo(QSize(400, 300)), check([](Session& s) {
                         EXPECT_LT(s.frame().width(), 1280) << "the window did not shrink";
                     }),
                     expectOnScreen("every row is whole at the minimum size", presetRowsWhole),
@@ -655,8 +655,8 @@ std::vector<Scenario> scenarios() {
                                    keys(QStringLiteral("r"))};
         // The colour swatch of the rectangle tool, and the space its popover opens into.
         const QPoint swatch(337, 80);
-        for (Step& step : secondClickCloses("colour popover", swatch,
-                                            QRect(swatch.x() - 120, 100, 240, 140)))
+        for (Step& step :
+             secondClickCloses("colour popover", swatch, QRect(swatch.x() - 120, 100, 240, 140)))
             steps.push_back(std::move(step));
         steps.push_back(keys(QStringLiteral("ctrl+1")));
         // The first preset's size, and the rows below it that its popover covers.
@@ -690,23 +690,24 @@ std::vector<Scenario> scenarios() {
               args << handDrag(thumb, s.at(QPoint(200, 600)));
               QProcess hand;
               hand.start(QStringLiteral("xdotool"), args);
-              EXPECT_TRUE(QTest::qWaitFor([&] { return peer.state() == QProcess::NotRunning; },
-                                          30000))
+              EXPECT_TRUE(
+                  QTest::qWaitFor([&] { return peer.state() == QProcess::NotRunning; }, 30000))
                   << "the program behind the window got no drop";
               const QString out = QString::fromUtf8(peer.readAll());
               EXPECT_TRUE(out.contains(QStringLiteral("png "))) << out.toStdString();
               EXPECT_TRUE(hand.waitForFinished(30000));
               peer.kill();
               peer.waitForFinished();
-              EXPECT_TRUE(QTest::qWaitFor(
-                  [&] { return windowOpacity(s.window()) == 0xFFFFFFFFu; }, 5000))
+              EXPECT_TRUE(
+                  QTest::qWaitFor([&] { return windowOpacity(s.window()) == 0xFFFFFFFFu; }, 5000))
                   << "the window stays see-through: " << windowOpacity(s.window());
           })}});
 
     all.push_back(
         {"WordsStillInTheEditorAreSavedAndKeptAtQuit",
          {launchWith(documentWith({})), drawIn(0, QStringLiteral("n")), pause(300),
-          type(QStringLiteral("Saved words")), keys(QStringLiteral("ctrl+s")), check([](Session& s) {
+          type(QStringLiteral("Saved words")), keys(QStringLiteral("ctrl+s")),
+          check([](Session& s) {
               const QString file = s.path(QStringLiteral("shots.pintora"));
               EXPECT_TRUE(QTest::qWaitFor(
                   [&] {
@@ -722,19 +723,20 @@ std::vector<Scenario> scenarios() {
           keys(QStringLiteral("Escape")), drawIn(2, QStringLiteral("t")), pause(300),
           type(QStringLiteral("Typed to the end")), keys(QStringLiteral("ctrl+q")), expectExit(),
           check([](Session& s) {
-              EXPECT_EQ(textsIn(s.path(QStringLiteral("shots.pintora"))),
-                        QStringList({QStringLiteral("Important note"), QStringLiteral("Saved words"),
-                                     QStringLiteral("Typed to the end")}));
+              EXPECT_EQ(
+                  textsIn(s.path(QStringLiteral("shots.pintora"))),
+                  QStringList({QStringLiteral("Important note"), QStringLiteral("Saved words"),
+                               QStringLiteral("Typed to the end")}));
           })}});
 
-    all.push_back({"AnUntitledDocumentsOpenEditGoesIntoItsDraftAtQuit",
-                   {launchUntitled(), keys(QStringLiteral("ctrl+2")), pause(300),
-                    drawIn(0, QStringLiteral("t")), pause(300),
-                    type(QStringLiteral("Nothing typed is lost")), keys(QStringLiteral("ctrl+q")),
-                    expectExit(), check([](Session& s) {
-                        EXPECT_EQ(textsIn(s.path(QStringLiteral("data"))),
-                                  QStringList({QStringLiteral("Nothing typed is lost")}));
-                    })}});
+    all.push_back(
+        {"AnUntitledDocumentsOpenEditGoesIntoItsDraftAtQuit",
+         {launchUntitled(), keys(QStringLiteral("ctrl+2")), pause(300),
+          drawIn(0, QStringLiteral("t")), pause(300), type(QStringLiteral("Nothing typed is lost")),
+          keys(QStringLiteral("ctrl+q")), expectExit(), check([](Session& s) {
+              EXPECT_EQ(textsIn(s.path(QStringLiteral("data"))),
+                        QStringList({QStringLiteral("Nothing typed is lost")}));
+          })}});
 
     {
         all.push_back(
@@ -745,19 +747,20 @@ std::vector<Scenario> scenarios() {
                                   "<!doctype html><html><head><title>Green</title></head><body "
                                   "style='margin:0;background:#00aa00'><div "
                                   "style='height:1500px'></div></body></html>");
-                  s.setSettings("defaultURL=" +
-                                s.server().url(QStringLiteral("/green")).toEncoded() +
-                                "\ncaptureFullPage=true\ndefaultTab=capture\n");
+                  s.setSettings(
+                      "defaultURL=" + s.server().url(QStringLiteral("/green")).toEncoded() +
+                      "\ncaptureFullPage=true\ndefaultTab=capture\n");
               }),
               launchUntitled(),
-              expectOnScreen("the page is shown",
-                             [](const Session& s, const QImage& shot) {
-                                 return findColour(shot, s.frame(), pageGreen).count > 100000;
-                             },
-                             60000),
+              expectOnScreen(
+                  "the page is shown",
+                  [](const Session& s, const QImage& shot) {
+                      return findColour(shot, s.frame(), pageGreen).count > 100000;
+                  },
+                  60000),
               // Tablet and Mobile are off at first: their check boxes turn them on.
-              click(QPoint(1020, presetRowY[2])), click(QPoint(1020, presetRowY[3])),
-              pause(300), keys(QStringLiteral("ctrl+k")),
+              click(QPoint(1020, presetRowY[2])), click(QPoint(1020, presetRowY[3])), pause(300),
+              keys(QStringLiteral("ctrl+k")),
               expectOnScreen(
                   "four pictures in one row, each inside its selection outline",
                   [](const Session& s, const QImage& shot) {
@@ -784,8 +787,49 @@ std::vector<Scenario> scenarios() {
     }
 
     all.push_back(
+        {"APageWhoseAddressHoldsSpacesAndAccentsIsCapturedAndKeptEncoded",
+         {check([](Session& s) {
+              s.server().page("/caf%C3%A9",
+                              "<!doctype html><html><head><title>Q&amp;A</title></head><body "
+                              "style='margin:0;background:#00aa00'></body></html>");
+              s.setSettings(
+                  "defaultURL=\"" +
+                  s.server().url(QStringLiteral("/caf%C3%A9?q=a%20b&p=%2F+x")).toEncoded() +
+                  "\"\ndefaultTab=capture\n");
+          }),
+          launchUntitled(),
+          expectOnScreen(
+              "the page is shown",
+              [](const Session& s, const QImage& shot) {
+                  return findColour(shot, s.frame(), pageGreen).count > 100000;
+              },
+              60000),
+          keys(QStringLiteral("ctrl+k")),
+          expectOnScreen(
+              "both presets' pictures are on the canvas",
+              [](const Session& s, const QImage& shot) {
+                  return columnRunsOf(shot, s.frame().adjusted(0, 140, 0, 0), pageGreen).size() ==
+                         2;
+              },
+              90000),
+          keys(QStringLiteral("ctrl+q")), expectExit(), check([](Session& s) {
+              QDirIterator drafts(s.path(QStringLiteral("data")), {QStringLiteral("*.pintora")},
+                                  QDir::Files, QDirIterator::Subdirectories);
+              ASSERT_TRUE(drafts.hasNext()) << "no draft was written at quit";
+              const auto state = readDocumentFile(drafts.next(), QString());
+              ASSERT_TRUE(state);
+              ASSERT_EQ(state.value().tabs.size(), 1);
+              EXPECT_EQ(state.value().tabs[0].url,
+                        s.server()
+                            .url(QStringLiteral("/caf%C3%A9?q=a%20b&p=%2F+x"))
+                            .toString(QUrl::FullyEncoded));
+              EXPECT_EQ(state.value().tabs[0].title, QStringLiteral("Q&A"));
+          })}});
+
+    all.push_back(
         {"TheExportedPictureIsTheCanvasAsTheCommandLineRendersIt",
-         {launchWith(pictureInFrame()), expectOnScreen("the document is shown", pictureSitsInItsFrame),
+         {launchWith(pictureInFrame()),
+          expectOnScreen("the document is shown", pictureSitsInItsFrame),
           drawIn(0, QStringLiteral("r")), keys(QStringLiteral("Escape")),
           keys(QStringLiteral("ctrl+s")), keys(QStringLiteral("ctrl+shift+e")),
           check([](Session& s) {
@@ -801,8 +845,9 @@ std::vector<Scenario> scenarios() {
                   << "nothing was exported";
               const QString rendered = s.path(QStringLiteral("rendered.png"));
               QProcess cli;
-              cli.start(QStringLiteral(PINTORA_CLI),
-                        {QStringLiteral("export"), s.path(QStringLiteral("shots.pintora")), rendered});
+              cli.start(
+                  QStringLiteral(PINTORA_CLI),
+                  {QStringLiteral("export"), s.path(QStringLiteral("shots.pintora")), rendered});
               ASSERT_TRUE(cli.waitForFinished(60000));
               ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
               const QImage fromWindow(exported);
@@ -826,19 +871,19 @@ std::vector<Scenario> scenarios() {
               ASSERT_NE(s.window(), first);
           }),
           keys(QStringLiteral("ctrl+2")),
-          expectOnScreen("the new window's canvas is empty",
-                         [](const Session& s, const QImage& shot) {
-                             return findColour(shot, s.frame().adjusted(0, 140, 0, 0), strokeRed,
-                                               30)
-                                        .count == 0;
-                         }),
+          expectOnScreen(
+              "the new window's canvas is empty",
+              [](const Session& s, const QImage& shot) {
+                  return findColour(shot, s.frame().adjusted(0, 140, 0, 0), strokeRed, 30).count ==
+                         0;
+              }),
           keys(QStringLiteral("ctrl+v")),
-          expectOnScreen("the rectangle is pasted into the window in front",
-                         [](const Session& s, const QImage& shot) {
-                             return findColour(shot, s.frame().adjusted(0, 140, 0, 0), strokeRed,
-                                               30)
-                                        .count > 200;
-                         }),
+          expectOnScreen(
+              "the rectangle is pasted into the window in front",
+              [](const Session& s, const QImage& shot) {
+                  return findColour(shot, s.frame().adjusted(0, 140, 0, 0), strokeRed, 30).count >
+                         200;
+              }),
           check([](Session& s) { s.saveShot(QStringLiteral("pasted")); })}});
 
     return all;
@@ -849,8 +894,9 @@ protected:
     // The window a running window manager names on the root window; a manager that has quit
     // leaves the name behind, so the window itself must still be there.
     static QString liveWindowManager() {
-        const QString check = run(QStringLiteral("xprop"), {QStringLiteral("-root"),
-                                                            QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+        const QString check =
+            run(QStringLiteral("xprop"),
+                {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
         const qsizetype hash = check.indexOf(QLatin1Char('#'));
         if (!check.contains(QLatin1String("window id")) || hash < 0) return {};
         const QString id = check.mid(hash + 1).trimmed();
@@ -887,8 +933,8 @@ protected:
 TEST_P(AppScenarioTest, Runs) {
     ensureWindowManager();
     if (HasFatalFailure()) return;
-    const QString shots = QDir::currentPath() + QStringLiteral("/e2e-shots/") +
-                          QString::fromLatin1(GetParam().name);
+    const QString shots =
+        QDir::currentPath() + QStringLiteral("/e2e-shots/") + QString::fromLatin1(GetParam().name);
     QDir(shots).removeRecursively();
     QDir().mkpath(shots);
     Session session(shots);
