@@ -2,6 +2,7 @@
 
 #include "capture/BrowsingHistoryStore.h"
 #include "capture/LiveMenuButton.h"
+#include "platform/MenuText.h"
 
 #include <QAction>
 
@@ -17,8 +18,8 @@ QList<QAction*> historyMenuItems(BrowsingHistoryStore& store,
         return {empty};
     }
     for (const HistoryEntry& entry : store.entries()) {
-        auto* item =
-            new QAction(truncateMiddle(entry.title.isEmpty() ? entry.url : entry.title), owner);
+        auto* item = new QAction(
+            menuItemText(truncateMiddle(entry.title.isEmpty() ? entry.url : entry.title)), owner);
         item->setToolTip(entry.url);
         const QString url = entry.url;
         QObject::connect(item, &QAction::triggered, item, [onPick, url] { onPick(url); });

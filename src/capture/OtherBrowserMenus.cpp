@@ -3,6 +3,7 @@
 #include "capture/LiveMenuButton.h"
 #include "platform/BrowserBridge.h"
 #include "platform/CommandBus.h"
+#include "platform/MenuText.h"
 
 namespace pintora {
 
@@ -34,9 +35,9 @@ QList<QAction*> importMenuItems(const QList<ImportedTab>& tabs,
     for (const auto& [browser, group] : groupByBrowser(tabs)) {
         if (!first) items << separator(owner);
         first = false;
-        items << disabled(browser, owner);
+        items << disabled(menuItemText(browser), owner);
         for (const ImportedTab& tab : group) {
-            auto* item = new QAction(menuTitle(tab), owner);
+            auto* item = new QAction(menuItemText(menuTitle(tab)), owner);
             item->setToolTip(tab.url);
             QObject::connect(item, &QAction::triggered, item,
                              [onPick, url = tab.url] { onPick(url); });
@@ -55,7 +56,7 @@ QList<QAction*> windowMenuItems(const QList<windowCapture::BrowserWindow>& windo
         return items;
     }
     for (const windowCapture::BrowserWindow& window : windows) {
-        auto* item = new QAction(windowCapture::menuTitle(window), owner);
+        auto* item = new QAction(menuItemText(windowCapture::menuTitle(window)), owner);
         item->setData(window.id);
         QObject::connect(item, &QAction::triggered, item, [id = window.id] {
             CommandBus::shared().post(command::captureBrowserWindow,

@@ -27,10 +27,10 @@ TEST(OtherBrowserMenus, TabsAreGroupedUnderTheirBrowsers) {
     const QList<QAction*> items = importMenuItems(
         {{"https://v/", "Vivaldi page", "Vivaldi"},
          {"https://c/", "", "Chromium"},
-         {"https://c2/", "Docs", "Chromium"}},
+         {"https://c2/", "Q&A", "Chromium"}},
         [&](const QString& url) { picked << url; }, &owner);
     EXPECT_EQ(titles(items),
-              (QStringList{"~Import URL from browser tab", "---", "~Chromium", "https://c/", "Docs",
+              (QStringList{"~Import URL from browser tab", "---", "~Chromium", "https://c/", "Q&&A",
                            "---", "~Vivaldi", "Vivaldi page"}));
     items[4]->trigger();
     EXPECT_EQ(picked, QStringList{"https://c2/"});
@@ -41,10 +41,10 @@ TEST(OtherBrowserMenus, ChoosingAWindowPostsItsNumber) {
     EXPECT_EQ(titles(windowMenuItems({}, &owner)),
               (QStringList{"~Capture a browser window", "---", "~No browser windows found"}));
     const QList<QAction*> items = windowMenuItems(
-        {{0x2a00007, "Firefox", "Docs — Mozilla"}, {0x3c00001, "Chromium", ""}}, &owner);
+        {{0x2a00007, "Firefox", "Docs & Tips — Mozilla"}, {0x3c00001, "Chromium", ""}}, &owner);
     EXPECT_EQ(titles(items),
               (QStringList{"~Capture a browser window", "---",
-                           QStringLiteral("Firefox \u2014 Docs — Mozilla"), "Chromium"}));
+                           QStringLiteral("Firefox \u2014 Docs && Tips — Mozilla"), "Chromium"}));
     QSignalSpy posted(&CommandBus::shared(), &CommandBus::posted);
     items[3]->trigger();
     ASSERT_EQ(posted.count(), 1);
