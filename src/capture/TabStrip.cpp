@@ -3,10 +3,14 @@
 #include "capture/TabChip.h"
 #include "platform/Symbols.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
+#include <QWheelEvent>
+#include <algorithm>
 
 namespace pintora {
 
@@ -14,20 +18,23 @@ namespace {
 constexpr int stripHeight = 28;
 } // namespace
 
-TabStrip::TabStrip(QWidget* parent) : QWidget(parent), plus_(new QToolButton) {
+TabStrip::TabStrip(QWidget* parent)
+    : QWidget(parent), scroll_(new QScrollArea), plus_(new QToolButton) {
     setFixedHeight(stripHeight);
     auto* chipsHolder = new QWidget;
     row_ = new QHBoxLayout(chipsHolder);
     row_->setContentsMargins(4, 2, 4, 2);
     row_->setSpacing(4);
     row_->addStretch();
-    auto* scroll = new QScrollArea;
+    QScrollArea* scroll = scroll_;
     scroll->setWidget(chipsHolder);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setStyleSheet(QStringLiteral("background: transparent"));
+    // An ordinary wheel turns vertically: the strip scrolls sideways with it.
+    scroll->viewport()->installEventFilter(this);
     plus_->setIcon(symbolIcon(QStringLiteral("plus")));
     plus_->setAutoRaise(true);
     plus_->setToolTip(tr("New Tab"));
@@ -58,6 +65,34 @@ void TabStrip::setTabs(const QList<BrowserTab>& tabs, qint64 activeIndex) {
         row_->insertWidget(int(i), chip);
         chips_.append(chip);
     }
+    // Once the row has its new width, so that a tab added at the end comes into view.
+    QMetaObject::invokeMethod(this, &TabStrip::revealActiveChip, Qt::QueuedConnection);
+}
+
+void TabStrip::revealActiveChip() {
+    if (shownActive_ < 0 || shownActive_ >= chips_.size()) return;
+    // The row takes its new width, and the scroll area its new range, before the scroll.
+    QWidget* row = scroll_->widget();
+    row->layout()->activate();
+    QCoreApplication::sendPostedEvents(row, QEvent::LayoutRequest);
+    row->resize(std::max(row->minimumSizeHint().width(), scroll_->viewport()->width()),
+                scroll_->viewport()->height());
+    scroll_->ensureWidgetVisible(chips_[shownActive_], 8, 0);
+}
+
+bool TabStrip::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll_->viewport() && event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const QPoint pixels = wheel->pixelDelta();
+        const QPoint angle = wheel->angleDelta();
+        // A notch (120) moves about two chips' worth of a short title.
+        const int step = pixels.isNull() ? (angle.y() != 0 ? angle.y() : angle.x()) / 2
+                                         : (pixels.y() != 0 ? pixels.y() : pixels.x());
+        QScrollBar* bar = scroll_->horizontalScrollBar();
+        bar->setValue(bar->value() - step);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TabStrip::paintEvent(QPaintEvent*) {

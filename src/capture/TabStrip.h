@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QHBoxLayout;
+class QScrollArea;
 class QToolButton;
 
 namespace pintora {
@@ -21,6 +22,7 @@ public:
     void setTabs(const QList<BrowserTab>& tabs, qint64 activeIndex);
     QList<TabChip*> chips() const { return chips_; }
     QToolButton* newTabButton() const { return plus_; }
+    QScrollArea* scrollArea() const { return scroll_; }
 
 signals:
     void selectRequested(qint64 index);
@@ -29,8 +31,12 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void revealActiveChip();
+
+    QScrollArea* scroll_;
     QHBoxLayout* row_;
     QToolButton* plus_;
     QList<TabChip*> chips_;
