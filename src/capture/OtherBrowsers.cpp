@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <map>
+#include <unistd.h>
 
 namespace pintora {
 
@@ -12,8 +13,11 @@ const QList<KnownBrowser>& knownBrowsers() {
     static const QList<KnownBrowser> browsers{
         {QStringLiteral("Firefox"),
          BrowserFamily::firefox,
-         {QStringLiteral(".mozilla/firefox"),
+         // Current releases keep their profiles under the XDG folder, older ones in ~/.mozilla.
+         {QStringLiteral(".config/mozilla/firefox"), QStringLiteral(".mozilla/firefox"),
+          QStringLiteral("snap/firefox/common/.config/mozilla/firefox"),
           QStringLiteral("snap/firefox/common/.mozilla/firefox"),
+          QStringLiteral(".var/app/org.mozilla.firefox/config/mozilla/firefox"),
           QStringLiteral(".var/app/org.mozilla.firefox/.mozilla/firefox")},
          {QStringLiteral("firefox"), QStringLiteral("firefox-esr"), QStringLiteral("navigator")}},
         {QStringLiteral("Google Chrome"),
@@ -124,16 +128,19 @@ QList<RunningBrowser> runningBrowsers(const QString& procRoot) {
     return result;
 }
 
-QList<ImportedTab> tabsFromLines(const QString& text, const QString& appName) {
-    QList<ImportedTab> tabs;
-    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
-        if (tab < 0) continue;
-        const QString url = line.left(tab);
-        if (url.isEmpty() || url == QLatin1StringView("missing value")) continue;
-        tabs.append({url, line.mid(tab + 1), appName});
-    }
-    return tabs;
+bool profileInUse(const QString& dir, BrowserFamily family, const QString& procRoot) {
+    const QByteArray link = QFile::encodeName(dir + (family == BrowserFamily::firefox
+                                                         ? QStringLiteral("/lock")
+                                                         : QStringLiteral("/SingletonLock")));
+    char target[512];
+    const ssize_t length = ::readlink(link.constData(), target, sizeof target - 1);
+    if (length <= 0) return false;
+    // Firefox writes "address:+PID", Chromium "hostname-PID".
+    const QString text = QString::fromLocal8Bit(target, length);
+    const qsizetype separator = std::max(text.lastIndexOf(u'+'), text.lastIndexOf(u'-'));
+    bool ok = false;
+    const qint64 pid = text.mid(separator + 1).toLongLong(&ok);
+    return ok && pid > 0 && QFileInfo(procRoot + QLatin1Char('/') + QString::number(pid)).isDir();
 }
 
 QList<QPair<QString, QList<ImportedTab>>> groupByBrowser(const QList<ImportedTab>& tabs) {

@@ -37,6 +37,12 @@ struct RunningBrowser {
 // The known browsers with a process running, in menu order, read from `procRoot`.
 QList<RunningBrowser> runningBrowsers(const QString& procRoot = QStringLiteral("/proc"));
 
+// Whether a browser is running on the profile folder `dir`: its lock link (`lock` for Firefox,
+// `SingletonLock` for the Chromium family) names a process that is alive in `procRoot`. A lock
+// left behind by a crash names a process that is gone.
+bool profileInUse(const QString& dir, BrowserFamily family,
+                  const QString& procRoot = QStringLiteral("/proc"));
+
 // One tab of another browser.
 struct ImportedTab {
     QString url;
@@ -45,10 +51,6 @@ struct ImportedTab {
 
     bool operator==(const ImportedTab&) const = default;
 };
-
-// Lines of "address TAB title": empty lines, lines without a TAB, empty addresses and
-// "missing value" are skipped; the title is everything after the first TAB.
-QList<ImportedTab> tabsFromLines(const QString& text, const QString& appName);
 
 // The import menu's groups: tabs by browser name, names in code-point order.
 QList<QPair<QString, QList<ImportedTab>>> groupByBrowser(const QList<ImportedTab>& tabs);

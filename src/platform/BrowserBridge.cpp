@@ -60,13 +60,19 @@ QList<ImportedTab> listAllTabs(int budgetMs, const QString& home, const QString&
             }
         }
         for (const QString& root : roots) {
+            // A folder named on the command line is in use; of the usual places, only the
+            // profiles a running browser holds count, not what closed ones left behind.
+            const bool named = !running.profileDirs.isEmpty();
             if (browser.family == BrowserFamily::firefox) {
-                // A profile given on the command line is the profile itself.
-                const QStringList profiles =
-                    running.profileDirs.isEmpty() ? firefoxProfiles(root) : QStringList{root};
+                QStringList profiles;
+                for (const QString& profile : named ? QStringList{root} : firefoxProfiles(root)) {
+                    if (named || profileInUse(profile, browser.family, procRoot))
+                        profiles << profile;
+                }
                 tabs += readFirefoxTabs(profiles, browser.appName);
                 continue;
             }
+            if (!named && !profileInUse(root, browser.family, procRoot)) continue;
             if (const auto port = devToolsPort(root)) {
                 const int wait = int(std::min<qint64>(deadline.remainingTime(), 400));
                 if (const auto live = devToolsTabs(*port, browser.appName, wait)) {

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
-#include <lz4.h>
 
 using namespace pintora;
 
@@ -19,17 +18,6 @@ namespace {
 QString appOf(const QString& exe) {
     const auto browser = browserForExecutable(exe);
     return browser ? knownBrowsers()[*browser].appName : QString();
-}
-
-QByteArray mozLz4(const QByteArray& json) {
-    QByteArray out("mozLz40", 8);
-    char size[4];
-    qToLittleEndian<quint32>(quint32(json.size()), size);
-    out.append(size, 4);
-    QByteArray block(LZ4_compressBound(int(json.size())), Qt::Uninitialized);
-    const int n =
-        LZ4_compress_default(json.constData(), block.data(), int(json.size()), int(block.size()));
-    return out + block.left(n);
 }
 
 } // namespace
@@ -79,17 +67,28 @@ TEST(OtherBrowsers, RunningBrowsersComeFromProcesses) {
     EXPECT_EQ(running[1].profileDirs, QStringList{QStringLiteral("/tmp/a")});
 }
 
-TEST(OtherBrowsers, TabLinesAndMenuGroups) {
-    const QList<ImportedTab> tabs = tabsFromLines(
-        QStringLiteral("https://a/\tA\n\nno tab here\nmissing value\tGone\n\tNo address\n"
-                       "https://b/\t\nhttps://c/\tTitle\twith a tab\n"),
-        QStringLiteral("Vivaldi"));
-    ASSERT_EQ(tabs.size(), 3);
-    EXPECT_EQ(tabs[1],
-              (ImportedTab{QStringLiteral("https://b/"), QString(), QStringLiteral("Vivaldi")}));
-    EXPECT_EQ(menuTitle(tabs[1]), QStringLiteral("https://b/"));
-    EXPECT_EQ(tabs[2].title, QStringLiteral("Title\twith a tab"));
+TEST(OtherBrowsers, OnlyProfilesHeldByALiveProcessAreInUse) {
+    QTemporaryDir root;
+    QDir(root.path()).mkpath(QStringLiteral("proc/4242"));
+    const QString proc = root.filePath(QStringLiteral("proc"));
+    const auto profile = [&](const char* name, const char* lock, const char* target) {
+        const QString dir = root.filePath(QString::fromLatin1(name));
+        QDir().mkpath(dir);
+        if (target) QFile::link(QString::fromLatin1(target), dir + u'/' + QLatin1String(lock));
+        return dir;
+    };
+    EXPECT_TRUE(
+        profileInUse(profile("fox", "lock", "127.0.1.1:+4242"), BrowserFamily::firefox, proc));
+    EXPECT_FALSE(
+        profileInUse(profile("crashed", "lock", "127.0.1.1:+4243"), BrowserFamily::firefox, proc));
+    EXPECT_FALSE(profileInUse(profile("closed", "lock", nullptr), BrowserFamily::firefox, proc));
+    EXPECT_TRUE(profileInUse(profile("chromium", "SingletonLock", "my-host-name-4242"),
+                             BrowserFamily::chromium, proc));
+    EXPECT_FALSE(profileInUse(profile("odd", "SingletonLock", "my-host-name"),
+                              BrowserFamily::chromium, proc));
+}
 
+TEST(OtherBrowsers, MenuGroups) {
     const auto groups = groupByBrowser({{"u1", "t", "Vivaldi"},
                                         {"u2", "t", "Google Chrome"},
                                         {"u3", "t", "Vivaldi"},
@@ -110,7 +109,7 @@ TEST(FirefoxSession, OpenTabsAtTheirCurrentEntries) {
                   {"entries": []}]},
         {"tabs": [{"entries": [{"url": "about:blank"}]}]}],
       "_closedWindows": [{"tabs": [{"entries": [{"url": "https://closed/"}]}]}]})";
-    const QByteArray file = mozLz4(json);
+    const QByteArray file = test::mozLz4(json);
     const std::optional<QByteArray> decoded = decodeMozLz4(file);
     ASSERT_TRUE(decoded);
     const QList<ImportedTab> tabs = tabsFromFirefoxSession(*decoded, QStringLiteral("Firefox"));
@@ -139,7 +138,7 @@ TEST(FirefoxSession, ProfilesAreFoundThroughProfilesIni) {
     QDir(root.path()).mkpath(QStringLiteral("xyz.default-esr/sessionstore-backups"));
     test::writeAll(
         root.filePath(QStringLiteral("xyz.default-esr/sessionstore-backups/recovery.jsonlz4")),
-        mozLz4(R"({"windows":[{"tabs":[{"entries":[{"url":"https://p/","title":"P"}]}]}]})"));
+        test::mozLz4(R"({"windows":[{"tabs":[{"entries":[{"url":"https://p/","title":"P"}]}]}]})"));
     const QList<ImportedTab> tabs = readFirefoxTabs(profiles, QStringLiteral("Firefox"));
     ASSERT_EQ(tabs.size(), 1) << "the profile without a session adds nothing";
     EXPECT_EQ(tabs[0].url, QStringLiteral("https://p/"));

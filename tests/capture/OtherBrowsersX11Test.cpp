@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace pintora;
@@ -62,6 +63,7 @@ struct OtherBrowsersX11Test : ::testing::Test {
         auto* p = new QProcess;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
+        env.remove(QStringLiteral("XDG_CONFIG_HOME")); // the browsers' usual places, in our home
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->start(program, args);
@@ -73,17 +75,16 @@ struct OtherBrowsersX11Test : ::testing::Test {
         start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
         QTest::qWait(800);
     }
-    QProcess* startChromium(const QString& profile, const QString& url, bool debugging) {
-        QStringList args{QStringLiteral("--user-data-dir=") + profile,
-                         QStringLiteral("--no-first-run"),
-                         QStringLiteral("--no-default-browser-check"),
-                         QStringLiteral("--no-sandbox"),
-                         QStringLiteral("--disable-gpu"),
-                         QStringLiteral("--password-store=basic"),
-                         QStringLiteral("--window-position=0,0"),
-                         QStringLiteral("--window-size=900,700")};
+    // With an empty `profile`, in the usual place, as people start it.
+    QProcess* startChromium(const QString& profile, const QStringList& urls, bool debugging) {
+        QStringList args{
+            QStringLiteral("--no-first-run"),         QStringLiteral("--no-default-browser-check"),
+            QStringLiteral("--no-sandbox"),           QStringLiteral("--disable-gpu"),
+            QStringLiteral("--password-store=basic"), QStringLiteral("--window-position=0,0"),
+            QStringLiteral("--window-size=900,700")};
+        if (!profile.isEmpty()) args << QStringLiteral("--user-data-dir=") + profile;
         if (debugging) args << QStringLiteral("--remote-debugging-port=0");
-        args << url;
+        args << urls;
         return start(QStringLiteral("chromium"), args);
     }
     static std::optional<windowCapture::BrowserWindow> windowOf(const QString& app) {
@@ -103,7 +104,7 @@ struct OtherBrowsersX11Test : ::testing::Test {
 TEST_F(OtherBrowsersX11Test, ChromiumTabsAndWindowAreListedAndCaptured) {
     startWindowManager();
     const QString url = server.url("blue");
-    startChromium(home.filePath(QStringLiteral("chromium")), url, true);
+    startChromium(home.filePath(QStringLiteral("chromium")), {url}, true);
     std::optional<windowCapture::BrowserWindow> window;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -170,6 +171,40 @@ TEST_F(OtherBrowsersX11Test, FirefoxTabsComeFromItsSessionStore) {
         },
         60000))
         << "the session store never named the page";
+}
+
+// Browsers as people start them: no debugging port, no profile named, and the session
+// written on the browser's own schedule.
+TEST_F(OtherBrowsersX11Test, BothTabsOfBrowsersStartedAsUsualAreListed) {
+    const QStringList chromiumPages{server.url("one"), server.url("two")};
+    const QStringList firefoxPages{server.url("three"), server.url("four")};
+    startChromium(QString(), chromiumPages, false);
+    start(QStringLiteral("firefox-esr"), firefoxPages);
+    // A profile of a browser that is not running: what it left must not be listed.
+    const QString closed = home.filePath(QStringLiteral(".mozilla/firefox"));
+    QDir().mkpath(closed + QStringLiteral("/old.default"));
+    test::writeAll(closed + QStringLiteral("/profiles.ini"),
+                   "[Profile0]\nName=old\nIsRelative=1\nPath=old.default\n");
+    test::writeAll(closed + QStringLiteral("/old.default/sessionstore.jsonlz4"),
+                   test::mozLz4(R"({"windows": [{"selected": 1, "tabs": [{"index": 1,
+                       "entries": [{"url": "https://closed.example/", "title": "Old"}]}]}]})"));
+    QList<ImportedTab> tabs;
+    const auto listed = [&](const QStringList& urls, const char* app) {
+        return std::all_of(urls.begin(), urls.end(), [&](const QString& url) {
+            return hasTab(tabs, url, QString::fromLatin1(app));
+        });
+    };
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            tabs = listAllTabs(900, home.path());
+            return listed(chromiumPages, "Chromium") && listed(firefoxPages, "Firefox");
+        },
+        120000))
+        << "not every tab was listed; found " << tabs.size();
+    EXPECT_FALSE(hasTab(tabs, QStringLiteral("https://closed.example/"), QStringLiteral("Firefox")))
+        << "a profile no browser holds was read";
+    EXPECT_TRUE(QDir(home.filePath(QStringLiteral(".config/mozilla/firefox"))).exists() ||
+                QDir(home.filePath(QStringLiteral(".mozilla/firefox"))).exists());
 }
 
 TEST_F(OtherBrowsersX11Test, WhatCanBeReadIsListedWhateverElseFails) {

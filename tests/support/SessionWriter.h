@@ -4,8 +4,21 @@
 #include <QString>
 #include <QtEndian>
 #include <initializer_list>
+#include <lz4.h>
 
 namespace pintora::test {
+
+// A Firefox session file: the "mozLz40" header, the length, then one LZ4 block.
+inline QByteArray mozLz4(const QByteArray& json) {
+    QByteArray out("mozLz40", 8);
+    char size[4];
+    qToLittleEndian<quint32>(quint32(json.size()), size);
+    out.append(size, 4);
+    QByteArray block(LZ4_compressBound(int(json.size())), Qt::Uninitialized);
+    const int n =
+        LZ4_compress_default(json.constData(), block.data(), int(json.size()), int(block.size()));
+    return out + block.left(n);
+}
 
 // Writes the records a Chromium-family browser logs, as it lays them out.
 class SessionWriter {
