@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWidget>
 #include <cstdlib>
@@ -40,6 +41,22 @@ QString showMarkerScript(QRgb colour) {
         .arg(qBlue(colour));
 }
 
+// The page of the hidden view: nobody is there to answer a dialog, so none is shown and none
+// can hold the capture; confirm and prompt read as cancelled, alerts as seen, and popups and
+// "leave this page?" prompts are refused.
+class CapturePage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
+        return false;
+    }
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+};
+
 QString removeMarkerScript() {
     return QStringLiteral("(function(){var m=document.getElementById('%1');if(m)m.remove();})()")
         .arg(markerId);
@@ -67,7 +84,9 @@ void WebCaptureEngine::open(std::function<void(int)> onLoadEnded) {
     host_->setFocusPolicy(Qt::NoFocus);
     host_->setGeometry(hostOrigin, hostOrigin, 1024, 768);
     view_ = new QWebEngineView(host_);
-    view_->setPage(new QWebEnginePage(webProfile(), view_));
+    auto* page = new CapturePage(webProfile(), view_);
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    view_->setPage(page);
     view_->setGeometry(0, 0, 1024, 768);
     view_->setFocusPolicy(Qt::NoFocus);
     connect(view_, &QWebEngineView::loadFinished, this, [this] {

@@ -3,6 +3,7 @@
 #include "capture/WebCaptureEngine.h"
 #include "support/TestWebServer.h"
 
+#include <QApplication>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -131,6 +132,26 @@ TEST_F(BatchCaptureWebTest, FailedRedirectedAndEndlessLoadsStillGiveOnePicturePe
         capture(server.url("/never"), {preset(300, 200), preset(200, 300)}, false);
     EXPECT_EQ(endless.images.size(), 2);
     EXPECT_EQ(endless.progress.size(), 2);
+}
+
+TEST_F(BatchCaptureWebTest, DialogsAndPopupsOfThePageNeitherShowNorHoldTheCapture) {
+    // Each dialog answers as cancelled: the page turns green only if confirm and prompt did.
+    server.page("/dialogs",
+                "<!doctype html><body style='margin:0;background:#ff0000'><script>"
+                "alert('hello');"
+                "var ok = !confirm('sure?') && prompt('name?', 'x') === null;"
+                "var popup = window.open('/short');"
+                "window.onbeforeunload = function(e) { e.preventDefault(); return 'stay'; };"
+                "if (ok && !popup) document.body.style.background = '#00ff00';"
+                "</script></body>");
+    const Outcome run =
+        capture(server.url("/dialogs"), {preset(300, 200), preset(200, 300)}, false);
+    ASSERT_EQ(run.images.size(), 2);
+    EXPECT_TRUE(near(run.images[0].pixel(150, 100), Qt::green));
+    EXPECT_TRUE(near(run.images[1].pixel(100, 150), Qt::green));
+    for (QWidget* window : QApplication::topLevelWidgets())
+        EXPECT_FALSE(window->isVisible())
+            << "a dialog was shown: " << window->metaObject()->className();
 }
 
 TEST_F(BatchCaptureWebTest, PagesTallerThanOneGrabAreStitchedLikeASingleGrab) {
