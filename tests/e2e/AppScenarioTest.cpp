@@ -812,6 +812,7 @@ std::vector<Scenario> scenarios() {
                          2;
               },
               90000),
+          check([](Session& s) { s.saveShot(QStringLiteral("captured")); }),
           keys(QStringLiteral("ctrl+q")), expectExit(), check([](Session& s) {
               QDirIterator drafts(s.path(QStringLiteral("data")), {QStringLiteral("*.pintora")},
                                   QDir::Files, QDirIterator::Subdirectories);
