@@ -9,7 +9,7 @@ void configureImageAllocationLimit() {
     QImageReader::setAllocationLimit(imageAllocationLimitMB);
 }
 
-DecodedImageCache::DecodedImageCache(qsizetype capacity) : capacity_(capacity) {
+DecodedImageCache::DecodedImageCache(qint64 budgetBytes) : budget_(budgetBytes) {
     configureImageAllocationLimit();
 }
 
@@ -47,15 +47,17 @@ QImage DecodedImageCache::image(const QUuid& id, const QByteArray& data) {
     if (decoded.isNull()) {
         return {};
     }
-    while (images_.size() >= capacity_ && !recency_.isEmpty()) {
-        images_.remove(recency_.takeFirst());
+    while (bytes_ + decoded.sizeInBytes() > budget_ && !recency_.isEmpty()) {
+        bytes_ -= images_.take(recency_.takeFirst()).sizeInBytes();
     }
+    bytes_ += decoded.sizeInBytes();
     images_.insert(id, decoded);
     recency_.append(id);
     return decoded;
 }
 
 void DecodedImageCache::clear() {
+    bytes_ = 0;
     images_.clear();
     recency_.clear();
 }

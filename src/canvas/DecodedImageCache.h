@@ -9,14 +9,15 @@
 namespace pintora {
 
 // Decoded pictures by item id, shared by every window. An item's picture bytes never change
-// while its id stays, so the id alone is the key. At most `capacity` pictures are kept; the
-// least recently used goes first. A picture that does not decode is not remembered, so the
-// next call tries again.
+// while its id stays, so the id alone is the key. The pictures kept take at most `budgetBytes`
+// of memory (a full-page capture alone can take 100 MB); the least recently used go first,
+// and the picture just asked for is kept even when it is larger than the budget on its own. A
+// picture that does not decode is not remembered, so the next call tries again.
 class DecodedImageCache {
 public:
-    static constexpr qsizetype defaultCapacity = 64;
+    static constexpr qint64 defaultBudgetBytes = 512LL * 1024 * 1024;
 
-    explicit DecodedImageCache(qsizetype capacity = defaultCapacity);
+    explicit DecodedImageCache(qint64 budgetBytes = defaultBudgetBytes);
 
     static DecodedImageCache& shared();
 
@@ -25,6 +26,7 @@ public:
     QImage image(const QUuid& id, const QByteArray& data);
 
     qsizetype count() const { return images_.size(); }
+    qint64 bytes() const { return bytes_; }
     bool contains(const QUuid& id) const { return images_.contains(id); }
     void clear();
 
@@ -32,7 +34,8 @@ public:
     static QImage decode(const QByteArray& data);
 
 private:
-    qsizetype capacity_;
+    qint64 budget_;
+    qint64 bytes_ = 0;
     QHash<QUuid, QImage> images_;
     QList<QUuid> recency_; // least recently used first
 };

@@ -6,19 +6,29 @@
 
 using namespace pintora;
 
-TEST(DecodedImageCache, KeepsTheMostRecentlyUsedPictures) {
-    DecodedImageCache cache(2);
-    const QByteArray png = test::pngBytes(3, 2);
+TEST(DecodedImageCache, KeepsTheMostRecentlyUsedPicturesWithinItsBudget) {
+    // Room for two pictures of 100x100 pixels, 40,000 bytes each.
+    DecodedImageCache cache(100000);
+    const QByteArray png = test::pngBytes(100, 100);
     const QUuid a = QUuid::createUuid(), b = QUuid::createUuid(), c = QUuid::createUuid();
-    EXPECT_EQ(cache.image(a, png).size(), QSize(3, 2));
+    EXPECT_EQ(cache.image(a, png).size(), QSize(100, 100));
     cache.image(b, png);
     cache.image(a, png); // a is now the most recent
     cache.image(c, png);
     EXPECT_TRUE(cache.contains(a));
     EXPECT_FALSE(cache.contains(b));
     EXPECT_TRUE(cache.contains(c));
+    EXPECT_EQ(cache.bytes(), 80000);
     // The key is the id: the bytes are not looked at again.
-    EXPECT_EQ(cache.image(a, QByteArray()).size(), QSize(3, 2));
+    EXPECT_EQ(cache.image(a, QByteArray()).size(), QSize(100, 100));
+
+    // One picture larger than the whole budget is kept alone: it is the one being drawn.
+    const QUuid big = QUuid::createUuid();
+    EXPECT_EQ(cache.image(big, test::pngBytes(200, 200)).size(), QSize(200, 200));
+    EXPECT_EQ(cache.count(), 1);
+    EXPECT_EQ(cache.bytes(), 160000);
+    cache.clear();
+    EXPECT_EQ(cache.bytes(), 0);
 }
 
 TEST(DecodedImageCache, FailuresAreNotRemembered) {
