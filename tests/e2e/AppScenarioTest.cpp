@@ -533,6 +533,16 @@ std::optional<QRect> outlineAround(const QImage& shot, const QRect& box) {
 }
 const QColor pageGreen(0, 0xAA, 0);
 
+// The green test page fills the browser, given a minute for the first load.
+Step greenPageShown() {
+    return expectOnScreen(
+        "the page is shown",
+        [](const Session& s, const QImage& shot) {
+            return findColour(shot, s.frame(), pageGreen).count > 100000;
+        },
+        60000);
+}
+
 std::vector<Scenario> scenarios() {
     std::vector<Scenario> all;
 
@@ -751,13 +761,7 @@ std::vector<Scenario> scenarios() {
                       "defaultURL=" + s.server().url(QStringLiteral("/green")).toEncoded() +
                       "\ncaptureFullPage=true\ndefaultTab=capture\n");
               }),
-              launchUntitled(),
-              expectOnScreen(
-                  "the page is shown",
-                  [](const Session& s, const QImage& shot) {
-                      return findColour(shot, s.frame(), pageGreen).count > 100000;
-                  },
-                  60000),
+              launchUntitled(), greenPageShown(),
               // Tablet and Mobile are off at first: their check boxes turn them on.
               click(QPoint(1020, presetRowY[2])), click(QPoint(1020, presetRowY[3])), pause(300),
               keys(QStringLiteral("ctrl+k")),
@@ -797,14 +801,7 @@ std::vector<Scenario> scenarios() {
                   s.server().url(QStringLiteral("/caf%C3%A9?q=a%20b&p=%2F+x")).toEncoded() +
                   "\"\ndefaultTab=capture\n");
           }),
-          launchUntitled(),
-          expectOnScreen(
-              "the page is shown",
-              [](const Session& s, const QImage& shot) {
-                  return findColour(shot, s.frame(), pageGreen).count > 100000;
-              },
-              60000),
-          keys(QStringLiteral("ctrl+k")),
+          launchUntitled(), greenPageShown(), keys(QStringLiteral("ctrl+k")),
           expectOnScreen(
               "both presets' pictures are on the canvas",
               [](const Session& s, const QImage& shot) {
