@@ -19,6 +19,117 @@ QString tileScrollScript(int y) {
     return QStringLiteral("window.scrollTo({top:%1,left:0,behavior:'instant'});").arg(y);
 }
 
+// Page tasks run in a world of their own: the page's scripts cannot see or disturb them.
+// Scrolls through the page once, in steps of the viewport, so that lazy pictures and
+// scroll-driven loaders fetch their content; bounded in time and in height, so a page that
+// grows as it is scrolled still ends.
+QString scrollThroughPart(int limitMs, int maxHeight) {
+    return QStringLiteral(
+               "var step=Math.max(100,innerHeight);"
+               "for(var y=step;y<Math.min(pageHeight(),%2)&&Date.now()-start<%1;y+=step){"
+               "window.scrollTo({top:y,left:0,behavior:'instant'});await sleep(50);}"
+               "window.scrollTo({top:0,left:0,behavior:'instant'});await sleep(50);")
+        .arg(limitMs / 2)
+        .arg(maxHeight);
+}
+
+// Waits until the pictures of the area to be captured have loaded and decoded, and the web
+// fonts have loaded; pictures that are not shown (no box, or outside the area) are not
+// waited for, since a lazy one among them would never load.
+QString prepareScript(bool fullPage, int limitMs, int maxHeight) {
+    return QStringLiteral(
+               "(function(){var task={state:'running'};window.__pintoraTask=task;"
+               "var start=Date.now();"
+               "function left(){return Math.max(0,%1-(Date.now()-start));}"
+               "function sleep(ms){return new Promise(function(r){setTimeout(r,ms);});}"
+               "function within(p,ms){return Promise.race([p,sleep(ms)]);}"
+               "function pageHeight(){var b=document.body,d=document.documentElement;"
+               "return Math.max(b?b.scrollHeight:0,d?d.scrollHeight:0);}"
+               "async function run(){%2"
+               "var bottom=%3?Math.min(pageHeight(),%4):innerHeight;"
+               "var shown=Array.prototype.filter.call(document.images,function(i){"
+               "var r=i.getBoundingClientRect();return r.width>0&&r.height>0&&r.bottom>0&&"
+               "r.top<bottom&&r.right>0&&r.left<innerWidth;});"
+               "await within(Promise.all(shown.map(function(i){if(i.complete)return 0;"
+               "return new Promise(function(r){i.addEventListener('load',r,{once:true});"
+               "i.addEventListener('error',r,{once:true});});})),left());"
+               "await within(Promise.all(shown.map(function(i){"
+               "return i.naturalWidth?i.decode().catch(function(){}):0;})),left());"
+               "if(document.fonts)await within(document.fonts.ready,left());}"
+               "run().then(function(){task.state='done';},function(){task.state='done';});"
+               "return 'running';})()")
+        .arg(limitMs)
+        .arg(fullPage ? scrollThroughPart(limitMs, maxHeight) : QString())
+        .arg(fullPage ? QStringLiteral("true") : QStringLiteral("false"))
+        .arg(maxHeight);
+}
+
+const QString taskStateScript =
+    QStringLiteral("window.__pintoraTask?window.__pintoraTask.state:''");
+
+// Notes every element's height at the preset's size, before the view grows.
+const QString recordHeightsScript = QStringLiteral(
+    "(function(){var nodes=[document.documentElement].concat(Array.prototype.slice.call("
+    "document.querySelectorAll('body, body *'),0,50000));"
+    "window.__pintoraHeights={nodes:nodes,heights:nodes.map(function(n){"
+    "return (n instanceof HTMLImageElement&&!n.complete)?NaN:n.getBoundingClientRect().height;"
+    "})};return nodes.length;})()");
+
+// Once the view is `viewHeight` tall, every element whose height changed with it (a section
+// of 100vh, and what holds it) is held at its height at the preset, so the page is laid out as
+// at the preset's size however tall the view. Reads all boxes before writing any style, so
+// the page is laid out once.
+QString pinHeightsScript(int viewHeight) {
+    return QStringLiteral(
+               "(function(){var r=window.__pintoraHeights;if(!r)return 'none';"
+               "if(Math.abs(innerHeight-%1)>1)return 'running';window.__pintoraHeights=null;"
+               "var pins=[];r.nodes.forEach(function(n,i){var h=r.heights[i];"
+               "if(!(n instanceof HTMLElement)||!n.isConnected||isNaN(h))return;"
+               "if(Math.abs(n.getBoundingClientRect().height-h)<=0.5)return;"
+               "var s=getComputedStyle(n);if(s.display==='inline'||s.display==='contents')return;"
+               "if(s.boxSizing!=='border-box')h-=parseFloat(s.paddingTop)+"
+               "parseFloat(s.paddingBottom)+parseFloat(s.borderTopWidth)+"
+               "parseFloat(s.borderBottomWidth);pins.push([n,Math.max(0,h)]);});"
+               "pins.forEach(function(p){['height','min-height','max-height'].forEach(function(k){"
+               "p[0].style.setProperty(k,p[1]+'px','important');});});"
+               "return 'pinned '+pins.length;})()")
+        .arg(viewHeight);
+}
+
+// In tiles the view scrolls: sticky elements would stick to the top of every tile, so they
+// stay where they are at the top of the page, as a sticky element that has not stuck.
+const QString unstickScript =
+    QStringLiteral("(function(){var n=0;document.querySelectorAll('body *').forEach(function(e){"
+                   "var p=getComputedStyle(e).position;if(p==='sticky'||p==='-webkit-sticky'){n++;"
+                   "e.style.setProperty('position','relative','important');"
+                   "['top','bottom','left','right'].forEach(function(k){"
+                   "e.style.setProperty(k,'auto','important');});}});return n;})()");
+
+// Fixed elements were in the first tile; in every later one they would show again.
+const QString hideFixedScript =
+    QStringLiteral("(function(){var n=0;document.querySelectorAll('body *').forEach(function(e){"
+                   "if(e.id&&e.id.indexOf('__pintora')===0)return;"
+                   "if(getComputedStyle(e).position==='fixed'){n++;"
+                   "e.style.setProperty('opacity','0','important');}});return n;})()");
+
+// Whether this preset's document is parsed, and how many of its requests have finished; an
+// earlier document (the blank one, or the previous preset's) answers nothing.
+QString quietProbeScript(int loadId) {
+    return QStringLiteral(
+               "(function(id){if(location.href==='about:blank')return '';"
+               "if(window.__pintoraLoad===undefined){window.__pintoraLoad=id;"
+               "performance.setResourceTimingBufferSize(100000);}"
+               "if(window.__pintoraLoad!==id)return '';"
+               "return document.readyState+' '+performance.getEntriesByType('resource').length;"
+               "})(%1)")
+        .arg(loadId);
+}
+
+// How often a loading page is asked whether it has gone quiet.
+int probeInterval(const BatchCapture::Timing& timing) {
+    return std::max(timing.pollMs, timing.quietMs / 6);
+}
+
 bool isNumber(const QVariant& value) {
     switch (value.typeId()) {
     case QMetaType::Double:
@@ -36,6 +147,15 @@ bool isNumber(const QVariant& value) {
 
 QString BatchCapture::scrollScript(double y) {
     return QStringLiteral("window.scrollTo(0, %1);").arg(qint64(std::trunc(y)));
+}
+
+QString BatchCapture::cutMessage(const ViewportPreset& preset, double pageHeight) {
+    return tr("%1 (%2×%3): the page is %4 points tall; the picture stops at %5.")
+        .arg(preset.name)
+        .arg(preset.width)
+        .arg(preset.height)
+        .arg(qint64(std::ceil(pageHeight)))
+        .arg(maxFullPageHeight);
 }
 
 BatchCapture::BatchCapture(CaptureEngine& engine, QObject* parent)
@@ -86,6 +206,63 @@ void BatchCapture::next() {
     loadEnded_ = false;
     engine_.load(url_, ++loadId_);
     loadTimer_.start(timing_.loadTimeoutMs);
+    later(probeInterval(timing_), [this] { probeQuiet(QString(), 0); });
+}
+
+void BatchCapture::probeQuiet(QString last, int quietFor) {
+    if (loadEnded_) return;
+    const int owner = step_;
+    engine_.evaluate(quietProbeScript(loadId_), [this, owner, last,
+                                                 quietFor](const QVariant& answer) {
+        if (!running_ || owner != step_ || loadEnded_) return;
+        const QString now = answer.typeId() == QMetaType::QString ? answer.toString() : QString();
+        // Parsed, and no request finished since the last look: requests still open by now
+        // have been open at least that long.
+        const bool quiet =
+            !now.isEmpty() && !now.startsWith(QLatin1String("loading ")) && now == last;
+        const int interval = probeInterval(timing_);
+        const int total = quiet ? quietFor + interval : 0;
+        if (total >= timing_.quietMs) {
+            loadEnded_ = true;
+            loadTimer_.stop();
+            afterLoad();
+            return;
+        }
+        later(interval, [this, now, total] { probeQuiet(now, total); });
+    });
+}
+
+void BatchCapture::runPageTask(const QString& start, const QString& poll, int limitMs,
+                               std::function<void()> done) {
+    const int owner = step_;
+    auto finish = [this, owner, done = std::move(done)] {
+        if (running_ && owner == step_) done();
+    };
+    QElapsedTimer clock;
+    clock.start();
+    engine_.evaluate(start, [=, this](const QVariant& answer) {
+        if (answer.toString() == QLatin1String("running"))
+            pollPageTask(poll, clock, limitMs, finish);
+        else
+            finish();
+    });
+}
+
+void BatchCapture::pollPageTask(const QString& poll, QElapsedTimer clock, int limitMs,
+                                std::function<void()> done) {
+    later(timing_.pollMs, [=, this] {
+        engine_.evaluate(poll, [=, this](const QVariant& state) {
+            if (state.toString() == QLatin1String("running") && clock.elapsed() < limitMs)
+                pollPageTask(poll, clock, limitMs, done);
+            else
+                done();
+        });
+    });
+}
+
+void BatchCapture::pinHeights(int viewHeight, std::function<void()> done) {
+    const QString pin = pinHeightsScript(viewHeight);
+    runPageTask(pin, pin, timing_.frameTimeLimitMs, std::move(done));
 }
 
 void BatchCapture::loadEnded(int loadId) {
@@ -121,17 +298,30 @@ std::function<void(const QImage&)> BatchCapture::deliverer() {
 void BatchCapture::afterLoad() {
     later(timing_.settleMs, [this] {
         const int owner = step_;
+        const auto prepared = [this](std::function<void()> then) {
+            runPageTask(prepareScript(fullPage_, timing_.prepareLimitMs, maxFullPageHeight),
+                        taskStateScript, timing_.prepareLimitMs + 1000, std::move(then));
+        };
         if (fullPage_) {
-            engine_.evaluate(measureScript, [this, owner](const QVariant& result) {
-                if (running_ && owner == step_) captureFullPage(result);
+            prepared([this, owner] {
+                // Heights at the preset's size, then the page's height.
+                engine_.evaluate(recordHeightsScript, [this, owner](const QVariant&) {
+                    if (!running_ || owner != step_) return;
+                    engine_.evaluate(measureScript, [this, owner](const QVariant& result) {
+                        if (running_ && owner == step_) captureFullPage(result);
+                    });
+                });
             });
         } else if (visibleScrollY_ > 0) {
-            engine_.evaluate(scrollScript(visibleScrollY_), [this, owner](const QVariant&) {
-                if (running_ && owner == step_)
-                    later(timing_.scrollMs, [this] { engine_.grab(deliverer()); });
-            });
+            engine_.evaluate(scrollScript(visibleScrollY_),
+                             [this, owner, prepared](const QVariant&) {
+                                 if (running_ && owner == step_)
+                                     later(timing_.scrollMs, [this, prepared] {
+                                         prepared([this] { engine_.grab(deliverer()); });
+                                     });
+                             });
         } else {
-            engine_.grab(deliverer());
+            prepared([this] { engine_.grab(deliverer()); });
         }
     });
 }
@@ -139,16 +329,22 @@ void BatchCapture::afterLoad() {
 void BatchCapture::captureFullPage(const QVariant& measured) {
     const double height = isNumber(measured) ? measured.toDouble() : preset_.height;
     const int full = int(std::min<double>(std::max(height, preset_.height), maxFullPageHeight));
+    if (height > maxFullPageHeight) emit pageCut(preset_, height);
     const double ratio = engine_.devicePixelRatio();
     if (std::ceil(full * ratio) > engine_.maxGrabHeight()) {
         captureTiles(full);
         return;
     }
     engine_.resize(QSize(int(preset_.width), full));
-    // The wait is a floor; the grab then waits for a frame of the new size, watched for from
-    // now on.
-    engine_.expectFrame();
-    later(timing_.fullPageMs, [this] { engine_.grabFresh(timing_.frameTimeLimitMs, deliverer()); });
+    QElapsedTimer grown;
+    grown.start();
+    pinHeights(full, [this, grown] {
+        // The wait is a floor, counted from the growth; the grab then waits for a frame of
+        // the new size, watched for from now on.
+        engine_.expectFrame();
+        later(std::max(0, timing_.fullPageMs - int(grown.elapsed())),
+              [this] { engine_.grabFresh(timing_.frameTimeLimitMs, deliverer()); });
+    });
 }
 
 void BatchCapture::captureTiles(int fullHeight) {
@@ -164,10 +360,10 @@ void BatchCapture::captureTiles(int fullHeight) {
     stitchHeight_ = fullHeight;
     stitched_.fill(Qt::white);
     const int owner = step_;
-    engine_.evaluate(hideScrollbarsScript, [this, owner](const QVariant&) {
+    engine_.evaluate(hideScrollbarsScript + u';' + unstickScript, [this, owner](const QVariant&) {
         if (!running_ || owner != step_) return;
         engine_.resize(QSize(int(preset_.width), tileHeight_));
-        later(timing_.fullPageMs, [this] { grabTile(0); });
+        pinHeights(tileHeight_, [this] { later(timing_.fullPageMs, [this] { grabTile(0); }); });
     });
 }
 
@@ -176,8 +372,21 @@ void BatchCapture::grabTile(int top) {
     // The last tile is scrolled no further than the page allows and lends only its lower part.
     const int scrollTop = std::min(top, fullHeight - tileHeight_);
     const int owner = step_;
-    engine_.evaluate(
-        tileScrollScript(scrollTop), [this, owner, top, scrollTop, fullHeight](const QVariant&) {
+    // After the first tile the page's scroll handlers get their moment, then whatever they
+    // (or the page) fixed to the view is hidden.
+    const auto whenSettled = [this, top](std::function<void()> then) {
+        if (top == 0) {
+            then();
+            return;
+        }
+        later(timing_.tileSettleMs, [this, then = std::move(then)] {
+            engine_.evaluate(hideFixedScript, [then](const QVariant&) { then(); });
+        });
+    };
+    engine_.evaluate(tileScrollScript(scrollTop), [this, owner, top, scrollTop, fullHeight,
+                                                   whenSettled](const QVariant&) {
+        if (!running_ || owner != step_) return;
+        whenSettled([this, owner, top, scrollTop, fullHeight] {
             if (!running_ || owner != step_) return;
             engine_.grabFresh(timing_.frameTimeLimitMs, [this, owner, top, scrollTop,
                                                          fullHeight](const QImage& tile) {
@@ -209,6 +418,7 @@ void BatchCapture::grabTile(int top) {
                 }
             });
         });
+    });
 }
 
 void BatchCapture::deliver(const QImage& image) {

@@ -4,6 +4,7 @@
 #include "capture/CaptureProgress.h"
 #include "capture/ViewportPreset.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QList>
 #include <QObject>
@@ -25,6 +26,15 @@ public:
         int scrollMs = 150;          // after scrolling to the user's offset
         int loadTimeoutMs = 60000;   // the engine has no request time-out of its own
         int frameTimeLimitMs = 3000; // waiting for a frame of the new size
+        // Before the picture: lazy content brought in by scrolling through the page (full
+        // page only), pictures in the captured area decoded and web fonts loaded, at most
+        // this long; pages that are ready take no time of it.
+        int prepareLimitMs = 6000;
+        // A load whose document is parsed and whose network has been quiet this long counts
+        // as ended, so one request that never answers cannot hold the capture.
+        int quietMs = 3000;
+        int pollMs = 40;       // how often a page task is asked whether it has finished
+        int tileSettleMs = 80; // after scrolling to a tile: the page's scroll handlers run
     };
 
     // A page is never captured taller than this many points, so an endless page cannot
@@ -35,6 +45,8 @@ public:
         "Math.max(document.body ? document.body.scrollHeight : 0, document.documentElement ? "
         "document.documentElement.scrollHeight : 0)");
     static QString scrollScript(double y);
+    // What the user is told when a page was cut at `maxFullPageHeight`.
+    static QString cutMessage(const ViewportPreset& preset, double pageHeight);
 
     explicit BatchCapture(CaptureEngine& engine, QObject* parent = nullptr);
     ~BatchCapture() override;
@@ -52,11 +64,26 @@ public:
              double visibleScrollY, ProgressCallback onProgress, SnapshotCallback onSnapshot,
              CompleteCallback onComplete);
 
+signals:
+    // A full-page capture of `preset` kept only the top `maxFullPageHeight` points of a page
+    // `pageHeight` points tall.
+    void pageCut(const pintora::ViewportPreset& preset, double pageHeight);
+
 private:
     void next();
     void loadEnded(int loadId);
     void loadTimedOut();
     void afterLoad();
+    // Asks the page every `quietMs` / 4 whether it is parsed and its network quiet.
+    void probeQuiet(QString last, int quietFor);
+    // Starts a page task (a script that answers "running" and later sets its state in the
+    // page) and calls `done` once it has finished, failed to start, or run out of time.
+    void runPageTask(const QString& start, const QString& poll, int limitMs,
+                     std::function<void()> done);
+    void pollPageTask(const QString& poll, QElapsedTimer clock, int limitMs,
+                      std::function<void()> done);
+    // Lays the page out as at the preset's height after the view was made `viewHeight` tall.
+    void pinHeights(int viewHeight, std::function<void()> done);
     void captureFullPage(const QVariant& measured);
     void captureTiles(int fullHeight);
     void grabTile(int top);

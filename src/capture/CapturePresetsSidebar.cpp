@@ -38,7 +38,8 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
       list_(new PresetList(store)),
       add_(new QPushButton(symbolIcon(QStringLiteral("plus")), tr("Add size"))),
       visible_(new QPushButton(tr("Visible"))), fullPage_(new QPushButton(tr("Full page"))),
-      capture_(new QPushButton(symbolIcon(QStringLiteral("camera.viewfinder")), tr("Capture"))) {
+      capture_(new QPushButton(symbolIcon(QStringLiteral("camera.viewfinder")), tr("Capture"))),
+      notice_(new QLabel) {
     setMinimumWidth(narrowest);
     setMaximumWidth(widest);
     resize(ideal, height());
@@ -83,6 +84,11 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
     footer->setSpacing(10);
     footer->addLayout(segments);
     footer->addWidget(capture_);
+    notice_->setWordWrap(true);
+    notice_->setFont(countFont);
+    notice_->setForegroundRole(QPalette::PlaceholderText);
+    notice_->hide();
+    footer->addWidget(notice_);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -124,6 +130,17 @@ QString CapturePresetsSidebar::captureLabel(std::optional<CaptureProgress> progr
 void CapturePresetsSidebar::setCaptureProgress(std::optional<CaptureProgress> progress) {
     progress_ = progress;
     updateButton();
+}
+
+void CapturePresetsSidebar::addCaptureNotice(const QString& text) {
+    const QString shown = notice_->text();
+    notice_->setText(shown.isEmpty() ? text : shown + u'\n' + text);
+    notice_->show();
+}
+
+void CapturePresetsSidebar::clearCaptureNotices() {
+    notice_->clear();
+    notice_->hide();
 }
 
 PresetRow* CapturePresetsSidebar::row(int index) const {

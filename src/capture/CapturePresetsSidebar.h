@@ -24,6 +24,11 @@ public:
                           QWidget* parent = nullptr);
 
     void setCaptureProgress(std::optional<CaptureProgress> progress);
+    // What the last capture wants the user to know (a page cut at the height limit), a line
+    // each, under the capture button until the next capture starts.
+    void addCaptureNotice(const QString& text);
+    void clearCaptureNotices();
+    QLabel* noticeLabel() const { return notice_; }
     static QString countLabel(const AppPresetsStore& store);
     static QString captureLabel(std::optional<CaptureProgress> progress);
 
@@ -50,6 +55,7 @@ private:
     QPushButton* visible_;
     QPushButton* fullPage_;
     QPushButton* capture_;
+    QLabel* notice_;
     std::optional<CaptureProgress> progress_;
 };
 

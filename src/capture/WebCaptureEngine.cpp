@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWidget>
@@ -131,9 +132,11 @@ void WebCaptureEngine::evaluate(const QString& script, std::function<void(const 
         return;
     }
     std::weak_ptr<int> session = session_;
-    view_->page()->runJavaScript(script, [session, done](const QVariant& result) {
-        if (!session.expired()) done(result);
-    });
+    // A world of its own: the page's scripts neither see nor change what ours do.
+    view_->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                 [session, done](const QVariant& result) {
+                                     if (!session.expired()) done(result);
+                                 });
 }
 
 QImage WebCaptureEngine::grabNow(const QRect& rect) const {

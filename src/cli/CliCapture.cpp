@@ -174,6 +174,11 @@ int capture(int argc, char** argv) {
     {
         WebCaptureEngine engine;
         BatchCapture batch(engine);
+        QObject::connect(&batch, &BatchCapture::pageCut,
+                         [&](const ViewportPreset& preset, double height) {
+                             if (showProgress) std::fputs("\n", stderr);
+                             printError(BatchCapture::cutMessage(preset, height));
+                         });
         batch.run(
             url, presets, parser.isSet(fullPage), scroll,
             [&](CaptureProgress progress) {

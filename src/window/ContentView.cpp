@@ -80,6 +80,10 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
     capture->addWidget(browserPane_, 1);
     capture->addWidget(sidebar_);
     connect(sidebar_, &CapturePresetsSidebar::captureAllRequested, this, &ContentView::captureAll);
+    connect(batch_, &BatchCapture::pageCut, this,
+            [this](const ViewportPreset& preset, double height) {
+                sidebar_->addCaptureNotice(BatchCapture::cutMessage(preset, height));
+            });
 
     // The window owns the tool and the selection; the toolbar and the canvas follow them and
     // report what they change.
@@ -315,6 +319,7 @@ void ContentView::captureAll() {
     if (!stored) return;
     const QUrl url = *stored;
     setCaptureProgress(CaptureProgress{0, int(presets.size())});
+    sidebar_->clearCaptureNotices();
     const bool fullPage = defaults_.captureFullPage();
     // Pictures are encoded as they arrive, while the next preset loads.
     auto results = std::make_shared<QList<std::shared_future<std::optional<CapturePicture>>>>();

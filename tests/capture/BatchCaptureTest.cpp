@@ -116,6 +116,9 @@ TEST_F(BatchCaptureTest, AFullPageIsAsTallAsThePageWithinItsBounds) {
         {"script error", QVariant(), 800},
         {"endless page is capped", 1.0e9, BatchCapture::maxFullPageHeight},
     };
+    QList<double> cuts;
+    QObject::connect(&batch, &BatchCapture::pageCut,
+                     [&](const ViewportPreset&, double height) { cuts.append(height); });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         engine.log.clear();
@@ -124,6 +127,8 @@ TEST_F(BatchCaptureTest, AFullPageIsAsTallAsThePageWithinItsBounds) {
         ASSERT_EQ(out.images.size(), 1);
         EXPECT_EQ(out.images[0].size(), QSize(1280, c.expectedHeight));
     }
+    // Only the endless page was cut, and the user is told so.
+    EXPECT_EQ(cuts, QList<double>{1.0e9});
 }
 
 TEST_F(BatchCaptureTest, APageTooTallForOneGrabIsStitchedFromTilesLikeASingleGrab) {
@@ -181,6 +186,27 @@ TEST_F(BatchCaptureTest, ALoadThatNeverEndsIsStoppedAndStillCaptured) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return out.completions > 0; }, 10000));
     EXPECT_EQ(out.images.size(), 2);
     EXPECT_EQ(engine.log.count(QStringLiteral("stop")), 2);
+}
+
+TEST_F(BatchCaptureTest, AParsedPageWhoseNetworkStaysQuietIsCapturedWithoutItsLoadEnding) {
+    BatchCapture::Timing timing = batch.timing();
+    timing.quietMs = 60;
+    timing.pollMs = 10;
+    timing.loadTimeoutMs = 2000;
+    batch.setTiming(timing);
+    engine.finishesPerLoad = 0;
+    struct Case {
+        const char* answer;
+        int stops; // 1: only the load limit ended the load
+    } cases[] = {{"complete 4", 0}, {"interactive 2", 0}, {"loading 4", 1}, {"", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        engine.log.clear();
+        engine.quietAnswer = QString::fromLatin1(c.answer);
+        const Outcome out = run({preset("A", 100, 100)}, false);
+        EXPECT_EQ(out.images.size(), 1);
+        EXPECT_EQ(engine.log.count(QStringLiteral("stop")), c.stops);
+    }
 }
 
 TEST_F(BatchCaptureTest, AFailedGrabLeavesThatPresetOutAndGoesOn) {

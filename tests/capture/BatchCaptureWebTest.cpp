@@ -4,6 +4,8 @@
 #include "support/TestWebServer.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QFile>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -152,6 +154,114 @@ TEST_F(BatchCaptureWebTest, DialogsAndPopupsOfThePageNeitherShowNorHoldTheCaptur
     for (QWidget* window : QApplication::topLevelWidgets())
         EXPECT_FALSE(window->isVisible())
             << "a dialog was shown: " << window->metaObject()->className();
+}
+
+TEST_F(BatchCaptureWebTest, AFullPageIsLaidOutAtThePresetsHeightWithItsLazyPicturesIn) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage green(100, 100, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    green.save(&buffer, "PNG");
+    for (const char* path : {"/lazy.png", "/scrolled.png", "/observed.png"}) {
+        server.route(path, [png](const TestWebServer::Request&) {
+            TestWebServer::Response response;
+            response.contentType = "image/png";
+            response.body = png;
+            return response;
+        });
+    }
+    // A hero of one viewport over 3200 px of blue holding three pictures that load only once
+    // scrolled to: natively lazy, by a scroll handler, by an intersection observer.
+    server.page("/lazy",
+                "<!doctype html><style>body{margin:0}img{position:absolute;left:0;width:100px;"
+                "height:100px}</style><body><section style='height:100vh;background:#f00'>"
+                "</section><div style='height:3200px;background:#00f;position:relative'>"
+                "<img loading=lazy src='/lazy.png' style='top:1000px'>"
+                "<img id=s data-src='/scrolled.png' style='top:2000px'>"
+                "<img id=o data-src='/observed.png' style='top:3000px'></div><script>"
+                "var s=document.getElementById('s');addEventListener('scroll',function(){"
+                "if(!s.src&&s.getBoundingClientRect().top<innerHeight)s.src=s.dataset.src;});"
+                "new IntersectionObserver(function(es){es.forEach(function(e){"
+                "if(e.isIntersecting)e.target.src=e.target.dataset.src;});})"
+                ".observe(document.getElementById('o'));</script></body>");
+    const Outcome run = capture(server.url("/lazy"), {preset(600, 400)}, true);
+    ASSERT_EQ(run.images.size(), 1);
+    const QImage& image = run.images[0];
+    const double ratio = image.devicePixelRatio();
+    const auto at = [&](int x, int y) { return image.pixel(int(x * ratio), int(y * ratio)); };
+    EXPECT_EQ(pointSize(image), QSize(600, 3600));
+    EXPECT_TRUE(near(at(300, 395), Qt::red));
+    EXPECT_TRUE(near(at(300, 405), Qt::blue)) << "the hero is one preset tall";
+    for (int top : {1400, 2400, 3400})
+        EXPECT_TRUE(near(at(50, top + 50), Qt::green)) << "the picture at " << top;
+}
+
+TEST_F(BatchCaptureWebTest, InTilesFixedAndStickyHeadersShowOnceAndAViewportStaysThePresets) {
+    server.page("/headers", "<!doctype html><style>body{margin:0}</style><body>"
+                            "<div style='position:fixed;top:0;left:0;width:100%;height:40px;"
+                            "background:#f0f;z-index:5'></div>"
+                            "<section style='height:100vh;background:#f00'></section>"
+                            "<div style='position:sticky;top:0;height:30px;background:#0ff'></div>"
+                            "<div style='height:5000px;background:#808080'></div></body>");
+    engine.setMaxGrabHeight(1700);
+    const Outcome run = capture(server.url("/headers"), {preset(400, 600)}, true);
+    ASSERT_EQ(run.images.size(), 1);
+    const QImage& image = run.images[0];
+    const double ratio = image.devicePixelRatio();
+    const auto at = [&](int y) { return image.pixel(200, int(y * ratio)); };
+    EXPECT_EQ(pointSize(image), QSize(400, 5630));
+    EXPECT_TRUE(near(at(20), Qt::magenta));
+    EXPECT_TRUE(near(at(300), Qt::red));
+    EXPECT_TRUE(near(at(615), Qt::cyan)) << "the sticky bar under a hero of one preset";
+    // Where each later tile begins, neither header shows again.
+    for (int y : {1720, 1745, 3420, 3445, 5120, 5145, 5620})
+        EXPECT_TRUE(near(at(y), QColor(128, 128, 128))) << y;
+}
+
+TEST_F(BatchCaptureWebTest, AWebFontThatComesAfterTheLoadIsInThePicture) {
+    QFile font(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+    ASSERT_TRUE(font.open(QIODevice::ReadOnly));
+    const QByteArray bytes = font.readAll();
+    server.route("/late.ttf", [bytes](const TestWebServer::Request&) {
+        TestWebServer::Response response;
+        response.contentType = "font/ttf";
+        response.body = bytes;
+        response.delayMs = 1500;
+        return response;
+    });
+    // The words appear once the page has loaded, in a font that hides them until it arrives.
+    server.page("/font", "<!doctype html><style>@font-face{font-family:Late;"
+                         "src:url('/late.ttf');font-display:block}body{margin:0;background:#fff}"
+                         "div{font:80px/100px Late;color:#000}</style><body><script>"
+                         "addEventListener('load',function(){setTimeout(function(){"
+                         "var d=document.createElement('div');d.textContent='\\u2588\\u2588\\u2588\\u2588';"
+                         "document.body.appendChild(d);},0);});</script></body>");
+    const Outcome run = capture(server.url("/font"), {preset(400, 200)}, false);
+    ASSERT_EQ(run.images.size(), 1);
+    const QImage image = run.images[0].convertToFormat(QImage::Format_RGB32);
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 100;
+    EXPECT_GT(dark, image.width() * image.height() / 20) << "the words are drawn";
+}
+
+TEST_F(BatchCaptureWebTest, ARequestThatNeverAnswersDoesNotHoldACompletePage) {
+    server.route("/never.png", [](const TestWebServer::Request&) {
+        TestWebServer::Response response;
+        response.hang = true;
+        return response;
+    });
+    server.page("/stalled", "<!doctype html><body style='margin:0;background:#00ff00'>"
+                            "<img src='/never.png' style='width:10px;height:10px'></body>");
+    // The load limit is past the wait of `capture`: only going quiet can end this load.
+    BatchCapture::Timing timing;
+    timing.loadTimeoutMs = 200000;
+    batch.setTiming(timing);
+    const Outcome run = capture(server.url("/stalled"), {preset(300, 200)}, false);
+    ASSERT_EQ(run.images.size(), 1);
+    EXPECT_TRUE(near(run.images[0].pixel(150, 100), Qt::green));
 }
 
 TEST_F(BatchCaptureWebTest, PagesTallerThanOneGrabAreStitchedLikeASingleGrab) {

@@ -1,6 +1,7 @@
 #include "support/TestWebServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace pintora::test {
 
@@ -67,8 +68,10 @@ void TestWebServer::serve(QTcpSocket* socket) {
     for (const QByteArray& header : response.headers)
         out += header + "\r\n";
     out += "\r\n" + response.body;
-    socket->write(out);
-    socket->disconnectFromHost();
+    QTimer::singleShot(response.delayMs, socket, [socket, out] {
+        socket->write(out);
+        socket->disconnectFromHost();
+    });
 }
 
 } // namespace pintora::test

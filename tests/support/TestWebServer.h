@@ -26,6 +26,7 @@ public:
         QByteArray body;
         QList<QByteArray> headers; // extra lines, "Name: value"
         bool hang = false;
+        int delayMs = 0; // the answer comes this much later
     };
     using Handler = std::function<Response(const Request&)>;
 
