@@ -28,7 +28,6 @@ public:
     // each, under the capture button until the next capture starts.
     void addCaptureNotice(const QString& text);
     void clearCaptureNotices();
-    QLabel* noticeLabel() const { return notice_; }
     static QString countLabel(const AppPresetsStore& store);
     static QString captureLabel(std::optional<CaptureProgress> progress);
 
