@@ -24,7 +24,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 preset="${PINTORA_BENCH_PRESET:-default}"
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target capture_bench -j2
+cmake --build --preset "$preset" --target capture_bench pintora-cli -j2
 peer=build/bench-peer
 mkdir -p "$peer"
 [ -d "$peer/node_modules/playwright-core" ] || (cd "$peer" && npm install --silent --no-save playwright-core >&2)
@@ -48,6 +48,51 @@ const med = a => { a = a.slice().sort((x, y) => x - y); return a[Math.floor(a.le
 for (const full of [false, true]) console.log(`playwright tall ${full ? "full page" : "visible  "}: ${(med(rows.filter(r => r.full === full).map(r => r.ms)) / 1000).toFixed(2)} s (median)`);
 ' "$out"
 
-echo "== Pintora"
+echo "== pintora-cli (whole process, $runs runs, up to PNG files on disk)"
+# Wall time of each run, and the peak of the resident memory summed over the process and its
+# web-engine helpers, sampled every 20 ms.
+python3 - "build/$preset/src/pintora-cli" "http://127.0.0.1:$port/tall.html" "$runs" <<'PY'
+import os, subprocess, sys, tempfile, time
+cli, url, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+sizes = ["--size", "1920x1080", "--size", "1280x800", "--size", "834x1194", "--size", "390x844"]
+def tree_rss(root):
+    kids, rss = {}, {}
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            kids.setdefault(int(fields[1]), []).append(int(pid))
+            rss[int(pid)] = int(fields[21]) * os.sysconf("SC_PAGE_SIZE")
+        except (OSError, IndexError, ValueError):
+            pass
+    total, todo = 0, [root]
+    while todo:
+        pid = todo.pop()
+        total += rss.get(pid, 0)
+        todo += kids.get(pid, [])
+    return total
+env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+for full in (False, True):
+    times, peaks = [], []
+    for _ in range(runs):
+        out = tempfile.mkdtemp()
+        start = time.monotonic()
+        proc = subprocess.Popen([cli, "capture", url, *sizes, *(["--full-page"] if full else []),
+                                 "--png-dir", out], env=env, stderr=subprocess.DEVNULL)
+        peak = 0
+        while proc.poll() is None:
+            peak = max(peak, tree_rss(proc.pid))
+            time.sleep(0.02)
+        times.append(time.monotonic() - start)
+        peaks.append(peak)
+        if proc.returncode != 0 or len(os.listdir(out)) != 4:
+            sys.exit(f"pintora-cli failed ({proc.returncode})")
+    times.sort()
+    print(f"pintora-cli tall {'full page' if full else 'visible  '}: {times[len(times) // 2]:.2f} s "
+          f"(median; {times[0]:.2f} to {times[-1]:.2f}), peak memory {max(peaks) / 2**20:.0f} MB "
+          "(process and helpers)")
+PY
+
+echo "== Pintora's batch capture in process (the application's waits)"
 PINTORA_BENCH_URL="http://127.0.0.1:$port/tall.html" QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" \
   "build/$preset/bench/capture_bench" --benchmark_format=console

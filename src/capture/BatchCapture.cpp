@@ -22,13 +22,15 @@ QString tileScrollScript(int y) {
 // Page tasks run in a world of their own: the page's scripts cannot see or disturb them.
 // Scrolls through the page once, in steps of the viewport, so that lazy pictures and
 // scroll-driven loaders fetch their content; bounded in time and in height, so a page that
-// grows as it is scrolled still ends.
+// grows as it is scrolled still ends. Each step waits for two frames: scroll events and
+// intersection observers have run by then and asked for what they bring in, which the wait
+// for pictures below then waits for.
 QString scrollThroughPart(int limitMs, int maxHeight) {
     return QStringLiteral(
                "var step=Math.max(100,innerHeight);"
                "for(var y=step;y<Math.min(pageHeight(),%2)&&Date.now()-start<%1;y+=step){"
-               "window.scrollTo({top:y,left:0,behavior:'instant'});await sleep(50);}"
-               "window.scrollTo({top:0,left:0,behavior:'instant'});await sleep(50);")
+               "window.scrollTo({top:y,left:0,behavior:'instant'});await painted();}"
+               "window.scrollTo({top:0,left:0,behavior:'instant'});await painted();")
         .arg(limitMs / 2)
         .arg(maxHeight);
 }
@@ -43,6 +45,8 @@ QString prepareScript(bool fullPage, int limitMs, int maxHeight) {
                "function left(){return Math.max(0,%1-(Date.now()-start));}"
                "function sleep(ms){return new Promise(function(r){setTimeout(r,ms);});}"
                "function within(p,ms){return Promise.race([p,sleep(ms)]);}"
+               "function painted(){return within(new Promise(function(r){"
+               "requestAnimationFrame(function(){requestAnimationFrame(r);});}),100);}"
                "function pageHeight(){var b=document.body,d=document.documentElement;"
                "return Math.max(b?b.scrollHeight:0,d?d.scrollHeight:0);}"
                "async function run(){%2"
@@ -317,13 +321,20 @@ void BatchCapture::afterLoad() {
                              [this, owner, prepared](const QVariant&) {
                                  if (running_ && owner == step_)
                                      later(timing_.scrollMs, [this, prepared] {
-                                         prepared([this] { engine_.grab(deliverer()); });
+                                         prepared([this] { grabVisible(); });
                                      });
                              });
         } else {
-            prepared([this] { engine_.grab(deliverer()); });
+            prepared([this] { grabVisible(); });
         }
     });
+}
+
+void BatchCapture::grabVisible() {
+    // A frame painted after the page became ready: pictures decoded since the last frame and
+    // the scroll just made are in it, whatever the waits before.
+    engine_.expectFrame();
+    engine_.grabFresh(timing_.frameTimeLimitMs, deliverer());
 }
 
 void BatchCapture::captureFullPage(const QVariant& measured) {

@@ -35,6 +35,16 @@ public:
         int quietMs = 3000;
         int pollMs = 40;       // how often a page task is asked whether it has finished
         int tileSettleMs = 80; // after scrolling to a tile: the page's scroll handlers run
+
+        // No fixed waits: a picture is taken once the page says it is ready (loaded, pictures
+        // decoded, fonts loaded) and a frame of its size has been painted.
+        static Timing onReadiness() {
+            Timing timing;
+            timing.settleMs = 0;
+            timing.fullPageMs = 0;
+            timing.scrollMs = 0;
+            return timing;
+        }
     };
 
     // A page is never captured taller than this many points, so an endless page cannot
@@ -84,6 +94,7 @@ private:
                       std::function<void()> done);
     // Lays the page out as at the preset's height after the view was made `viewHeight` tall.
     void pinHeights(int viewHeight, std::function<void()> done);
+    void grabVisible();
     void captureFullPage(const QVariant& measured);
     void captureTiles(int fullHeight);
     void grabTile(int top);

@@ -2,6 +2,7 @@
 #include "capture/AddressText.h"
 #include "capture/AppPresetsStore.h"
 #include "capture/BatchCapture.h"
+#include "capture/ParallelCapture.h"
 #include "capture/WebCaptureEngine.h"
 #include "cli/CliCommands.h"
 #include "model/DocumentFile.h"
@@ -14,8 +15,10 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
+#include <future>
 #include <unistd.h>
 
 namespace pintora::cli {
@@ -49,7 +52,9 @@ QString pictureName(const ViewportPreset& preset) {
 const char* const captureHelp =
     "Usage: pintora-cli capture URL [options] (-o OUT.pintora | --png-dir DIR)\n"
     "\n"
-    "Renders the page off screen at each size, in the order given, as the capture tab does.\n"
+    "Renders the page off screen at each size, several sizes at once, and takes each picture as\n"
+    "soon as the page is ready: loaded (or quiet for 3 s), pictures decoded, fonts loaded, and a\n"
+    "frame of the size painted. Pictures are placed, and named, in the order given.\n"
     "\n"
     "Options:\n"
     "  --preset NAME     a viewport preset by name (the user's stored presets, or the factory\n"
@@ -61,6 +66,8 @@ const char* const captureHelp =
     "  --scale 1|2       pixels per point of the pictures (default 1)\n"
     "  -o FILE           write a new document with the pictures placed in a row\n"
     "  --png-dir DIR     write one PNG per size, named after the preset and size\n"
+    "  --jobs N          sizes captured at once, each in a view of its own (default: one per core,\n"
+    "                    2 to 4)\n"
     "  -h, --help        show this help\n";
 
 } // namespace
@@ -98,8 +105,9 @@ int capture(int argc, char** argv) {
     const QCommandLineOption scaleOption(QStringLiteral("scale"), QString(), QStringLiteral("S"));
     const QCommandLineOption out(QStringLiteral("o"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption pngDir(QStringLiteral("png-dir"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption jobsOption(QStringLiteral("jobs"), QString(), QStringLiteral("N"));
     parser.addOptions(
-        {help, presetOption, sizeOption, fullPage, scrollY, scaleOption, out, pngDir});
+        {help, presetOption, sizeOption, fullPage, scrollY, scaleOption, out, pngDir, jobsOption});
     if (!parser.parse(args)) {
         printError(parser.errorText());
         return usage;
@@ -169,59 +177,90 @@ int capture(int argc, char** argv) {
         return usage;
     }
 
+    // One view per core, at least two: the waits for the network and for frames overlap, and
+    // each view of a tall page holds its pixels, so more lanes than cores buy little.
+    int lanes = std::min(std::clamp(QThread::idealThreadCount(), 2, 4), int(presets.size()));
+    if (parser.isSet(jobsOption)) {
+        bool number = false;
+        lanes = parser.value(jobsOption).toInt(&number);
+        if (!number || lanes < 1 || lanes > 16) {
+            printError(QStringLiteral("--jobs takes a number from 1 to 16"));
+            return usage;
+        }
+    }
+    QString dir;
+    if (parser.isSet(pngDir)) {
+        dir = parser.value(pngDir);
+        if (!QDir().mkpath(dir)) {
+            printError(QStringLiteral("%1: cannot make the folder").arg(dir));
+            return failed;
+        }
+    }
+
+    // Each picture is encoded, and written, on a thread of its own as soon as it is taken,
+    // while the other sizes are still being captured.
+    struct Encoded {
+        std::optional<CapturePicture> picture;
+        QString error; // writing its file failed
+    };
+    std::vector<std::future<Encoded>> encoding(size_t(presets.size()));
     const bool showProgress = isatty(STDERR_FILENO);
-    QList<std::pair<QImage, ViewportPreset>> pictures;
     {
-        WebCaptureEngine engine;
-        BatchCapture batch(engine);
-        QObject::connect(&batch, &BatchCapture::pageCut,
+        ParallelCapture capture(
+            [] { return std::make_unique<WebCaptureEngine>(); }, lanes);
+        capture.setTiming(BatchCapture::Timing::onReadiness());
+        QObject::connect(&capture, &ParallelCapture::pageCut,
                          [&](const ViewportPreset& preset, double height) {
                              if (showProgress) std::fputs("\n", stderr);
                              printError(BatchCapture::cutMessage(preset, height));
                          });
-        batch.run(
+        capture.run(
             url, presets, parser.isSet(fullPage), scroll,
             [&](CaptureProgress progress) {
                 if (showProgress) {
-                    std::fprintf(stderr, "\rCapturing %d of %d…", progress.current, progress.total);
+                    std::fprintf(stderr, "\rCaptured %d of %d", progress.current, progress.total);
                     std::fflush(stderr);
                 }
             },
-            [&](const QImage& image, const ViewportPreset& preset) {
-                pictures.append({image, preset});
+            [&](int index, const QImage& image, const ViewportPreset& preset) {
+                const QString path =
+                    dir.isEmpty() ? QString() : QDir(dir).filePath(pictureName(preset));
+                encoding[size_t(index)] = std::async(std::launch::async, [image, path] {
+                    Encoded result{capturePicture(image), {}};
+                    if (!result.picture || path.isEmpty()) return result;
+                    QSaveFile file(path);
+                    if (!file.open(QIODevice::WriteOnly) ||
+                        file.write(result.picture->pngData) != result.picture->pngData.size() ||
+                        !file.commit()) {
+                        result.error = QStringLiteral("%1: %2").arg(path, file.errorString());
+                    }
+                    return result;
+                });
             },
             [&] { QTimer::singleShot(0, &app, &QCoreApplication::quit); });
         app.exec();
     }
     if (showProgress) std::fputs("\n", stderr);
-    if (pictures.isEmpty()) {
+    QList<CapturePicture> placed;
+    QString writeError;
+    for (auto& pending : encoding) {
+        if (!pending.valid()) continue;
+        Encoded result = pending.get();
+        if (!result.error.isEmpty() && writeError.isEmpty()) writeError = result.error;
+        if (result.picture) placed << std::move(*result.picture);
+    }
+    if (!writeError.isEmpty()) {
+        printError(writeError);
+        return failed;
+    }
+    if (placed.isEmpty()) {
         printError(QStringLiteral("no picture could be taken of %1").arg(url.toDisplayString()));
         return captureFailed;
     }
+    if (!dir.isEmpty()) return ok;
 
-    if (parser.isSet(pngDir)) {
-        const QString dir = parser.value(pngDir);
-        if (!QDir().mkpath(dir)) {
-            printError(QStringLiteral("%1: cannot make the folder").arg(dir));
-            return failed;
-        }
-        for (const auto& [image, preset] : pictures) {
-            const std::optional<CapturePicture> picture = capturePicture(image);
-            QSaveFile file(QDir(dir).filePath(pictureName(preset)));
-            if (!picture || !file.open(QIODevice::WriteOnly) ||
-                file.write(picture->pngData) != picture->pngData.size() || !file.commit()) {
-                printError(QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
-                return failed;
-            }
-        }
-        return ok;
-    }
     // A new document holding the pictures placed as a capture places them, its tab at the page.
     PintoraDocument document(storedAddress(url));
-    QList<CapturePicture> placed;
-    for (const auto& [image, preset] : pictures) {
-        if (auto picture = capturePicture(image)) placed << *picture;
-    }
     Selection selection;
     placeCaptures(document, nullptr, selection, placed, std::nullopt, QPointF(0, 0));
     const QString error = writeDocumentFile(parser.value(out), document.state());

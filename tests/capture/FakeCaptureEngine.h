@@ -19,6 +19,7 @@ public:
     double ratio = 1;
     int maxGrab = 16384;
     int finishesPerLoad = 1; // 0: the load never ends; 2: the page navigates again by itself
+    int loadMs = 0;          // how long a load takes
     bool failGrabs = false;
     QVariant quietAnswer; // what the page says when asked whether its network is quiet
     QStringList log;
@@ -54,7 +55,7 @@ public:
         scrollY = 0;
         lastLoadId = loadId;
         for (int i = 0; i < finishesPerLoad; ++i)
-            QTimer::singleShot(i, [this, loadId] { onLoadEnded(loadId); });
+            QTimer::singleShot(loadMs + i, [this, loadId] { onLoadEnded(loadId); });
     }
     void stop() override { log << QStringLiteral("stop"); }
     void evaluate(const QString& script, std::function<void(const QVariant&)> done) override {

@@ -117,6 +117,7 @@ TEST_F(CliCaptureTest, BadArgumentsAreRefusedBeforeAnythingLoads) {
         {{url, "--size", "big", "-o", out}, "not a size"},
         {{url, "--preset", "No Such Preset", "-o", out}, "no preset named"},
         {{url, "--scale", "3", "-o", out}, "--scale takes 1 or 2"},
+        {{url, "--jobs", "0", "-o", out}, "--jobs takes a number"},
         {{"-o", out}, "one URL"},
     };
     for (const Case& k : cases) {
