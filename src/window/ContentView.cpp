@@ -23,6 +23,7 @@
 #include "window/CapturePlacement.h"
 #include "window/FocusedText.h"
 #include "window/IntroSheet.h"
+#include "window/NoticeBar.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -65,7 +66,8 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
       browser_(new BrowserController(this)), captureEngine_(new WebCaptureEngine(this)),
       batch_(new BatchCapture(*captureEngine_, this)),
       browserPane_(new BrowserPane(*document, *browser_, BrowsingHistoryStore::shared(), defaults)),
-      sidebar_(new CapturePresetsSidebar(AppPresetsStore::shared(), defaults)) {
+      sidebar_(new CapturePresetsSidebar(AppPresetsStore::shared(), defaults)),
+      noticeBar_(new NoticeBar) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(stack_);
@@ -73,6 +75,7 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
     annotate->setContentsMargins(0, 0, 0, 0);
     annotate->setSpacing(0);
     annotate->addWidget(toolbar_);
+    annotate->addWidget(noticeBar_);
     annotate->addWidget(canvasPane_, 1);
     auto* capture = new QHBoxLayout(capturePane_);
     capture->setContentsMargins(0, 0, 0, 0);
@@ -82,7 +85,9 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
     connect(sidebar_, &CapturePresetsSidebar::captureAllRequested, this, &ContentView::captureAll);
     connect(batch_, &BatchCapture::pageCut, this,
             [this](const ViewportPreset& preset, double height) {
-                sidebar_->addCaptureNotice(BatchCapture::cutMessage(preset, height));
+                const QString message = BatchCapture::cutMessage(preset, height);
+                sidebar_->addCaptureNotice(message);
+                captureNotices_ << message;
             });
 
     // The window owns the tool and the selection; the toolbar and the canvas follow them and
@@ -320,6 +325,8 @@ void ContentView::captureAll() {
     const QUrl url = *stored;
     setCaptureProgress(CaptureProgress{0, int(presets.size())});
     sidebar_->clearCaptureNotices();
+    captureNotices_.clear();
+    noticeBar_->setText(QString());
     const bool fullPage = defaults_.captureFullPage();
     // Pictures are encoded as they arrive, while the next preset loads.
     auto results = std::make_shared<QList<std::shared_future<std::optional<CapturePicture>>>>();
@@ -338,6 +345,8 @@ void ContentView::captureAll() {
                 for (const auto& result : std::as_const(*results))
                     if (auto picture = result.get()) pictures.append(std::move(*picture));
                 placePictures(pictures);
+                // The capture tab, where the notices were shown, is gone from view by now.
+                noticeBar_->setText(captureNotices_.join(u'\n'));
             });
     };
     QWebEngineView* view = browser_->activeWebView();

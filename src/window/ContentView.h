@@ -5,6 +5,7 @@
 #include "model/SelectionEdits.h"
 #include "window/AppTab.h"
 
+#include <QStringList>
 #include <QVariantMap>
 #include <QWidget>
 #include <functional>
@@ -19,6 +20,7 @@ namespace pintora {
 class AnnotateToolbar;
 struct CapturePicture;
 class BatchCapture;
+class NoticeBar;
 class BrowserController;
 class BrowserPane;
 class CapturePresetsSidebar;
@@ -142,6 +144,8 @@ private:
     BatchCapture* batch_;
     BrowserPane* browserPane_;
     CapturePresetsSidebar* sidebar_;
+    NoticeBar* noticeBar_;
+    QStringList captureNotices_; // of the capture running or last ended
     std::optional<CaptureProgress> captureProgress_;
     std::function<void(quint32)> captureBrowserWindow_;
 };

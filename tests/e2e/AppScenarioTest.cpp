@@ -791,6 +791,30 @@ std::vector<Scenario> scenarios() {
     }
 
     all.push_back(
+        {"APageCutAtTheHeightLimitSaysSoAboveTheCanvasOnceItsPictureIsShown",
+         {check([](Session& s) {
+              s.server().page("/endless", "<!doctype html><html><head><title>Endless</title>"
+                                          "</head><body style='margin:0;background:#00aa00'><div "
+                                          "style='height:300000px'></div></body></html>");
+              s.setSettings("defaultURL=" +
+                            s.server().url(QStringLiteral("/endless")).toEncoded() +
+                            "\ncaptureFullPage=true\ndefaultTab=capture\n");
+          }),
+          launchUntitled(), greenPageShown(),
+          // Laptop off: Widescreen alone, 40,000 points of it.
+          click(QPoint(1020, presetRowY[1])), pause(300), keys(QStringLiteral("ctrl+k")),
+          expectOnScreen(
+              "the picture on the canvas under the amber notice of the cut",
+              [](const Session& s, const QImage& shot) {
+                  const QRect canvas = s.frame().adjusted(0, 140, 0, 0);
+                  const Found band = findColour(shot, s.frame(), QColor(0xff, 0xf1, 0xc2), 3);
+                  return columnRunsOf(shot, canvas, pageGreen).size() == 1 &&
+                         band.count > 20000 && band.box.width() > s.frame().width() - 10;
+              },
+              120000),
+          check([](Session& s) { s.saveShot(QStringLiteral("cut")); })}});
+
+    all.push_back(
         {"APageWhoseAddressHoldsSpacesAndAccentsIsCapturedAndKeptEncoded",
          {check([](Session& s) {
               s.server().page("/caf%C3%A9",
