@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <QWidget>
@@ -195,6 +196,32 @@ TEST_F(BatchCaptureWebTest, AFullPageIsLaidOutAtThePresetsHeightWithItsLazyPictu
     EXPECT_TRUE(near(at(300, 405), Qt::blue)) << "the hero is one preset tall";
     for (int top : {1400, 2400, 3400})
         EXPECT_TRUE(near(at(50, top + 50), Qt::green)) << "the picture at " << top;
+}
+
+TEST_F(BatchCaptureWebTest, APageThatGrowsAsItIsScrolledStillEndsAndKeepsWhatItGrew) {
+    // Endless scrolling: each scroll near the bottom adds 2000 px more, for ever.
+    server.page("/grows",
+                "<!doctype html><body style='margin:0'><div id=f><div style='height:1000px;"
+                "background:#f00'></div></div><script>var f=document.getElementById('f');"
+                "addEventListener('scroll',function(){if(scrollY+innerHeight*2>="
+                "document.body.scrollHeight){var d=document.createElement('div');"
+                "d.style.cssText='height:2000px;background:#00f';f.appendChild(d);}});"
+                "</script></body>");
+    BatchCapture::Timing timing = BatchCapture::Timing::onReadiness();
+    timing.prepareLimitMs = 2000; // at most a second of scrolling through
+    batch.setTiming(timing);
+    QElapsedTimer clock;
+    clock.start();
+    const Outcome run = capture(server.url("/grows"), {preset(400, 500)}, true);
+    EXPECT_LT(clock.elapsed(), 20000);
+    ASSERT_EQ(run.images.size(), 1);
+    const QImage& image = run.images[0];
+    const int height = pointSize(image).height();
+    EXPECT_GE(height, 5000) << "what the scrolling brought in is in the picture";
+    EXPECT_LE(height, BatchCapture::maxFullPageHeight);
+    const double ratio = image.devicePixelRatio();
+    EXPECT_TRUE(near(image.pixel(200, int(500 * ratio)), Qt::red));
+    EXPECT_TRUE(near(image.pixel(200, int((height - 10) * ratio)), Qt::blue));
 }
 
 TEST_F(BatchCaptureWebTest, InTilesFixedAndStickyHeadersShowOnceAndAViewportStaysThePresets) {
