@@ -413,7 +413,7 @@ void CanvasPane::paintItems(QPainter& painter) {
     for (const CanvasItem& item : document_.state().items) {
         const QPointF offset = offsetOf(item.id());
         if (const ImageItem* image = item.image()) {
-            scaled.paint(painter, *image, decoded.image(image->id, image->pngData), offset);
+            scaled.paint(painter, *image, decoded, offset);
             continue;
         }
         if (textEdit_.isEditing(item.id()) && item.text() && !isCard(item.text()->style)) {

@@ -56,6 +56,14 @@ QImage DecodedImageCache::image(const QUuid& id, const QByteArray& data) {
     return decoded;
 }
 
+void DecodedImageCache::remove(const QUuid& id) {
+    const auto found = images_.constFind(id);
+    if (found == images_.constEnd()) return;
+    bytes_ -= found->sizeInBytes();
+    images_.erase(found);
+    recency_.removeOne(id);
+}
+
 void DecodedImageCache::clear() {
     bytes_ = 0;
     images_.clear();

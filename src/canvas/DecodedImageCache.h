@@ -28,6 +28,8 @@ public:
     qsizetype count() const { return images_.size(); }
     qint64 bytes() const { return bytes_; }
     bool contains(const QUuid& id) const { return images_.contains(id); }
+    // Lets go of the item's picture, if it is kept.
+    void remove(const QUuid& id);
     void clear();
 
     // Decodes picture bytes within the process's image size limit.

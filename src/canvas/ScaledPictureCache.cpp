@@ -1,7 +1,9 @@
 #include "canvas/ScaledPictureCache.h"
 
+#include "canvas/DecodedImageCache.h"
 #include "canvas/ItemPainter.h"
 #include "model/Geometry.h"
+#include "shapes/CropGeometry.h"
 
 #include <QCoreApplication>
 #include <QPaintDevice>
@@ -122,6 +124,7 @@ void ScaledPictureCache::insert(const Key& key, const QImage& image) {
     }
     copies_.insert(key, image);
     recency_.append(key);
+    lastCopy_.insert(key.id, key.size);
     bytes_ += size;
 }
 
@@ -156,6 +159,7 @@ void ScaledPictureCache::request(const Key& key, const QImage& picture) {
 void ScaledPictureCache::received(const Key& key, const QImage& copy) {
     inFlight_.remove(key.id);
     quick_.remove(key);
+    if (copy.isNull()) return; // the bytes do not decode: the box stays
     insert(key, copy);
     emit copyReady();
 }
@@ -167,45 +171,78 @@ void ScaledPictureCache::waitForCopies() {
     }
 }
 
+std::optional<ScaledPictureCache::Placement>
+ScaledPictureCache::place(QPainter& painter, const ImageItem& image, QSize pictureSize,
+                          QPointF offset) const {
+    Placement at;
+    const QRectF frame = standardized(image.frame).translated(offset);
+    at.device = painter.deviceTransform().mapRect(frame);
+    const QPaintDevice* target = painter.device();
+    // What is left after a reset maps the widget into the device: the pixel ratio and, for a
+    // child widget painted into its window's backing store, the widget's offset in it. Drawing
+    // through its inverse places the picture on whole device pixels, where `device` says.
+    painter.save();
+    painter.resetTransform();
+    at.base = painter.deviceTransform();
+    painter.restore();
+    const QRectF visible = at.base.mapRect(QRectF(0, 0, target->width(), target->height()));
+    if (at.device.isEmpty() || !at.device.intersects(visible)) return std::nullopt;
+    at.source = cropSourceRect(image.cropRect, pictureSize, true);
+    const double sx = at.device.width() / at.source.width();
+    const double sy = at.device.height() / at.source.height();
+    at.full = sx >= 0.999 && sy >= 0.999;
+    at.size = QSize(std::max(1, int(std::lround(pictureSize.width() * sx))),
+                    std::max(1, int(std::lround(pictureSize.height() * sy))));
+    return at;
+}
+
+void ScaledPictureCache::drawCopy(QPainter& painter, const Placement& at, const QImage& copy,
+                                  QSize pictureSize) const {
+    painter.save();
+    painter.setWorldTransform(at.base.inverted());
+    const double kx = double(copy.width()) / pictureSize.width();
+    const double ky = double(copy.height()) / pictureSize.height();
+    const QRect from(
+        QPoint(int(std::lround(at.source.left() * kx)), int(std::lround(at.source.top() * ky))),
+        QPoint(int(std::lround(at.source.right() * kx)) - 1,
+               int(std::lround(at.source.bottom() * ky)) - 1));
+    if (copy.size() == at.size) {
+        // Whole device pixels, so that the copy is blitted, not filtered again.
+        painter.drawImage(
+            QPoint(int(std::lround(at.device.left())), int(std::lround(at.device.top()))), copy,
+            from);
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(at.device, copy, QRectF(from));
+    }
+    painter.restore();
+}
+
 void ScaledPictureCache::paint(QPainter& painter, const ImageItem& image, const QImage& picture,
                                QPointF offset) {
     if (picture.isNull()) {
         return;
     }
-    const QTransform transform = painter.deviceTransform();
-    if (transform.type() > QTransform::TxScale) {
+    if (painter.deviceTransform().type() > QTransform::TxScale) {
         paintPicture(painter, image, picture, PaintTarget::canvas);
         return;
     }
-    const QRectF device = transform.mapRect(standardized(image.frame).translated(offset));
-    const QPaintDevice* target = painter.device();
-    painter.save();
-    painter.resetTransform();
-    // What is left after the reset maps the widget into the device: the pixel ratio and, for a
-    // child widget painted into its window's backing store, the widget's offset in it. Drawing
-    // through its inverse places the picture on whole device pixels, where `device` says.
-    const QTransform base = painter.deviceTransform();
-    const QRectF visible = base.mapRect(QRectF(0, 0, target->width(), target->height()));
-    if (device.isEmpty() || !device.intersects(visible)) {
-        painter.restore();
-        return;
-    }
-    painter.setWorldTransform(base.inverted());
-    const QRectF source = cropSourceRect(image.cropRect, picture.size(), true);
-    const double sx = device.width() / source.width();
-    const double sy = device.height() / source.height();
-    if (sx >= 0.999 && sy >= 0.999) {
+    const auto at = place(painter, image, picture.size(), offset);
+    if (!at) return;
+    if (at->full) {
         // Shown at full size or larger: the original, filtered unless the scale is whole.
+        const double sx = at->device.width() / at->source.width();
+        const double sy = at->device.height() / at->source.height();
         const bool whole =
             std::abs(sx - std::round(sx)) < 0.001 && std::abs(sy - std::round(sy)) < 0.001;
+        painter.save();
+        painter.setWorldTransform(at->base.inverted());
         painter.setRenderHint(QPainter::SmoothPixmapTransform, !whole);
-        painter.drawImage(device, picture, source);
+        painter.drawImage(at->device, picture, at->source);
         painter.restore();
         return;
     }
-    const QSize size(std::max(1, int(std::lround(picture.width() * sx))),
-                     std::max(1, int(std::lround(picture.height() * sy))));
-    const Key key{image.id, size};
+    const Key key{image.id, at->size};
     QImage copy = find(key);
     if (copy.isNull()) {
         request(key, picture);
@@ -213,20 +250,70 @@ void ScaledPictureCache::paint(QPainter& painter, const ImageItem& image, const 
         if (copy.isNull()) {
             // Quick copies are small and short-lived; a long zoom leaves many behind.
             if (quick_.size() > 256) quick_.clear();
-            copy = sampledDownscale(picture, size);
+            copy = sampledDownscale(picture, at->size);
             quick_.insert(key, copy);
         }
     }
-    const double kx = double(copy.width()) / picture.width();
-    const double ky = double(copy.height()) / picture.height();
-    const QRect from(
-        QPoint(int(std::lround(source.left() * kx)), int(std::lround(source.top() * ky))),
-        QPoint(int(std::lround(source.right() * kx)) - 1,
-               int(std::lround(source.bottom() * ky)) - 1));
-    // Whole device pixels, so that the copy is blitted, not filtered again.
-    painter.drawImage(QPoint(int(std::lround(device.left())), int(std::lround(device.top()))), copy,
-                      from);
+    drawCopy(painter, *at, copy, picture.size());
+}
+
+void ScaledPictureCache::paint(QPainter& painter, const ImageItem& image,
+                               DecodedImageCache& decoded, QPointF offset) {
+    auto known = sizes_.constFind(image.id);
+    if (known == sizes_.constEnd()) {
+        const std::optional<QSize> size = pictureSize(image.pngData);
+        if (!size) return; // not a picture: nothing to draw, as when it does not decode
+        known = sizes_.insert(image.id, *size);
+    }
+    const QSize size = *known;
+    if (painter.deviceTransform().type() > QTransform::TxScale) {
+        paint(painter, image, decoded.image(image.id, image.pngData), offset);
+        return;
+    }
+    const auto at = place(painter, image, size, offset);
+    if (!at) return;
+    if (at->full || decoded.contains(image.id)) {
+        // At full size the original is needed; decoded already, it makes the quick copies.
+        paint(painter, image, decoded.image(image.id, image.pngData), offset);
+        if (!at->full && copies_.contains({image.id, at->size})) decoded.remove(image.id);
+        return;
+    }
+    const Key key{image.id, at->size};
+    if (const QImage copy = find(key); !copy.isNull()) {
+        drawCopy(painter, *at, copy, size);
+        return;
+    }
+    requestFromBytes(key, image.pngData);
+    // Until the copy comes: the latest copy of another size, or a plain box where it goes.
+    if (const QImage earlier = copies_.value({image.id, lastCopy_.value(image.id)});
+        !earlier.isNull()) {
+        drawCopy(painter, *at, earlier, size);
+        return;
+    }
+    painter.save();
+    painter.setWorldTransform(at->base.inverted());
+    painter.fillRect(at->device, QColor(0xDD, 0xDF, 0xE3));
     painter.restore();
+}
+
+void ScaledPictureCache::requestFromBytes(const Key& key, const QByteArray& pngData) {
+    if (inFlight_.contains(key.id)) {
+        return; // once this one is in, the next frame asks for the size it needs then
+    }
+    inFlight_.insert(key.id);
+    QPointer<ScaledPictureCache> self(this);
+    workers_->start([self, key, pngData] {
+        QImage copy;
+        {
+            const QImage picture = DecodedImageCache::decode(pngData);
+            if (!picture.isNull()) copy = areaDownscaled(picture, key.size);
+        } // the full-size picture goes here, before the copy is handed over
+        if (self) {
+            QMetaObject::invokeMethod(self, [self, key, copy] {
+                if (self) self->received(key, copy);
+            });
+        }
+    });
 }
 
 void ScaledPictureCache::clear() {
@@ -234,6 +321,7 @@ void ScaledPictureCache::clear() {
     copies_.clear();
     recency_.clear();
     quick_.clear();
+    lastCopy_.clear();
     bytes_ = 0;
 }
 

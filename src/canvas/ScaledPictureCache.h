@@ -10,10 +10,13 @@
 #include <QSet>
 #include <QSize>
 #include <QUuid>
+#include <optional>
 
 class QThreadPool;
 
 namespace pintora {
+
+class DecodedImageCache;
 
 // Copies of pictures scaled down to the size they are shown at, so that a frame of a zoomed
 // out canvas blits pixels instead of filtering full-size screenshots every time. A missing
@@ -37,6 +40,14 @@ public:
     // shifted by `offset`), through the painter's current canvas-to-device mapping.
     void paint(QPainter& painter, const ImageItem& image, const QImage& picture,
                QPointF offset = QPointF(0, 0));
+    // The same from the item's PNG bytes, decoding only what a frame needs: a picture out of
+    // view is not decoded at all; one shown below full size is drawn from its copy, made on a
+    // worker straight from the bytes (the full-size picture lives only while the copy is
+    // made, and `decoded` lets go of it once the copy is there), with an earlier copy of
+    // another size, or a plain box, standing in meanwhile; one shown at full size or larger
+    // comes from `decoded`.
+    void paint(QPainter& painter, const ImageItem& image, DecodedImageCache& decoded,
+               QPointF offset = QPointF(0, 0));
 
     qint64 bytes() const { return bytes_; }
     qsizetype count() const { return copies_.size(); }
@@ -57,9 +68,23 @@ private:
         return qHashMulti(seed, key.id, key.size.width(), key.size.height());
     }
 
+    // Where a picture item lands on the painter's device; empty when out of view.
+    struct Placement {
+        QTransform base; // the device mapping left after resetting the painter's transform
+        QRectF device;   // the frame in device pixels
+        QRectF source;   // the crop in picture pixels
+        QSize size;      // the picture's whole size at this scale
+        bool full = false; // at full size or larger: the original is drawn
+    };
+    std::optional<Placement> place(QPainter& painter, const ImageItem& image,
+                                   QSize pictureSize, QPointF offset) const;
+    void drawCopy(QPainter& painter, const Placement& at, const QImage& copy,
+                  QSize pictureSize) const;
     QImage find(const Key& key);
     void insert(const Key& key, const QImage& image);
     void request(const Key& key, const QImage& picture);
+    // Decodes the bytes and scales them on a worker, never two of one item at once.
+    void requestFromBytes(const Key& key, const QByteArray& pngData);
     void received(const Key& key, const QImage& copy);
 
     qint64 budget_;
@@ -67,6 +92,8 @@ private:
     QHash<Key, QImage> copies_;
     QList<Key> recency_;   // least recently used first
     QSet<QUuid> inFlight_; // items with a copy being made
+    QHash<QUuid, QSize> sizes_;   // each item's picture size, read from its header once
+    QHash<QUuid, QSize> lastCopy_; // the size of each item's latest copy
     // Quick copies, one pixel picked per block, shown until the proper ones are made.
     QHash<Key, QImage> quick_;
     QThreadPool* workers_;

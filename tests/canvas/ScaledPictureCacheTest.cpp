@@ -1,5 +1,8 @@
 #include "canvas/ScaledPictureCache.h"
 
+#include "canvas/DecodedImageCache.h"
+
+#include <QBuffer>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -89,4 +92,56 @@ TEST(ScaledPictureCache, FramesShowTheCopyOnceItIsMade) {
     draw();
     EXPECT_EQ(target.pixelColor(10, 10), QColor(100, 0, 100));
     EXPECT_EQ(target.pixelColor(110, 10), QColor(Qt::white));
+}
+
+TEST(ScaledPictureCache, FromItsBytesAPictureIsDecodedOnlyInViewAndNotKeptBesideItsCopy) {
+    const QImage picture = stripes(400, 200, QColor(200, 0, 0), QColor(0, 0, 200));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    ImageItem item;
+    item.id = QUuid::createUuid();
+    item.frame = QRectF(0, 0, 400, 200);
+    item.pngData = png;
+    ScaledPictureCache cache;
+    DecodedImageCache decoded;
+    QSignalSpy ready(&cache, &ScaledPictureCache::copyReady);
+    QImage target(300, 150, QImage::Format_RGB32);
+    auto draw = [&](double zoom, QPointF at = QPointF(10, 10)) {
+        target.fill(Qt::white);
+        QPainter painter(&target);
+        painter.translate(at);
+        painter.scale(zoom, zoom);
+        cache.paint(painter, item, decoded);
+    };
+    const QColor averaged(100, 0, 100);
+
+    draw(0.5, QPointF(5000, 0)); // out of view
+    cache.waitForCopies();
+    EXPECT_EQ(ready.count(), 0);
+    EXPECT_EQ(decoded.count(), 0);
+
+    // A box at once, one copy made off the main thread even when asked for twice meanwhile.
+    draw(0.5);
+    EXPECT_EQ(target.pixelColor(50, 50), QColor(0xDD, 0xDF, 0xE3));
+    draw(0.25);
+    cache.waitForCopies();
+    EXPECT_EQ(ready.count(), 1);
+    EXPECT_EQ(decoded.count(), 0) << "the full-size picture was not kept";
+    draw(0.5);
+    EXPECT_EQ(target.pixelColor(50, 50), averaged);
+    // Another size shows the copy there is until its own is made.
+    draw(0.25);
+    EXPECT_EQ(target.pixelColor(50, 40), averaged);
+    cache.waitForCopies();
+    EXPECT_EQ(cache.count(), 2);
+
+    // At full size the original is decoded; back below it, it goes once the copy is there.
+    draw(1);
+    EXPECT_EQ(decoded.count(), 1);
+    EXPECT_EQ(target.pixelColor(10, 50), QColor(200, 0, 0));
+    draw(0.5);
+    EXPECT_EQ(decoded.count(), 0);
+    EXPECT_EQ(target.pixelColor(50, 50), averaged);
 }
