@@ -7,6 +7,7 @@
 #include "canvas/TextEditSession.h"
 #include "shapes/ResizeHandles.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMimeData>
 #include <QPointer>
@@ -76,6 +77,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    QElapsedTimer shownClock_; // since the pane was first shown
     // What the pointer is doing between press and release.
     struct HandlePress {
         QUuid id;
@@ -100,7 +102,8 @@ private:
     void syncItemToolbar();
     void stateChanged();
 
-    void paintItems(QPainter& painter);
+    // Returns how many pictures had something stand in for them.
+    int paintItems(QPainter& painter);
     void paintDecorations(QPainter& painter);
 
     PintoraDocument& document_;

@@ -141,23 +141,37 @@ QImage ScaledPictureCache::scaled(const QUuid& id, const QImage& picture, QSize 
 }
 
 void ScaledPictureCache::request(const Key& key, const QImage& picture) {
-    if (inFlight_.contains(key.id)) {
-        return; // once this one is in, the next frame asks for the size it needs then
-    }
-    inFlight_.insert(key.id);
-    QPointer<ScaledPictureCache> self(this);
-    workers_->start([self, key, picture] {
-        const QImage copy = areaDownscaled(picture, key.size);
-        if (self) {
-            QMetaObject::invokeMethod(self, [self, key, copy] {
-                if (self) self->received(key, copy);
-            });
-        }
-    });
+    startJob(key, 1, [picture, size = key.size] { return areaDownscaled(picture, size); });
 }
 
-void ScaledPictureCache::received(const Key& key, const QImage& copy) {
-    inFlight_.remove(key.id);
+void ScaledPictureCache::startJob(const Key& key, int priority, std::function<QImage()> make) {
+    if (const auto running = inFlight_.constFind(key.id); running != inFlight_.constEnd()) {
+        // Once this one is in, the next frame asks for the size it needs then; only a job
+        // for a view overtakes one for a thumbnail, and only while that one waits its turn.
+        if (running->priority >= priority) return;
+        int queued = jobQueued;
+        if (!running->state->compare_exchange_strong(queued, jobCancelled)) return;
+    }
+    auto state = std::make_shared<std::atomic<int>>(jobQueued);
+    inFlight_.insert(key.id, {state, priority});
+    QPointer<ScaledPictureCache> self(this);
+    workers_->start(QRunnable::create([self, key, state, make = std::move(make)] {
+        int queued = jobQueued;
+        if (!state->compare_exchange_strong(queued, jobStarted)) return; // overtaken
+        const QImage copy = make();
+        if (self) {
+            QMetaObject::invokeMethod(self, [self, key, copy, state] {
+                if (self) self->received(key, copy, state.get());
+            });
+        }
+    }), priority);
+}
+
+void ScaledPictureCache::received(const Key& key, const QImage& copy,
+                                  const std::atomic<int>* job) {
+    if (const auto running = inFlight_.constFind(key.id);
+        running != inFlight_.constEnd() && running->state.get() == job)
+        inFlight_.erase(running);
     quick_.remove(key);
     if (copy.isNull()) return; // the bytes do not decode: the box stays
     insert(key, copy);
@@ -257,62 +271,73 @@ void ScaledPictureCache::paint(QPainter& painter, const ImageItem& image, const 
     drawCopy(painter, *at, copy, picture.size());
 }
 
-void ScaledPictureCache::paint(QPainter& painter, const ImageItem& image,
+bool ScaledPictureCache::paint(QPainter& painter, const ImageItem& image,
                                DecodedImageCache& decoded, QPointF offset) {
+    return paintFromBytes(painter, image, decoded, offset, 1);
+}
+
+bool ScaledPictureCache::paintFromBytes(QPainter& painter, const ImageItem& image,
+                                        DecodedImageCache& decoded, QPointF offset,
+                                        int priority) {
     auto known = sizes_.constFind(image.id);
     if (known == sizes_.constEnd()) {
         const std::optional<QSize> size = pictureSize(image.pngData);
-        if (!size) return; // not a picture: nothing to draw, as when it does not decode
+        if (!size) return true; // not a picture: nothing to draw, as when it does not decode
         known = sizes_.insert(image.id, *size);
     }
     const QSize size = *known;
     if (painter.deviceTransform().type() > QTransform::TxScale) {
         paint(painter, image, decoded.image(image.id, image.pngData), offset);
-        return;
+        return true;
     }
     const auto at = place(painter, image, size, offset);
-    if (!at) return;
+    if (!at) return true;
     if (at->full || decoded.contains(image.id)) {
         // At full size the original is needed; decoded already, it makes the quick copies.
+        const bool copied = copies_.contains({image.id, at->size});
         paint(painter, image, decoded.image(image.id, image.pngData), offset);
-        if (!at->full && copies_.contains({image.id, at->size})) decoded.remove(image.id);
-        return;
+        if (!at->full && copied) decoded.remove(image.id);
+        return at->full || copied;
     }
     const Key key{image.id, at->size};
     if (const QImage copy = find(key); !copy.isNull()) {
         drawCopy(painter, *at, copy, size);
-        return;
+        return true;
     }
-    requestFromBytes(key, image.pngData);
+    requestFromBytes(key, image.pngData, priority);
     // Until the copy comes: the latest copy of another size, or a plain box where it goes.
     if (const QImage earlier = copies_.value({image.id, lastCopy_.value(image.id)});
         !earlier.isNull()) {
         drawCopy(painter, *at, earlier, size);
-        return;
+        return false;
     }
     painter.save();
     painter.setWorldTransform(at->base.inverted());
     painter.fillRect(at->device, QColor(0xDD, 0xDF, 0xE3));
     painter.restore();
+    return false;
 }
 
-void ScaledPictureCache::requestFromBytes(const Key& key, const QByteArray& pngData) {
-    if (inFlight_.contains(key.id)) {
-        return; // once this one is in, the next frame asks for the size it needs then
-    }
-    inFlight_.insert(key.id);
-    QPointer<ScaledPictureCache> self(this);
-    workers_->start([self, key, pngData] {
-        QImage copy;
-        {
-            const QImage picture = DecodedImageCache::decode(pngData);
-            if (!picture.isNull()) copy = areaDownscaled(picture, key.size);
-        } // the full-size picture goes here, before the copy is handed over
-        if (self) {
-            QMetaObject::invokeMethod(self, [self, key, copy] {
-                if (self) self->received(key, copy);
-            });
-        }
+bool ScaledPictureCache::paintSmall(QPainter& painter, const ImageItem& image,
+                                    DecodedImageCache& decoded) {
+    const auto latest = lastCopy_.constFind(image.id);
+    const QImage copy =
+        latest == lastCopy_.constEnd() ? QImage() : copies_.value({image.id, *latest});
+    const QSize size = sizes_.value(image.id);
+    if (copy.isNull() || size.isEmpty() ||
+        painter.deviceTransform().type() > QTransform::TxScale)
+        return paintFromBytes(painter, image, decoded, QPointF(0, 0), 0);
+    const auto at = place(painter, image, size, QPointF(0, 0));
+    if (at) drawCopy(painter, *at, copy, size);
+    return true;
+}
+
+void ScaledPictureCache::requestFromBytes(const Key& key, const QByteArray& pngData,
+                                          int priority) {
+    startJob(key, priority, [pngData, size = key.size] {
+        const QImage picture = DecodedImageCache::decode(pngData);
+        // The full-size picture goes when this returns, before the copy is handed over.
+        return picture.isNull() ? QImage() : areaDownscaled(picture, size);
     });
 }
 

@@ -10,6 +10,9 @@
 #include <QSet>
 #include <QSize>
 #include <QUuid>
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class QThreadPool;
@@ -45,9 +48,12 @@ public:
     // worker straight from the bytes (the full-size picture lives only while the copy is
     // made, and `decoded` lets go of it once the copy is there), with an earlier copy of
     // another size, or a plain box, standing in meanwhile; one shown at full size or larger
-    // comes from `decoded`.
-    void paint(QPainter& painter, const ImageItem& image, DecodedImageCache& decoded,
+    // comes from `decoded`. False when something stood in for the picture.
+    bool paint(QPainter& painter, const ImageItem& image, DecodedImageCache& decoded,
                QPointF offset = QPointF(0, 0));
+    // For a picture drawn far smaller than any view shows it (a thumbnail): the latest copy
+    // there is, filtered down, else as `paint` from the bytes.
+    bool paintSmall(QPainter& painter, const ImageItem& image, DecodedImageCache& decoded);
 
     qint64 bytes() const { return bytes_; }
     qsizetype count() const { return copies_.size(); }
@@ -83,15 +89,25 @@ private:
     QImage find(const Key& key);
     void insert(const Key& key, const QImage& image);
     void request(const Key& key, const QImage& picture);
-    // Decodes the bytes and scales them on a worker, never two of one item at once.
-    void requestFromBytes(const Key& key, const QByteArray& pngData);
-    void received(const Key& key, const QImage& copy);
+    // Decodes the bytes and scales them on a worker, never two of one item at once; copies a
+    // view waits for go before those of thumbnails.
+    void requestFromBytes(const Key& key, const QByteArray& pngData, int priority);
+    bool paintFromBytes(QPainter& painter, const ImageItem& image, DecodedImageCache& decoded,
+                        QPointF offset, int priority);
+    // Runs `make` on a worker unless a job for the item is already there.
+    void startJob(const Key& key, int priority, std::function<QImage()> make);
+    void received(const Key& key, const QImage& copy, const std::atomic<int>* job);
 
     qint64 budget_;
     qint64 bytes_ = 0;
     QHash<Key, QImage> copies_;
     QList<Key> recency_;   // least recently used first
-    QSet<QUuid> inFlight_; // items with a copy being made
+    enum JobState { jobQueued, jobStarted, jobCancelled };
+    struct Job {
+        std::shared_ptr<std::atomic<int>> state;
+        int priority = 0;
+    };
+    QHash<QUuid, Job> inFlight_; // items with a copy being made
     QHash<QUuid, QSize> sizes_;   // each item's picture size, read from its header once
     QHash<QUuid, QSize> lastCopy_; // the size of each item's latest copy
     // Quick copies, one pixel picked per block, shown until the proper ones are made.

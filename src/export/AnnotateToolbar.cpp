@@ -1,6 +1,7 @@
 #include "export/AnnotateToolbar.h"
 
 #include "canvas/CanvasController.h"
+#include "canvas/ScaledPictureCache.h"
 #include "export/DragOutThumb.h"
 #include "export/PngRenderer.h"
 #include "model/HexColor.h"
@@ -126,8 +127,13 @@ AnnotateToolbar::AnnotateToolbar(PintoraDocument& document, CanvasController& co
     connect(zoomSlider_, &QSlider::valueChanged, this,
             [this](int value) { controller_.setToolbarZoom(value / 100.0); });
 
-    thumb_ = new DragOutThumb([this] { return renderPNG(document_.state()); }, this);
+    thumb_ = new DragOutThumb([this] { return renderPNG(document_.state()); },
+                              [this](QSize pixels) { return renderThumbnail(document_.state(), pixels); },
+                              this);
     row_->addWidget(thumb_);
+    // Copies that stood in by a box are in by now.
+    connect(&ScaledPictureCache::shared(), &ScaledPictureCache::copyReady, thumb_,
+            &DragOutThumb::refreshSoon);
 
     auto* exportButton = new QPushButton(symbolIcon(QStringLiteral("square.and.arrow.up")),
                                          QStringLiteral("Export"), this);

@@ -20,8 +20,8 @@
 
 namespace pintora {
 
-DragOutThumb::DragOutThumb(Provider provider, QWidget* parent)
-    : QWidget(parent), provider_(std::move(provider)) {
+DragOutThumb::DragOutThumb(Provider provider, ThumbnailProvider thumbnail, QWidget* parent)
+    : QWidget(parent), provider_(std::move(provider)), thumbnail_(std::move(thumbnail)) {
     setFixedSize(52, 32);
     setToolTip(QStringLiteral("Drag out as PNG"));
     setCursor(Qt::OpenHandCursor);
@@ -38,18 +38,25 @@ void DragOutThumb::setContentToken(quint64 token) {
     pendingRender_.start(); // restarts: only the last of a burst renders
 }
 
+void DragOutThumb::refreshSoon() {
+    if (!hasToken_) return;
+    pendingToken_ = contentToken_;
+    pendingRender_.start();
+}
+
 void DragOutThumb::refresh(quint64 token) {
     if (token != contentToken_) return;
-    cachedPNG_ = provider_ ? provider_() : std::nullopt;
-    cachedImage_ = cachedPNG_ ? QImage::fromData(*cachedPNG_, "PNG") : QImage();
+    const QSize inner = rect().adjusted(2, 2, -2, -2).size();
+    cachedImage_ = thumbnail_ ? thumbnail_(inner * devicePixelRatioF()) : QImage();
     cachedToken_ = token;
     update();
 }
 
 std::optional<QByteArray> DragOutThumb::currentPNG() {
-    if (cachedToken_ == contentToken_ && cachedPNG_) return cachedPNG_;
-    pendingRender_.stop();
-    refresh(contentToken_);
+    if (pngToken_ != contentToken_ || !cachedPNG_) {
+        cachedPNG_ = provider_ ? provider_() : std::nullopt;
+        pngToken_ = contentToken_;
+    }
     return cachedPNG_;
 }
 

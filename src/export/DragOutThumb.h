@@ -13,26 +13,34 @@
 namespace pintora {
 
 // A small picture of the whole canvas that can be dragged out of the window as a PNG (bytes,
-// a temporary file and, where Qt can write it, TIFF). It renders again 0.15 s after the last
-// change of the content token, so a burst of edits renders once.
+// a temporary file and, where Qt can write it, TIFF). The thumbnail is rendered at its own
+// size again 0.15 s after the last change of the content token, so a burst of edits renders
+// once; the full PNG is rendered only when a drag starts.
 class DragOutThumb : public QWidget {
     Q_OBJECT
 public:
     using Provider = std::function<std::optional<QByteArray>()>;
+    // The thumbnail within the given device pixels.
+    using ThumbnailProvider = std::function<QImage(QSize)>;
 
     static constexpr int refreshDelayMs = 150;
     // The pointer must travel more than this before a drag starts.
     static constexpr double dragThreshold = 3;
 
-    explicit DragOutThumb(Provider provider, QWidget* parent = nullptr);
+    DragOutThumb(Provider provider, ThumbnailProvider thumbnail, QWidget* parent = nullptr);
 
     void setProvider(Provider provider) { provider_ = std::move(provider); }
+    // Renders the thumbnail of the same content again soon: what it showed was not final.
+    void refreshSoon();
     // The token of the content shown now; a new one schedules a render.
     void setContentToken(quint64 token);
 
+    // The bytes the last drag carried.
     std::optional<QByteArray> cachedPNG() const { return cachedPNG_; }
+    // The thumbnail shows the current content.
     bool isCacheCurrent() const { return cachedToken_ == contentToken_; }
-    // The bytes a drag carries now: the cache when it is current, else a render made now.
+    const QImage& thumbnailImage() const { return cachedImage_; }
+    // The bytes a drag carries now, rendered once per content.
     std::optional<QByteArray> currentPNG();
 
     // Writes the bytes as "Pintora <date time>.png" under PintoraExports in the temporary
@@ -56,6 +64,8 @@ private:
     static void setPassesPointerThrough(QWidget* top, bool through);
 
     Provider provider_;
+    ThumbnailProvider thumbnail_;
+    std::optional<quint64> pngToken_; // the content `cachedPNG_` shows
     quint64 contentToken_ = 0;
     bool hasToken_ = false;
     std::optional<QByteArray> cachedPNG_;

@@ -2,6 +2,7 @@
 
 #include "canvas/DecodedImageCache.h"
 #include "canvas/ItemPainter.h"
+#include "canvas/ScaledPictureCache.h"
 #include "export/PngEncoder.h"
 #include "model/Geometry.h"
 
@@ -67,6 +68,29 @@ QImage renderImage(const CanvasState& state) {
     const int dotsPerMeter = int(std::lround(3779.5275590551 * ratio));
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);
+    return image;
+}
+
+QImage renderThumbnail(const CanvasState& state, QSize pixels) {
+    const std::optional<QRectF> content = contentBoundingBox(state.items);
+    if (!content || pixels.isEmpty()) return {};
+    const QRectF box = content->adjusted(-exportMargin, -exportMargin, exportMargin, exportMargin);
+    const double scale = std::min(pixels.width() / box.width(), pixels.height() / box.height());
+    QImage image(std::max(1, int(std::ceil(box.width() * scale))),
+                 std::max(1, int(std::ceil(box.height() * scale))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
+    painter.translate(-box.topLeft());
+    ScaledPictureCache& copies = ScaledPictureCache::shared();
+    for (const CanvasItem& item : state.items) {
+        if (const ImageItem* picture = item.image())
+            copies.paintSmall(painter, *picture, DecodedImageCache::shared());
+        else
+            paintItem(painter, item, QImage(), PaintTarget::exportImage);
+    }
     return image;
 }
 

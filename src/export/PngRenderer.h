@@ -19,6 +19,11 @@ double exportPixelRatio(const CanvasState& state);
 // every item in order. Null without items. Its device pixel ratio is the export's.
 QImage renderImage(const CanvasState& state);
 
+// The canvas as `renderImage` frames it, scaled to fit within `pixels`, for a thumbnail:
+// pictures come from their scaled copies (never decoded here at full size), with stand-ins
+// where a copy is still being made. Null without items.
+QImage renderThumbnail(const CanvasState& state, QSize pixels);
+
 // The same as PNG bytes; none without items or when encoding fails.
 std::optional<QByteArray> renderPNG(const CanvasState& state);
 

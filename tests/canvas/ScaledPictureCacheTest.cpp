@@ -4,6 +4,8 @@
 
 #include <QBuffer>
 #include <QSignalSpy>
+#include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace pintora;
@@ -144,4 +146,37 @@ TEST(ScaledPictureCache, FromItsBytesAPictureIsDecodedOnlyInViewAndNotKeptBeside
     draw(0.5);
     EXPECT_EQ(decoded.count(), 0);
     EXPECT_EQ(target.pixelColor(50, 50), averaged);
+}
+
+TEST(ScaledPictureCache, APictureInViewOvertakesTheThumbnailsWaitingForCopies) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    stripes(1600, 1600, Qt::red, Qt::blue).save(&buffer, "PNG");
+    QList<ImageItem> items(24);
+    for (ImageItem& item : items) {
+        item.id = QUuid::createUuid();
+        item.frame = QRectF(0, 0, 1600, 1600);
+        item.pngData = png;
+    }
+    ScaledPictureCache cache;
+    DecodedImageCache decoded;
+    QImage target(200, 200, QImage::Format_RGB32);
+    QPainter painter(&target);
+    painter.scale(0.01, 0.01);
+    for (const ImageItem& item : items) // the thumbnail asks for every one
+        cache.paintSmall(painter, item, decoded);
+    painter.resetTransform();
+    painter.scale(0.1, 0.1);
+    const ImageItem& shown = items.last(); // the view then asks for the last one
+    EXPECT_FALSE(cache.paint(painter, shown, decoded));
+    int before = 0;
+    while (!cache.paint(painter, shown, decoded)) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cache.count() > before; }, 10000));
+        before = int(cache.count());
+    }
+    EXPECT_LE(before, QThread::idealThreadCount() + 1)
+        << "copies made for the thumbnail before the one in view";
+    painter.end();
+    cache.waitForCopies();
 }

@@ -338,8 +338,10 @@ CanvasState pictureInFrame() {
 
 // The picture's pixels lie just inside the red rectangle drawn on its frame, on every side.
 bool pictureSitsInItsFrame(const Session& s, const QImage& shot) {
-    const Found blue = findColour(shot, s.frame(), pictureBlue, 4);
-    const Found red = findColour(shot, s.frame(), frameRed, 40);
+    // The canvas only: the drag-out thumbnail in the toolbar shows the same blue.
+    const QRect canvas = s.frame().adjusted(0, 140, 0, 0);
+    const Found blue = findColour(shot, canvas, pictureBlue, 4);
+    const Found red = findColour(shot, canvas, frameRed, 40);
     if (blue.count < 10000 || red.count < 1000) return false;
     const QRect outer = red.box;
     const QRect inner = blue.box;

@@ -143,24 +143,34 @@ TEST(ColorPickerWidget, TheColourDialogWritesUntilItCloses) {
     EXPECT_EQ(written.size(), 2);
 }
 
-TEST(DragOutThumbWidget, ABurstOfChangesRendersOnceAfterTheLast) {
-    int renders = 0;
-    DragOutThumb thumb([&] {
-        ++renders;
-        return std::optional<QByteArray>(test::pngBytes(40, 20));
-    });
+TEST(DragOutThumbWidget, ABurstOfChangesRendersOnceAfterTheLastAndThePNGOnlyForADrag) {
+    int thumbnails = 0;
+    int pngs = 0;
+    QSize asked;
+    DragOutThumb thumb(
+        [&] {
+            ++pngs;
+            return std::optional<QByteArray>(test::pngBytes(40, 20));
+        },
+        [&](QSize pixels) {
+            ++thumbnails;
+            asked = pixels;
+            return QImage(pixels, QImage::Format_RGB32);
+        });
     for (quint64 token = 1; token <= 5; ++token) {
         thumb.setContentToken(token);
         QTest::qWait(30);
     }
-    EXPECT_EQ(renders, 0);
-    QTRY_COMPARE(renders, 1);
+    EXPECT_EQ(thumbnails, 0);
+    QTRY_COMPARE(thumbnails, 1);
     EXPECT_TRUE(thumb.isCacheCurrent());
+    EXPECT_EQ(asked, (thumb.size() - QSize(4, 4)) * thumb.devicePixelRatioF())
+        << "the thumbnail is rendered at its own size";
+    EXPECT_EQ(pngs, 0) << "no full render before a drag";
     thumb.setContentToken(6);
     EXPECT_TRUE(thumb.currentPNG()) << "a drag right after a change renders at once";
-    EXPECT_EQ(renders, 2);
-    QTest::qWait(DragOutThumb::refreshDelayMs + 50);
-    EXPECT_EQ(renders, 2) << "the pending render was dropped";
+    EXPECT_TRUE(thumb.currentPNG());
+    EXPECT_EQ(pngs, 1) << "once per content";
 }
 
 TEST(DragOutThumbWidget, ADragCarriesPngTiffAndAFile) {

@@ -1,6 +1,8 @@
 #include "export/PngRenderer.h"
 
+#include "canvas/DecodedImageCache.h"
 #include "canvas/ItemPainter.h"
+#include "canvas/ScaledPictureCache.h"
 #include "support/TestFiles.h"
 
 #include <QImage>
@@ -137,4 +139,22 @@ TEST(PngRenderer, ArrowsPointFromStartToEnd) {
     EXPECT_TRUE(near(at(image, {0, 200}, {8, 204}), red)) << "head at the end";
     EXPECT_EQ(at(image, {0, 200}, {192, 205}), QColor(Qt::white)) << "no head at the start";
     EXPECT_TRUE(near(at(image, {0, 200}, {150, 200}), red)) << "shaft";
+}
+
+TEST(PngRenderer, TheThumbnailFitsItsSizeAndTakesPicturesFromTheirCopies) {
+    ImageItem picture;
+    picture.frame = QRectF(0, 0, 2000, 1000);
+    picture.pngData = test::pngBytes(2000, 1000, QColor(0, 0, 255));
+    const CanvasState state = stateOf({picture, box({2100, 0, 900, 1000}, true)});
+    const auto render = [&] { return renderThumbnail(state, QSize(96, 56)); };
+    const QImage first = render();
+    // 3048 x 1048 points scaled to 96 wide.
+    EXPECT_EQ(first.size(), QSize(96, 34));
+    EXPECT_TRUE(near(first.pixelColor(80, 17), red)) << "shapes are drawn at once";
+    EXPECT_NE(first.pixelColor(30, 17), QColor(0, 0, 255)) << "a box while the copy is made";
+    ScaledPictureCache::shared().waitForCopies();
+    EXPECT_TRUE(near(render().pixelColor(30, 17), QColor(0, 0, 255)));
+    EXPECT_FALSE(DecodedImageCache::shared().contains(picture.id))
+        << "the picture was never kept at full size";
+    EXPECT_TRUE(renderThumbnail(CanvasState(), QSize(96, 56)).isNull());
 }
