@@ -364,6 +364,35 @@ void putChunk(QByteArray& out, const char* type, const char* data, std::size_t s
     putU32(out, quint32(crc32_z(crc32(0, nullptr, 0), crcStart, size + 4)));
 }
 
+// The PNG file around a zlib stream of filtered rows.
+QByteArray assemblePNG(int width, int height, int channels, int dpmX, int dpmY,
+                       const QByteArray& zlibStream) {
+    constexpr std::size_t idatBytes = 1 << 20;
+    QByteArray png;
+    png.reserve(zlibStream.size() + zlibStream.size() / qsizetype(idatBytes) * 12 + 128);
+    png.append("\x89PNG\r\n\x1a\n", 8);
+    QByteArray header;
+    putU32(header, quint32(width));
+    putU32(header, quint32(height));
+    const char bitDepth = 8, colorType = channels == 4 ? 6 : 2, rest[3] = {0, 0, 0};
+    header.append(bitDepth);
+    header.append(colorType);
+    header.append(rest, 3); // deflate, adaptive filtering, no interlace
+    putChunk(png, "IHDR", header.constData(), std::size_t(header.size()));
+    if (dpmX > 0 || dpmY > 0) {
+        QByteArray phys;
+        putU32(phys, quint32(std::max(0, dpmX)));
+        putU32(phys, quint32(std::max(0, dpmY)));
+        phys.append(char(1)); // unit: metre
+        putChunk(png, "pHYs", phys.constData(), std::size_t(phys.size()));
+    }
+    for (std::size_t at = 0; at < std::size_t(zlibStream.size()); at += idatBytes)
+        putChunk(png, "IDAT", zlibStream.constData() + at,
+                 std::min(idatBytes, std::size_t(zlibStream.size()) - at));
+    putChunk(png, "IEND", nullptr, 0);
+    return png;
+}
+
 } // namespace
 
 std::optional<QByteArray> encodePNG(const QImage& image, int threads) {
@@ -432,30 +461,93 @@ std::optional<QByteArray> encodePNG(const QImage& image, int threads, PngDeflate
     }
     putU32(zlibStream, quint32(adler));
 
-    constexpr std::size_t idatBytes = 1 << 20;
-    QByteArray png;
-    png.reserve(zlibStream.size() + zlibStream.size() / qsizetype(idatBytes) * 12 + 128);
-    png.append("\x89PNG\r\n\x1a\n", 8);
-    QByteArray header;
-    putU32(header, quint32(px.width));
-    putU32(header, quint32(px.height));
-    const char bitDepth = 8, colorType = px.channels == 4 ? 6 : 2, rest[3] = {0, 0, 0};
-    header.append(bitDepth);
-    header.append(colorType);
-    header.append(rest, 3); // deflate, adaptive filtering, no interlace
-    putChunk(png, "IHDR", header.constData(), std::size_t(header.size()));
-    if (image.dotsPerMeterX() > 0 || image.dotsPerMeterY() > 0) {
-        QByteArray phys;
-        putU32(phys, quint32(std::max(0, image.dotsPerMeterX())));
-        putU32(phys, quint32(std::max(0, image.dotsPerMeterY())));
-        phys.append(char(1)); // unit: metre
-        putChunk(png, "pHYs", phys.constData(), std::size_t(phys.size()));
+    return assemblePNG(px.width, px.height, px.channels, image.dotsPerMeterX(),
+                       image.dotsPerMeterY(), zlibStream);
+}
+
+} // namespace pintora
+
+namespace pintora {
+
+struct PngStreamEncoder::State {
+    z_stream zs{};
+    bool open = false;
+    QByteArray out;
+    std::size_t written = 0;
+    std::vector<uchar> previous; // the packed row above the next one
+    std::vector<uchar> scratch;
+    std::vector<uchar> residues;
+    std::vector<uchar> filtered;
+
+    bool deflateSome(const uchar* data, std::size_t size, int flush) {
+        zs.next_in = const_cast<Bytef*>(data);
+        zs.avail_in = uInt(size);
+        int status = Z_OK;
+        do {
+            if (written == std::size_t(out.size()))
+                out.resize(std::max<qsizetype>(65536, out.size() * 2));
+            zs.next_out = reinterpret_cast<Bytef*>(out.data()) + written;
+            zs.avail_out = uInt(std::min<std::size_t>(std::size_t(out.size()) - written, 1u << 30));
+            status = deflate(&zs, flush);
+            if (status == Z_STREAM_ERROR) return false;
+            written = std::size_t(reinterpret_cast<char*>(zs.next_out) - out.data());
+        } while (zs.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
+        return true;
     }
-    for (std::size_t at = 0; at < std::size_t(zlibStream.size()); at += idatBytes)
-        putChunk(png, "IDAT", zlibStream.constData() + at,
-                 std::min(idatBytes, std::size_t(zlibStream.size()) - at));
-    putChunk(png, "IEND", nullptr, 0);
-    return png;
+};
+
+PngStreamEncoder::PngStreamEncoder(int width, int height, int dotsPerMeter,
+                                   PngDeflateSettings settings)
+    : width_(width), height_(height), dotsPerMeter_(dotsPerMeter), state_(new State) {
+    if (width <= 0 || height <= 0) return;
+    State& st = *state_;
+    if (deflateInit2(&st.zs, settings.level, Z_DEFLATED, 15, 8, settings.strategy) != Z_OK) return;
+    st.open = true;
+    if (settings.maxChain > 0)
+        deflateTune(&st.zs, settings.goodLength, settings.maxLazy, settings.niceLength,
+                    settings.maxChain);
+    const std::size_t rowBytes = std::size_t(width) * 3;
+    st.previous.assign(rowBytes, 0);
+    st.scratch.resize(rowBytes);
+    st.residues.resize(4 * rowBytes);
+    st.filtered.resize(rowBytes + 1);
+}
+
+PngStreamEncoder::~PngStreamEncoder() {
+    if (state_->open) deflateEnd(&state_->zs);
+}
+
+bool PngStreamEncoder::addRows(const QImage& band) {
+    State& st = *state_;
+    if (!st.open || band.width() != width_ || rows_ + band.height() > height_) return false;
+    Pixels px;
+    px.image = band.format() == QImage::Format_RGB32 ||
+                       band.format() == QImage::Format_ARGB32_Premultiplied ||
+                       band.format() == QImage::Format_ARGB32
+                   ? band
+                   : band.convertToFormat(QImage::Format_RGB32);
+    px.source = RowSource::Xrgb32ToRgb; // opaque pixels: alpha is dropped
+    px.width = width_;
+    px.height = band.height();
+    const std::size_t rowBytes = px.rowBytes();
+    uchar* const residueRows[4] = {st.residues.data(), st.residues.data() + rowBytes,
+                                   st.residues.data() + 2 * rowBytes,
+                                   st.residues.data() + 3 * rowBytes};
+    for (int y = 0; y < px.height; ++y) {
+        const uchar* cur = packedRow(px, y, st.scratch.data());
+        filterRow(cur, st.previous.data(), rowBytes, 3, residueRows, st.filtered.data());
+        std::memmove(st.previous.data(), cur, rowBytes);
+        if (!st.deflateSome(st.filtered.data(), st.filtered.size(), Z_NO_FLUSH)) return false;
+    }
+    rows_ += band.height();
+    return true;
+}
+
+std::optional<QByteArray> PngStreamEncoder::finish() {
+    State& st = *state_;
+    if (!st.open || rows_ != height_ || !st.deflateSome(nullptr, 0, Z_FINISH)) return std::nullopt;
+    st.out.resize(qsizetype(st.written));
+    return assemblePNG(width_, height_, 3, dotsPerMeter_, dotsPerMeter_, st.out);
 }
 
 } // namespace pintora

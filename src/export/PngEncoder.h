@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <memory>
 #include <optional>
 
 namespace pintora {
@@ -27,5 +28,28 @@ struct PngDeflateSettings {
 // threads (0: one per core) and joined into one zlib stream. None for a null image.
 std::optional<QByteArray> encodePNG(const QImage& image, int threads = 0);
 std::optional<QByteArray> encodePNG(const QImage& image, int threads, PngDeflateSettings settings);
+
+// An opaque RGB PNG whose rows arrive in horizontal bands, top to bottom, so that only one
+// band of pixels need exist at a time: the memory is a band plus the compressed output.
+class PngStreamEncoder {
+public:
+    PngStreamEncoder(int width, int height, int dotsPerMeter, PngDeflateSettings settings = {});
+    ~PngStreamEncoder();
+    PngStreamEncoder(const PngStreamEncoder&) = delete;
+    PngStreamEncoder& operator=(const PngStreamEncoder&) = delete;
+
+    // The next rows, `width` wide, as 32-bit pixels (alpha ignored); false on an error.
+    bool addRows(const QImage& band);
+    // The PNG once every row has come; none before, or after an error.
+    std::optional<QByteArray> finish();
+
+private:
+    struct State;
+    int width_;
+    int height_;
+    int dotsPerMeter_;
+    int rows_ = 0;
+    std::unique_ptr<State> state_;
+};
 
 } // namespace pintora

@@ -3,6 +3,7 @@
 #include "canvas/DecodedImageCache.h"
 #include "canvas/ItemPainter.h"
 #include "canvas/ScaledPictureCache.h"
+#include "shapes/CropGeometry.h"
 #include "export/PngEncoder.h"
 #include "model/Geometry.h"
 
@@ -23,51 +24,76 @@ double exportPixelRatio(const CanvasState& state) {
     for (const CanvasItem& item : state.items) {
         const ImageItem* image = item.image();
         if (!image) continue;
-        // Only pictures that decode count: one whose header claims a huge size draws nothing.
-        const QImage picture = DecodedImageCache::shared().image(item.id(), image->pngData);
+        // Read from the header, not decoded. A picture whose header claims more than a picture
+        // may take never decodes, and draws nothing: it does not count.
+        const std::optional<QSize> size = pictureSize(image->pngData);
         const QRectF frame = standardized(image->frame);
-        if (picture.isNull() || frame.width() <= 0) continue;
-        ratio = std::max(ratio, picture.width() * image->cropRect.width() / frame.width());
+        if (!size || frame.width() <= 0 ||
+            double(size->width()) * size->height() * 4 > imageAllocationLimitMB * 1048576.0)
+            continue;
+        ratio = std::max(ratio, size->width() * image->cropRect.width() / frame.width());
     }
     // Snap a density that is a whole number but for rounding (a 2× capture at 1919.9 points).
     if (std::abs(ratio - std::round(ratio)) < 0.01) ratio = std::round(ratio);
     return std::min(ratio, maxExportRatio);
 }
 
-QImage renderImage(const CanvasState& state) {
-    const std::optional<QRectF> content = contentBoundingBox(state.items);
-    if (!content) {
-        return {};
-    }
-    const QRectF box = content->adjusted(-exportMargin, -exportMargin, exportMargin, exportMargin);
-    double ratio = exportPixelRatio(state);
-    const double points = box.width() * box.height();
-    if (points * ratio * ratio > maxExportPixels) {
-        ratio = std::max(1.0, std::sqrt(maxExportPixels / points));
-    }
-    const QSize pixels(std::max(1, int(std::ceil(box.width() * ratio))),
-                       std::max(1, int(std::ceil(box.height() * ratio))));
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) {
-        return {};
-    }
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        painter.scale(ratio, ratio);
-        painter.translate(-box.topLeft());
-        DecodedImageCache& pictures = DecodedImageCache::shared();
-        for (const CanvasItem& item : state.items) {
-            const QImage picture =
-                item.image() ? pictures.image(item.id(), item.image()->pngData) : QImage();
-            paintItem(painter, item, picture, PaintTarget::exportImage);
-        }
-    }
-    image.setDevicePixelRatio(ratio);
+namespace {
+// What an export covers and at what density.
+struct ExportFrame {
+    QRectF box;
+    double ratio = 1;
+    QSize pixels;
     // 96 dots per inch is one pixel per point on this platform.
-    const int dotsPerMeter = int(std::lround(3779.5275590551 * ratio));
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
+    int dotsPerMeter() const { return int(std::lround(3779.5275590551 * ratio)); }
+};
+
+std::optional<ExportFrame> exportFrame(const CanvasState& state) {
+    const std::optional<QRectF> content = contentBoundingBox(state.items);
+    if (!content) return std::nullopt;
+    ExportFrame frame;
+    frame.box = content->adjusted(-exportMargin, -exportMargin, exportMargin, exportMargin);
+    frame.ratio = exportPixelRatio(state);
+    const double points = frame.box.width() * frame.box.height();
+    if (points * frame.ratio * frame.ratio > maxExportPixels) {
+        frame.ratio = std::max(1.0, std::sqrt(maxExportPixels / points));
+    }
+    frame.pixels = QSize(std::max(1, int(std::ceil(frame.box.width() * frame.ratio))),
+                         std::max(1, int(std::ceil(frame.box.height() * frame.ratio))));
+    return frame;
+}
+
+// Paints the export's rows from `top` down into `image` (as tall as the rows wanted):
+// pictures outside those rows are not even decoded.
+void paintRows(const CanvasState& state, const ExportFrame& frame, int top, QImage& image) {
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.translate(0, -top);
+    painter.scale(frame.ratio, frame.ratio);
+    painter.translate(-frame.box.topLeft());
+    const QRectF rows(frame.box.left(), frame.box.top() + top / frame.ratio, frame.box.width(),
+                      image.height() / frame.ratio);
+    DecodedImageCache& pictures = DecodedImageCache::shared();
+    for (const CanvasItem& item : state.items) {
+        QImage picture;
+        if (const ImageItem* image = item.image()) {
+            if (!standardized(image->frame).intersects(rows)) continue;
+            picture = pictures.image(item.id(), image->pngData);
+        }
+        paintItem(painter, item, picture, PaintTarget::exportImage);
+    }
+}
+} // namespace
+
+QImage renderImage(const CanvasState& state) {
+    const std::optional<ExportFrame> frame = exportFrame(state);
+    if (!frame) return {};
+    QImage image(frame->pixels, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) return {};
+    paintRows(state, *frame, 0, image);
+    image.setDevicePixelRatio(frame->ratio);
+    image.setDotsPerMeterX(frame->dotsPerMeter());
+    image.setDotsPerMeterY(frame->dotsPerMeter());
     return image;
 }
 
@@ -95,11 +121,22 @@ QImage renderThumbnail(const CanvasState& state, QSize pixels) {
 }
 
 std::optional<QByteArray> renderPNG(const CanvasState& state) {
-    const QImage image = renderImage(state);
-    if (image.isNull()) {
-        return std::nullopt;
+    const std::optional<ExportFrame> frame = exportFrame(state);
+    if (!frame) return std::nullopt;
+    // The rows go to the encoder in bands of about 32 MB, so an export of hundreds of
+    // megapixels never exists whole.
+    const int width = frame->pixels.width(), height = frame->pixels.height();
+    const int bandRows = std::clamp(int(exportBandBytes / (4 * qint64(width))), 16, height);
+    PngStreamEncoder encoder(width, height, frame->dotsPerMeter());
+    QImage band(width, bandRows, QImage::Format_ARGB32_Premultiplied);
+    if (band.isNull()) return std::nullopt;
+    for (int top = 0; top < height; top += bandRows) {
+        if (height - top < bandRows)
+            band = QImage(width, height - top, QImage::Format_ARGB32_Premultiplied);
+        paintRows(state, *frame, top, band);
+        if (!encoder.addRows(band)) return std::nullopt;
     }
-    return encodePNG(image);
+    return encoder.finish();
 }
 
 } // namespace pintora

@@ -24,7 +24,9 @@ QImage renderImage(const CanvasState& state);
 // where a copy is still being made. Null without items.
 QImage renderThumbnail(const CanvasState& state, QSize pixels);
 
-// The same as PNG bytes; none without items or when encoding fails.
+// The same as PNG bytes, rendered and encoded in bands of about `exportBandBytes`; none
+// without items or when encoding fails.
+inline constexpr qint64 exportBandBytes = 32LL * 1024 * 1024;
 std::optional<QByteArray> renderPNG(const CanvasState& state);
 
 } // namespace pintora

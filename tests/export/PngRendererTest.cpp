@@ -158,3 +158,22 @@ TEST(PngRenderer, TheThumbnailFitsItsSizeAndTakesPicturesFromTheirCopies) {
         << "the picture was never kept at full size";
     EXPECT_TRUE(renderThumbnail(CanvasState(), QSize(96, 56)).isNull());
 }
+
+TEST(PngRenderer, ThePNGIsRenderedInBandsExactlyAsTheWholePicture) {
+    // 8,000 points wide: about 1,000 rows per band, so three bands, every item across an edge.
+    ImageItem picture;
+    picture.frame = QRectF(100, 700, 3001.5, 900.25); // scaled and filtered
+    picture.pngData = test::pngBytes(1000, 300, QColor(20, 140, 60));
+    ShapeItem ellipse = makeShape(ShapeKind::ellipse, {3500, 200, 2000, 2200});
+    ShapeItem arrow = makeShape(ShapeKind::arrow, {6000, 100, 1500, 2300});
+    CanvasState state = stateOf({picture, ellipse, arrow, box({0, 0, 7952, 2400}, false)});
+    const QImage whole = renderImage(state);
+    ASSERT_EQ(whole.size(), QSize(8000, 2448));
+    const std::optional<QByteArray> png = renderPNG(state);
+    ASSERT_TRUE(png);
+    const QImage banded = QImage::fromData(*png, "PNG");
+    ASSERT_EQ(banded.size(), whole.size());
+    EXPECT_EQ(banded.dotsPerMeterX(), whole.dotsPerMeterX());
+    EXPECT_TRUE(banded.convertToFormat(QImage::Format_RGB32) ==
+                whole.convertToFormat(QImage::Format_RGB32));
+}
