@@ -3,6 +3,7 @@
 #include "app/PintoraApp.h"
 #include "model/PintoraDocument.h"
 #include "platform/CommandBus.h"
+#include "window/ContentView.h"
 #include "window/DocumentWindow.h"
 #include "window/FocusedText.h"
 
@@ -74,6 +75,17 @@ void AppMenus::install(DocumentWindow* window, PintoraApp& app) {
     edit->addSeparator();
     addEdit(edit, QObject::tr("Cut"), {ctrl(Qt::Key_X)}, E::cut, command::canvasCut);
     addEdit(edit, QObject::tr("Copy"), {ctrl(Qt::Key_C)}, E::copy, command::canvasCopy);
+    QAction* copyPicture =
+        addPost(edit, QObject::tr("Copy as PNG"), {shiftCtrl(Qt::Key_C)}, command::copyAsPNG);
+    // The menu says what it copies; its key stays live, the window decides.
+    QObject::connect(edit, &QMenu::aboutToShow, copyPicture, [window, copyPicture] {
+        const ContentView* view = window->contentView();
+        copyPicture->setEnabled(view->hasItems());
+        copyPicture->setText(view->selection().isEmpty() ? QObject::tr("Copy as PNG")
+                                                         : QObject::tr("Copy Selection as PNG"));
+    });
+    QObject::connect(edit, &QMenu::aboutToHide, copyPicture,
+                     [copyPicture] { copyPicture->setEnabled(true); });
     addEdit(edit, QObject::tr("Paste"), {ctrl(Qt::Key_V)}, E::paste, command::canvasPaste);
     edit->addSeparator();
     addPost(edit, QObject::tr("Duplicate"), {ctrl(Qt::Key_D)}, command::canvasDuplicate);

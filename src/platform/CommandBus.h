@@ -12,6 +12,7 @@ inline const QString exportPNG = QStringLiteral("Pintora.exportPNG");
 inline const QString closeCaptureTab = QStringLiteral("Pintora.closeCaptureTab");
 inline const QString canvasCut = QStringLiteral("Pintora.canvasCut");
 inline const QString canvasCopy = QStringLiteral("Pintora.canvasCopy");
+inline const QString copyAsPNG = QStringLiteral("Pintora.copyAsPNG");
 inline const QString canvasPaste = QStringLiteral("Pintora.canvasPaste");
 inline const QString canvasDuplicate = QStringLiteral("Pintora.canvasDuplicate");
 inline const QString canvasDelete = QStringLiteral("Pintora.canvasDelete");

@@ -13,6 +13,7 @@
 #include "capture/WebCaptureEngine.h"
 #include "export/AnnotateToolbar.h"
 #include "export/ExportCommand.h"
+#include "export/PngRenderer.h"
 #include "model/ItemClipboard.h"
 #include "model/PintoraDocument.h"
 #include "platform/CommandBus.h"
@@ -26,9 +27,11 @@
 #include "window/NoticeBar.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QNativeGestureEvent>
 #include <QPointer>
 #include <QStackedWidget>
@@ -149,6 +152,22 @@ void ContentView::setSelection(Selection selection) {
 
 void ContentView::exportPNG() {
     pintora::exportPNG(window(), document_->state());
+}
+
+void ContentView::copyAsPNG() {
+    // The selected items alone, framed as an export of them would be; else the whole canvas.
+    CanvasState state = document_->state();
+    if (!selection_.isEmpty()) {
+        state.items.removeIf([this](const CanvasItem& item) {
+            return !selection_.contains(item.id());
+        });
+    }
+    const std::optional<QByteArray> png = renderPNG(state);
+    if (!png) return;
+    auto* mime = new QMimeData;
+    mime->setData(QStringLiteral("image/png"), *png);
+    mime->setImageData(QImage::fromData(*png, "PNG"));
+    QGuiApplication::clipboard()->setMimeData(mime);
 }
 
 void ContentView::openCropEditor(const QUuid& id) {
@@ -383,6 +402,8 @@ void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo
     };
     if (name == command::exportPNG) {
         exportPNG();
+    } else if (name == command::copyAsPNG) {
+        copyAsPNG();
     } else if (name == command::canvasCut) {
         cutSelection(*document_, undoStack(), selection_, clipboard_);
         emit selectionChanged();

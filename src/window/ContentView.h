@@ -93,6 +93,9 @@ public:
 
     // Renders the canvas and asks where to save it.
     void exportPNG();
+    // Puts the canvas, or the selected items, on the clipboard as a picture.
+    void copyAsPNG();
+    bool hasItems() const;
     // Captures another browser's window and places the picture on the canvas, or tells why
     // it could not.
     void captureBrowserWindow(quint32 windowId);
@@ -121,7 +124,6 @@ private:
     void openCropEditor(const QUuid& id);
     // Commands that reach every window but act only in the one the user works in.
     bool isFrontWindow() const;
-    bool hasItems() const;
     bool ownsEventsOf(QWidget* receiver) const;
 
     PintoraDocument* document_;

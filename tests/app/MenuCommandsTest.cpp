@@ -97,6 +97,23 @@ TEST_F(MenuCommandsTest, EditCommandsGoToAFocusedTextFieldFirst) {
     EXPECT_EQ(view->activeTab(), AppTab::annotate);
 }
 
+TEST_F(MenuCommandsTest, CopyAsPNGSaysWhatItCopiesAndNeedsSomethingToCopy) {
+    DocumentWindow* window = app.documents().newDocument();
+    activate(window);
+    QAction* copy = menuAction(window, QStringLiteral("Copy as PNG"));
+    QMenu* edit = qobject_cast<QMenu*>(copy->parent());
+    ASSERT_TRUE(edit);
+    emit edit->aboutToShow();
+    EXPECT_FALSE(copy->isEnabled()); // an empty canvas
+    addBoxes(window, 2);
+    emit edit->aboutToShow();
+    EXPECT_TRUE(copy->isEnabled());
+    EXPECT_EQ(copy->text(), QStringLiteral("Copy as PNG"));
+    window->contentView()->setSelection({window->document()->state().items[0].id()});
+    emit edit->aboutToShow();
+    EXPECT_EQ(copy->text(), QStringLiteral("Copy Selection as PNG"));
+}
+
 TEST_F(MenuCommandsTest, SaveAndCloseActOnTheirOwnWindow) {
     DocumentWindow* window = app.documents().openFile(dir.filePath(QStringLiteral("none.pintora")));
     EXPECT_EQ(window, nullptr); // a missing file opens nothing

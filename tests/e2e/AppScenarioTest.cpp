@@ -2,6 +2,7 @@
 // with a window manager, driven by real input through XTEST (xdotool), checked on screenshots
 // of the whole screen. Each scenario is a list of steps; every expectation polls the screen until
 // it holds or its time runs out, so a slow machine only makes a run slower.
+#include "export/PngRenderer.h"
 #include "model/DocumentFile.h"
 #include "support/TestFiles.h"
 #include "support/TestWebServer.h"
@@ -883,6 +884,52 @@ std::vector<Scenario> scenarios() {
                   << "the export differs from the saved document's rendering";
               // The rectangle drawn in the window is part of it.
               EXPECT_GT(findColour(fromWindow, fromWindow.rect(), strokeRed, 30).count, 1000);
+          })}});
+
+    // Another program reads the X clipboard as a chat or an image editor would.
+    const auto clipboardPicture = [](Session& s) {
+        QImage picture;
+        const bool read = QTest::qWaitFor(
+            [&] {
+                QProcess xclip;
+                xclip.start(QStringLiteral("xclip"),
+                            {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                             QStringLiteral("-t"), QStringLiteral("image/png"),
+                             QStringLiteral("-o")});
+                xclip.waitForFinished(10000);
+                picture = QImage::fromData(xclip.readAllStandardOutput(), "PNG");
+                return !picture.isNull();
+            },
+            expectTimeoutMs);
+        EXPECT_TRUE(read) << "no picture on the clipboard";
+        s.saveShot(QStringLiteral("clipboard-read"));
+        return picture.convertToFormat(QImage::Format_ARGB32);
+    };
+    all.push_back(
+        {"CopyAsPNGPutsTheExportOnTheClipboardOrOnlyTheSelectedItems",
+         {launchWith(pictureInFrame()),
+          expectOnScreen("the document is shown", pictureSitsInItsFrame),
+          keys(QStringLiteral("ctrl+shift+c")), check([clipboardPicture](Session& s) {
+              const QImage copied = clipboardPicture(s);
+              const QImage exported = renderImage(pictureInFrame());
+              EXPECT_EQ(copied.size(), exported.size());
+              EXPECT_TRUE(copied == exported.convertToFormat(QImage::Format_ARGB32))
+                  << "the clipboard's picture is not the export";
+          }),
+          // A new rectangle is drawn selected: only it is copied, with the export's margin.
+          drawIn(0, QStringLiteral("r")), keys(QStringLiteral("ctrl+shift+c")),
+          check([clipboardPicture](Session& s) {
+              QImage copied;
+              ASSERT_TRUE(QTest::qWaitFor(
+                  [&] {
+                      copied = clipboardPicture(s);
+                      return copied.width() < 1000;
+                  },
+                  expectTimeoutMs))
+                  << "the whole canvas was copied, not the selected rectangle";
+              EXPECT_GT(findColour(copied, copied.rect(), strokeRed, 30).count, 200);
+              EXPECT_EQ(findColour(copied, copied.rect(), pictureBlue, 4).count, 0)
+                  << "the picture under the selected rectangle was copied with it";
           })}});
 
     all.push_back(
