@@ -7,11 +7,14 @@
 #include "canvas/TextMetrics.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
+#include "shapes/Redaction.h"
 
 #include <cmath>
 #include <numbers>
 
 namespace pintora {
+
+const QString actionName::redact = QStringLiteral("Redact");
 
 QString actionName::addItem(Tool tool) {
     return QStringLiteral("Add ") + displayName(tool);
@@ -67,6 +70,7 @@ QPointF constrainedEnd(Tool tool, QPointF start, QPointF end) {
         return {start.x() + r * std::cos(angle), start.y() + r * std::sin(angle)};
     }
     case Tool::select:
+    case Tool::redact: // Shift chooses the blur there
         break;
     }
     return end;
@@ -107,6 +111,13 @@ std::optional<CanvasItem> makeDraft(Tool tool, QPointF start, QPointF end,
         text.wraps = true;
         return CanvasItem(text);
     }
+    case Tool::redact: {
+        // Only a preview of the box: the redaction changes the pictures under it.
+        ShapeItem box = makeShape(ShapeKind::rect, boxOf(start, end));
+        box.strokeHex = QStringLiteral("#8E8E93");
+        box.lineWidth = 2;
+        return CanvasItem(box);
+    }
     case Tool::note: {
         TextItem note;
         note.frame = noteFrame(start, end, state.defaultFontSize);
@@ -143,7 +154,7 @@ void DrawingGesture::change(CanvasContext& context, QPointF location, QSizeF tra
         return;
     }
     QPointF end = controller.canvasPoint(location);
-    if (shiftHeld) {
+    if (shiftHeld && context.tool != Tool::redact) {
         end = constrainedEnd(context.tool, start, end);
     }
     draft_ = makeDraft(context.tool, start, end, context);
@@ -160,6 +171,11 @@ void DrawingGesture::end(CanvasContext& context, QPointF location, QSizeF transl
     const QPointF start =
         controller.canvasPoint(location - QPointF(translation.width(), translation.height()));
     const bool click = dragLength(translation) <= clickDistance;
+    if (context.tool == Tool::redact) {
+        draft_.reset();
+        if (!click) redact(context, start, controller.canvasPoint(location), shiftHeld);
+        return;
+    }
     if (click) {
         const std::optional<QUuid> hit = topmostItemId(context.document.state(), start);
         if (hit && !isImage(context.document.state(), *hit)) {
@@ -195,6 +211,23 @@ void DrawingGesture::end(CanvasContext& context, QPointF location, QSizeF transl
         finishText(context, start, endPoint, click);
     }
     draft_.reset();
+}
+
+void DrawingGesture::redact(CanvasContext& context, QPointF start, QPointF end, bool blur) {
+    std::optional<CanvasState> redacted =
+        redactedState(context.document.state(), boxOf(start, end),
+                      blur ? RedactStyle::blur : RedactStyle::pixelate);
+    if (!redacted) return; // the box covers no picture
+    // The edited pictures have new ids: a selected one stays selected.
+    const CanvasState& before = context.document.state();
+    Selection selection;
+    for (qsizetype i = 0; i < before.items.size(); ++i) {
+        if (context.selection.contains(before.items[i].id()))
+            selection.insert(redacted->items[i].id());
+    }
+    context.document.apply(context.undoStack, actionName::redact,
+                           [&](CanvasState& state) { state.items = std::move(redacted->items); });
+    context.selection = selection;
 }
 
 void DrawingGesture::finishText(CanvasContext& context, QPointF start, QPointF end, bool click) {

@@ -15,6 +15,7 @@ class TextEditSession;
 namespace actionName {
 // "Add Rect", "Add Ellipse", ... "Add Text", "Add Note".
 QString addItem(Tool tool);
+extern const QString redact;
 } // namespace actionName
 
 // Where a drag with Shift held ends: on a square for boxes, on the nearest 45° direction
@@ -45,6 +46,8 @@ public:
 
 private:
     void finishText(CanvasContext& context, QPointF start, QPointF end, bool click);
+    // Pixelates (or blurs) the pictures under the dragged box, in one step.
+    void redact(CanvasContext& context, QPointF start, QPointF end, bool blur);
 
     MoveMode& moveMode_;
     TextEditSession& textEdit_;

@@ -12,6 +12,7 @@ const ToolInfo& infoOf(Tool tool) {
         {"callout", "smallcircle.filled.circle", 'c'},
         {"text", "textformat", 't'},
         {"note", "note.text", 'n'},
+        {"redact", "redact", 'x'},
     }};
     return table[static_cast<size_t>(tool)];
 }

@@ -7,12 +7,12 @@
 namespace pintora {
 
 // The drawing tools of the annotate tab; `select` picks and moves items.
-enum class Tool { select, rect, ellipse, arrow, line, callout, text, note };
+enum class Tool { select, rect, ellipse, arrow, line, callout, text, note, redact };
 
 // In the order of the toolbar's buttons.
-inline constexpr std::array<Tool, 8> allTools{Tool::select, Tool::rect, Tool::ellipse,
+inline constexpr std::array<Tool, 9> allTools{Tool::select, Tool::rect, Tool::ellipse,
                                               Tool::arrow,  Tool::line, Tool::callout,
-                                              Tool::text,   Tool::note};
+                                              Tool::text,   Tool::note, Tool::redact};
 
 struct ToolInfo {
     const char* id;     // the raw value, also stored as a tool's identity

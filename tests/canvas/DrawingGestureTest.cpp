@@ -6,6 +6,7 @@
 #include "canvas/TextMetrics.h"
 #include "support/TestFiles.h"
 
+#include <QBuffer>
 #include <cmath>
 
 using namespace pintora;
@@ -132,6 +133,42 @@ TEST_F(DrawingTest, DragsStartingOnAnItemMoveItUnlessItIsAPicture) {
     EXPECT_EQ(frame(note), QRectF(500, 0, 200, 100));
     document.undoStack()->redo();
     EXPECT_EQ(frame(note), QRectF(580, 0, 200, 100));
+}
+
+TEST_F(DrawingTest, RedactIsOneUndoableStepOnThePicturesUnderTheBoxAndShiftBlurs) {
+    QImage stripes(40, 40, QImage::Format_RGB32); // striped over a gradient
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) stripes.setPixel(x, y, qRgb(x * 6, y * 6, x % 2 * 255));
+    ImageItem image;
+    image.frame = QRectF(0, 0, 40, 40);
+    image.pngData = test::pngBytes(1, 1);
+    {
+        QBuffer buffer(&image.pngData);
+        buffer.open(QIODevice::WriteOnly);
+        stripes.save(&buffer, "PNG");
+    }
+    add(image);
+    tool = Tool::redact;
+    const int before = steps();
+    drag({100, 100}, {200, 200}); // beside the picture
+    drag({5, 5}, {6, 5});         // a click
+    EXPECT_EQ(steps(), before);
+
+    drag({0, 0}, {30, 30});
+    EXPECT_EQ(steps(), before + 1);
+    EXPECT_EQ(undoText(), QStringLiteral("Redact"));
+    EXPECT_EQ(tool, Tool::redact) << "more boxes can follow";
+    EXPECT_FALSE(drawing.draftItem());
+    const QByteArray pixelated = document.state().items[0].image()->pngData;
+    EXPECT_NE(pixelated, image.pngData);
+    document.undoStack()->undo();
+    EXPECT_EQ(document.state().items[0], CanvasItem(image)) << "undo brings the original back";
+
+    drag({0, 0}, {30, 30}, /*shift=*/true);
+    const QImage blurred = QImage::fromData(document.state().items[0].image()->pngData, "PNG");
+    const QImage blocks = QImage::fromData(pixelated, "PNG");
+    EXPECT_EQ(blocks.pixel(2, 2), blocks.pixel(8, 8)) << "one block";
+    EXPECT_NE(blurred, blocks) << "Shift blurs instead of pixelating";
 }
 
 TEST_F(DrawingTest, MoveModeMovesTheWholeSelectionWhenTheItemIsPartOfIt) {

@@ -886,6 +886,71 @@ std::vector<Scenario> scenarios() {
               EXPECT_GT(findColour(fromWindow, fromWindow.rect(), strokeRed, 30).count, 1000);
           })}});
 
+    // A red picture crossed by a blue line 8 pixels wide: a redaction over the line leaves no
+    // pure blue under the box (every 12-pixel block holds some red), and the rest of the line.
+    const auto lineAcrossRed = [] {
+        QImage pixels(1800, 1200, QImage::Format_RGB32);
+        pixels.fill(frameRed);
+        QPainter(&pixels).fillRect(896, 0, 8, 1200, pictureBlue);
+        ImageItem picture;
+        picture.frame = QRectF(100, 100, 1800, 1200);
+        picture.pngData = test::encodePng(pixels);
+        return documentWith({picture});
+    };
+    const auto canvasOf = [](const Session& s) { return s.frame().adjusted(0, 140, 0, 0); };
+    auto box = std::make_shared<QRect>(); // where the redaction is dragged, on the screen
+    const auto lineRows = [canvasOf](const Session& s, const QImage& shot, int top, int bottom) {
+        const QRect canvas = canvasOf(s);
+        return findColour(shot, QRect(canvas.left(), top, canvas.width(), bottom - top + 1),
+                          pictureBlue, 40)
+            .count;
+    };
+    all.push_back(
+        {"ARedactionDraggedOverAPictureHidesWhatIsUnderTheBoxOnlyAndUndoBringsItBack",
+         {launchWith(lineAcrossRed()),
+          expectOnScreen("the picture and its line are shown",
+                         [canvasOf](const Session& s, const QImage& shot) {
+                             return findColour(shot, canvasOf(s), pictureBlue, 40).count > 500;
+                         }),
+          check([canvasOf, box](Session& s) {
+              const QRect line = findColour(screenshot(), canvasOf(s), pictureBlue, 40).box;
+              *box = QRect(line.center().x() - 60, line.center().y() - 80, 120, 160);
+              keys(QStringLiteral("x"))(s);
+              drag(box->topLeft() - s.frame().topLeft(),
+                   box->bottomRight() - s.frame().topLeft())(s);
+          }),
+          expectOnScreen("no line left under the box, all of it above and below",
+                         [box, lineRows](const Session& s, const QImage& shot) {
+                             return lineRows(s, shot, box->top() + 4, box->bottom() - 4) == 0 &&
+                                    lineRows(s, shot, box->top() - 60, box->top() - 8) > 100 &&
+                                    lineRows(s, shot, box->bottom() + 8, box->bottom() + 60) >
+                                        100;
+                         }),
+          check([](Session& s) { s.saveShot(QStringLiteral("redacted")); }),
+          keys(QStringLiteral("ctrl+s")), check([](Session& s) {
+              // The line's pixels in the saved picture, once the save has written it.
+              const QString file = s.path(QStringLiteral("shots.pintora"));
+              int blue = -1;
+              const bool saved = QTest::qWaitFor(
+                  [&] {
+                      const auto state = readDocumentFile(file, QString());
+                      if (!state || state.value().items.size() != 1) return false;
+                      const QImage picture =
+                          QImage::fromData(state.value().items[0].image()->pngData, "PNG");
+                      blue = findColour(picture, picture.rect(), pictureBlue, 0).count;
+                      return blue < 8 * 1200;
+                  },
+                  expectTimeoutMs);
+              EXPECT_TRUE(saved) << "the saved picture still holds the whole line";
+              EXPECT_GT(blue, 0) << "the line outside the box is kept";
+              EXPECT_LT(blue, 8 * 1200 - 8 * 200) << "more than the box's rows were lost";
+          }),
+          keys(QStringLiteral("ctrl+z")),
+          expectOnScreen("undo brings the line back under the box",
+                         [box, lineRows](const Session& s, const QImage& shot) {
+                             return lineRows(s, shot, box->top() + 4, box->bottom() - 4) > 300;
+                         })}});
+
     // Another program reads the X clipboard as a chat or an image editor would.
     const auto clipboardPicture = [](Session& s) {
         QImage picture;

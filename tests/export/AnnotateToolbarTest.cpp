@@ -47,6 +47,10 @@ TEST_F(ToolbarWidgetTest, ControlsAppearForTheToolAndSelection) {
     EXPECT_EQ(shown(), std::tuple(false, false, true, true));
     EXPECT_TRUE(toolbar.toolButton(Tool::note)->isChecked());
     EXPECT_EQ(toolbar.toolButton(Tool::arrow)->toolTip(), QStringLiteral("Arrow (A)"));
+    EXPECT_EQ(toolbar.toolButton(Tool::redact)->toolTip(), QStringLiteral("Redact (X)"));
+    toolbar.toolButton(Tool::redact)->click();
+    EXPECT_EQ(shown(), std::tuple(false, false, false, false)) << "a redaction has no style";
+    toolbar.toolButton(Tool::note)->click();
     toolbar.setTool(Tool::select);
     TextItem card;
     card.style = TextStyle::warning;

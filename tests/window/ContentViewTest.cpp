@@ -191,7 +191,7 @@ TEST_F(ContentViewTest, ToolKeysWorkOnTheCanvasButNotWithCommandKeysOrInATextFie
         {Qt::Key_C, Qt::NoModifier, Tool::callout},     {Qt::Key_T, Qt::NoModifier, Tool::text},
         {Qt::Key_N, Qt::NoModifier, Tool::note},        {Qt::Key_V, Qt::NoModifier, Tool::select},
         {Qt::Key_R, Qt::ControlModifier, Tool::select}, {Qt::Key_R, Qt::AltModifier, Tool::select},
-        {Qt::Key_X, Qt::NoModifier, Tool::select},
+        {Qt::Key_X, Qt::NoModifier, Tool::redact},      {Qt::Key_Q, Qt::NoModifier, Tool::select},
     };
     for (const Case& c : cases) {
         view->setTool(Tool::select);

@@ -1,0 +1,163 @@
+#include "shapes/Redaction.h"
+
+#include "model/DocumentFile.h"
+#include "support/TestFiles.h"
+
+#include <QBuffer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pintora;
+
+namespace {
+
+// Pixels no block mean can stand for: every one different from its neighbours.
+QImage noise(int width, int height, quint32 seed = 7) {
+    QImage image(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) line[x] = 0xFF000000u | (random.generate() & 0xFFFFFFu);
+    }
+    return image;
+}
+
+QByteArray png(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+ImageItem pictureOf(const QImage& image, QRectF frame, QRectF crop = {0, 0, 1, 1}) {
+    ImageItem item;
+    item.pngData = png(image);
+    item.frame = frame;
+    item.cropRect = crop;
+    return item;
+}
+
+// Each block of `area` (blocks counted from its corner) is one colour, the mean of the
+// original's pixels there; everything outside the area is the original.
+void expectPixelated(const QImage& original, const QImage& redacted, const QRect& area) {
+    ASSERT_EQ(original.size(), redacted.size());
+    const int n = redactBlockPixels;
+    for (int y = 0; y < original.height(); ++y) {
+        for (int x = 0; x < original.width(); ++x) {
+            if (!area.contains(x, y)) {
+                ASSERT_EQ(original.pixel(x, y), redacted.pixel(x, y)) << x << "," << y;
+            }
+        }
+    }
+    for (int by = area.top(); by <= area.bottom(); by += n) {
+        for (int bx = area.left(); bx <= area.right(); bx += n) {
+            const QRect block = QRect(bx, by, n, n) & area;
+            double sum[3] = {0, 0, 0};
+            for (int y = block.top(); y <= block.bottom(); ++y) {
+                for (int x = block.left(); x <= block.right(); ++x) {
+                    const QRgb p = original.pixel(x, y);
+                    sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p);
+                    ASSERT_EQ(redacted.pixel(x, y), redacted.pixel(block.topLeft()))
+                        << "a block that is not one colour at " << x << "," << y;
+                }
+            }
+            const double count = double(block.width()) * block.height();
+            const QRgb mean = redacted.pixel(block.topLeft());
+            EXPECT_NEAR(qRed(mean), sum[0] / count, 0.5);
+            EXPECT_NEAR(qGreen(mean), sum[1] / count, 0.5);
+            EXPECT_NEAR(qBlue(mean), sum[2] / count, 0.5);
+        }
+    }
+}
+
+QImage pictureIn(const CanvasState& state, int index) {
+    return QImage::fromData(state.items[index].image()->pngData, "PNG")
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+TEST(Redaction, PixelatesTheBoxInThePicturesOwnPixelsThroughItsFrameAndCrop) {
+    // A capture at scale 2 cropped to its right half: the 100 x 150 frame shows pixels
+    // 200..399 of 400 x 300, two pixels a point.
+    const QImage original = noise(400, 300);
+    const ImageItem picture = pictureOf(original, {1000, 1000, 100, 150}, {0.5, 0, 0.5, 1});
+    CanvasState state;
+    state.items.append(CanvasItem(picture));
+    ShapeItem over = makeShape(ShapeKind::rect, {1000, 1000, 100, 150});
+    state.items.append(CanvasItem(over)); // a shape over the picture does not shield it
+
+    // Canvas x 1010..1040 is picture x 220..280; the box runs past the frame's top, which
+    // clips it, down to canvas y 1060, picture y 120.
+    const QRectF box(1010, 900, 30, 160);
+    const std::optional<CanvasState> redacted = redactedState(state, box, RedactStyle::pixelate);
+    ASSERT_TRUE(redacted);
+    const ImageItem& edited = *redacted->items[0].image();
+    EXPECT_NE(edited.id, picture.id) << "new bytes, new id: the caches key pictures by id";
+    EXPECT_EQ(edited.frame, picture.frame);
+    EXPECT_EQ(edited.cropRect, picture.cropRect);
+    EXPECT_EQ(redacted->items[1], state.items[1]);
+    expectPixelated(original, pictureIn(*redacted, 0), QRect(220, 0, 60, 120));
+
+    EXPECT_EQ(pictureAreaUnder(picture, original.size(), {0, 0, 50, 50}), std::nullopt);
+    EXPECT_FALSE(redactedState(state, {0, 0, 500, 500}, RedactStyle::pixelate))
+        << "a box that covers no picture changes nothing";
+    // A box running past the frame's right edge takes only the pixels the frame shows.
+    EXPECT_EQ(pictureAreaUnder(picture, original.size(), {1090, 1000, 200, 200}),
+              QRect(380, 0, 20, 300));
+}
+
+TEST(Redaction, NothingOfTheHiddenPixelsSurvivesInTheSavedDocument) {
+    const QImage original = noise(120, 96, 11);
+    CanvasState state;
+    state.items.append(CanvasItem(pictureOf(original, {0, 0, 120, 96})));
+    state.items.append(CanvasItem(pictureOf(noise(60, 60, 3), {200, 0, 60, 60})));
+    // One box over both pictures; the second is covered whole.
+    const std::optional<CanvasState> redacted =
+        redactedState(state, {0, 0, 300, 300}, RedactStyle::pixelate);
+    ASSERT_TRUE(redacted);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("r.pintora"));
+    ASSERT_EQ(writeDocumentFile(file, *redacted), QString());
+    const auto reopened = readDocumentFile(file, QString());
+    ASSERT_TRUE(reopened);
+    const QImage saved = pictureIn(reopened.value(), 0);
+    expectPixelated(original, saved, original.rect());
+    for (int y = 0; y < original.height(); ++y) {
+        const QImage row = original.copy(0, y, original.width(), 1);
+        ASSERT_NE(row, saved.copy(0, y, original.width(), 1)) << "row " << y << " survived";
+    }
+    expectPixelated(noise(60, 60, 3), pictureIn(reopened.value(), 1), QRect(0, 0, 60, 60));
+}
+
+TEST(Redaction, TheBlurIsMadeOfTheBlockMeansAloneAndSmoothAcrossThem) {
+    // A 1-pixel checkerboard and a flat grey have the same mean in every block: a blur that
+    // kept anything finer than a block would tell them apart.
+    QImage checker(48, 48, QImage::Format_RGB32);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 48; ++x) checker.setPixel(x, y, (x + y) % 2 ? 0xFFFEFEFE : 0xFF000000);
+    QImage grey(48, 48, QImage::Format_RGB32);
+    grey.fill(QColor(127, 127, 127));
+    // Left half black so that the blur has an edge to smooth.
+    for (QImage* image : {&checker, &grey}) {
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 12; ++x) image->setPixel(x, y, 0xFF000000);
+    }
+    QImage a = checker;
+    QImage b = grey;
+    redactPixels(a, a.rect(), RedactStyle::blur);
+    redactPixels(b, b.rect(), RedactStyle::blur);
+    EXPECT_EQ(a, b);
+    // Between the black block's centre (x 5.5) and the grey's (17.5) the values climb step by
+    // step instead of jumping at the block's edge.
+    int steps = 0;
+    for (int x = 6; x <= 17; ++x) {
+        const int d = qRed(a.pixel(x, 20)) - qRed(a.pixel(x - 1, 20));
+        EXPECT_GE(d, 0);
+        EXPECT_LE(d, 16);
+        steps += d > 0;
+    }
+    EXPECT_GE(steps, 10);
+}
