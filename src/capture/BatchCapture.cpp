@@ -1,5 +1,7 @@
 #include "capture/BatchCapture.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -134,6 +136,50 @@ int probeInterval(const BatchCapture::Timing& timing) {
     return std::max(timing.pollMs, timing.quietMs / 6);
 }
 
+// A string as a JavaScript literal.
+QString jsString(const QString& text) {
+    const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+QString jsStrings(const QStringList& texts) {
+    return QString::fromUtf8(
+        QJsonDocument(QJsonArray::fromStringList(texts)).toJson(QJsonDocument::Compact));
+}
+
+// "found" once an element matches the selector, "bad" when it is not one.
+QString matchScript(const QString& selector) {
+    return QStringLiteral("(function(s){try{return document.querySelector(s)?'found':'waiting';}"
+                          "catch(e){return 'bad';}})(%1)")
+        .arg(jsString(selector));
+}
+
+// A style sheet hides the elements, also those that appear later; "bad <selector>" when one
+// is not a selector.
+QString hideScript(const QStringList& selectors) {
+    return QStringLiteral(
+               "(function(list){for(var i=0;i<list.length;i++){try{document.querySelector(list[i]);}"
+               "catch(e){return 'bad '+list[i];}}var s=document.createElement('style');"
+               "s.textContent=list.map(function(x){return x+'{visibility:hidden !important}';})"
+               ".join('\\n');(document.head||document.documentElement).appendChild(s);"
+               "return 'ok';})(%1)")
+        .arg(jsStrings(selectors));
+}
+
+// The user's code as it is written (no eval, which a page's policy may forbid): "done" after
+// it ran, "error ..." when it threw; nothing at all when it does not parse.
+QString userScript(const QString& code) {
+    return QStringLiteral("try{\n%1\n;'done';}catch(e){'error '+e;}").arg(code);
+}
+
+// The first match's box in page coordinates, [left, top, width, height]; "none" or "bad".
+QString elementBoxScript(const QString& selector) {
+    return QStringLiteral("(function(s){var e;try{e=document.querySelector(s);}catch(x){"
+                          "return 'bad';}if(!e)return 'none';var r=e.getBoundingClientRect();"
+                          "return [r.left+scrollX,r.top+scrollY,r.width,r.height];})(%1)")
+        .arg(jsString(selector));
+}
+
 bool isNumber(const QVariant& value) {
     switch (value.typeId()) {
     case QMetaType::Double:
@@ -182,7 +228,8 @@ void BatchCapture::run(const QUrl& url, const QList<ViewportPreset>& presets, bo
     url_ = url;
     queue_ = presets;
     total_ = int(presets.size());
-    fullPage_ = fullPage;
+    // An element's box is cut from the whole page, so a tall element is whole.
+    fullPage_ = fullPage || !steps_.clipTo.isEmpty();
     visibleScrollY_ = visibleScrollY;
     onProgress_ = std::move(onProgress);
     onSnapshot_ = std::move(onSnapshot);
@@ -209,7 +256,8 @@ void BatchCapture::next() {
     engine_.resize(QSize(int(preset_.width), int(preset_.height)));
     loadEnded_ = false;
     engine_.load(url_, ++loadId_);
-    loadTimer_.start(timing_.loadTimeoutMs);
+    pageClock_.start();
+    loadTimer_.start(steps_.timeoutMs > 0 ? steps_.timeoutMs : timing_.loadTimeoutMs);
     later(probeInterval(timing_), [this] { probeQuiet(QString(), 0); });
 }
 
@@ -282,7 +330,79 @@ void BatchCapture::loadTimedOut() {
     if (!running_ || loadEnded_) return;
     loadEnded_ = true;
     engine_.stop();
+    if (steps_.timeoutMs > 0) {
+        fail(tr("the page did not load within %1 s").arg(steps_.timeoutMs / 1000.0), true);
+        return;
+    }
     afterLoad();
+}
+
+int BatchCapture::timeLeftMs() const {
+    const int limit = steps_.timeoutMs > 0 ? steps_.timeoutMs : timing_.loadTimeoutMs;
+    return int(std::max<qint64>(0, limit - pageClock_.elapsed()));
+}
+
+void BatchCapture::fail(const QString& reason, bool timedOut) {
+    emit pageFailed(preset_, reason, timedOut);
+    next();
+}
+
+void BatchCapture::waitForSelector(std::function<void()> done) {
+    if (steps_.waitFor.isEmpty()) {
+        done();
+        return;
+    }
+    const int owner = step_;
+    engine_.evaluate(matchScript(steps_.waitFor), [this, owner, done](const QVariant& answer) {
+        if (!running_ || owner != step_) return;
+        const QString state = answer.toString();
+        if (state == QLatin1String("found")) {
+            done();
+        } else if (state == QLatin1String("bad")) {
+            fail(tr("'%1' is not a CSS selector").arg(steps_.waitFor));
+        } else if (timeLeftMs() == 0) {
+            fail(tr("nothing matched '%1' within %2 s")
+                     .arg(steps_.waitFor)
+                     .arg((steps_.timeoutMs > 0 ? steps_.timeoutMs : timing_.loadTimeoutMs) /
+                          1000.0),
+                 true);
+        } else {
+            later(timing_.pollMs, [this, done] { waitForSelector(done); });
+        }
+    });
+}
+
+void BatchCapture::applySteps(std::function<void()> done) {
+    const int owner = step_;
+    const auto runScript = [this, owner, done] {
+        if (steps_.script.isEmpty()) {
+            done();
+            return;
+        }
+        engine_.evaluateInPage(userScript(steps_.script), [this, owner, done](const QVariant& r) {
+            if (!running_ || owner != step_) return;
+            const QString result = r.toString();
+            if (result == QLatin1String("done")) {
+                done();
+            } else if (result.startsWith(QLatin1String("error "))) {
+                fail(tr("the script failed: %1").arg(result.mid(6)));
+            } else {
+                fail(tr("the script does not parse"));
+            }
+        });
+    };
+    if (steps_.hide.isEmpty()) {
+        runScript();
+        return;
+    }
+    engine_.evaluate(hideScript(steps_.hide), [this, owner, runScript](const QVariant& r) {
+        if (!running_ || owner != step_) return;
+        const QString result = r.toString();
+        if (result.startsWith(QLatin1String("bad ")))
+            fail(tr("'%1' is not a CSS selector").arg(result.mid(4)));
+        else
+            runScript();
+    });
 }
 
 void BatchCapture::later(int ms, std::function<void()> step) {
@@ -300,34 +420,38 @@ std::function<void(const QImage&)> BatchCapture::deliverer() {
 }
 
 void BatchCapture::afterLoad() {
-    later(timing_.settleMs, [this] {
-        const int owner = step_;
-        const auto prepared = [this](std::function<void()> then) {
-            runPageTask(prepareScript(fullPage_, timing_.prepareLimitMs, maxFullPageHeight),
-                        taskStateScript, timing_.prepareLimitMs + 1000, std::move(then));
-        };
-        if (fullPage_) {
-            prepared([this, owner] {
-                // Heights at the preset's size, then the page's height.
-                engine_.evaluate(recordHeightsScript, [this, owner](const QVariant&) {
-                    if (!running_ || owner != step_) return;
-                    engine_.evaluate(measureScript, [this, owner](const QVariant& result) {
-                        if (running_ && owner == step_) captureFullPage(result);
-                    });
+    later(timing_.settleMs,
+          [this] { waitForSelector([this] { applySteps([this] { captureReady(); }); }); });
+}
+
+void BatchCapture::captureReady() {
+    const int owner = step_;
+    const auto prepared = [this](std::function<void()> then) {
+        runPageTask(prepareScript(fullPage_, timing_.prepareLimitMs, maxFullPageHeight),
+                    taskStateScript, timing_.prepareLimitMs + 1000,
+                    [this, then = std::move(then)] { later(steps_.delayMs, then); });
+    };
+    if (fullPage_) {
+        prepared([this, owner] {
+            // Heights at the preset's size, then the page's height.
+            engine_.evaluate(recordHeightsScript, [this, owner](const QVariant&) {
+                if (!running_ || owner != step_) return;
+                engine_.evaluate(measureScript, [this, owner](const QVariant& result) {
+                    if (running_ && owner == step_) captureFullPage(result);
                 });
             });
-        } else if (visibleScrollY_ > 0) {
-            engine_.evaluate(scrollScript(visibleScrollY_),
-                             [this, owner, prepared](const QVariant&) {
-                                 if (running_ && owner == step_)
-                                     later(timing_.scrollMs, [this, prepared] {
-                                         prepared([this] { grabVisible(); });
-                                     });
-                             });
-        } else {
-            prepared([this] { grabVisible(); });
-        }
-    });
+        });
+    } else if (visibleScrollY_ > 0) {
+        engine_.evaluate(scrollScript(visibleScrollY_),
+                         [this, owner, prepared](const QVariant&) {
+                             if (running_ && owner == step_)
+                                 later(timing_.scrollMs, [this, prepared] {
+                                     prepared([this] { grabVisible(); });
+                                 });
+                         });
+    } else {
+        prepared([this] { grabVisible(); });
+    }
 }
 
 void BatchCapture::grabVisible() {
@@ -433,6 +557,38 @@ void BatchCapture::grabTile(int top) {
 }
 
 void BatchCapture::deliver(const QImage& image) {
+    if (image.isNull() || steps_.clipTo.isEmpty()) {
+        hand(image);
+        return;
+    }
+    // The element's box, measured in the page as it was grabbed, cut out of the whole page.
+    const int owner = step_;
+    engine_.evaluate(elementBoxScript(steps_.clipTo), [this, owner,
+                                                       image](const QVariant& answer) {
+        if (!running_ || owner != step_) return;
+        const QVariantList box =
+            answer.typeId() == QMetaType::QVariantList ? answer.toList() : QVariantList();
+        if (box.size() != 4) {
+            fail(answer.toString() == QLatin1String("bad")
+                     ? tr("'%1' is not a CSS selector").arg(steps_.clipTo)
+                     : tr("nothing matches '%1'").arg(steps_.clipTo));
+            return;
+        }
+        const double ratio = image.devicePixelRatio();
+        const auto px = [ratio](const QVariant& v) { return int(std::lround(v.toDouble() * ratio)); };
+        const QRect wanted(px(box[0]), px(box[1]), px(box[2]), px(box[3]));
+        const QRect clipped = wanted & QRect(QPoint(0, 0), image.size());
+        if (clipped.isEmpty()) {
+            fail(tr("'%1' has no box on the page").arg(steps_.clipTo));
+            return;
+        }
+        QImage part = image.copy(clipped);
+        part.setDevicePixelRatio(ratio);
+        hand(part);
+    });
+}
+
+void BatchCapture::hand(const QImage& image) {
     if (!image.isNull() && onSnapshot_) onSnapshot_(image, preset_);
     next();
 }

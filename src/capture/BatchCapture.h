@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 #include <functional>
@@ -47,6 +48,16 @@ public:
         }
     };
 
+    // What a scripted capture asks of each page besides the readiness waits; nothing by default.
+    struct PageSteps {
+        QString waitFor;    // a CSS selector: the capture waits until an element matches it
+        int timeoutMs = 0;  // above 0: a page not loaded, or not matched, by then fails
+        QStringList hide;   // CSS selectors of elements hidden (visibility) before the capture
+        QString script;     // run among the page's scripts before the capture
+        QString clipTo;     // a CSS selector: only the first match's box is captured
+        int delayMs = 0;    // an extra wait once the page is ready
+    };
+
     // A page is never captured taller than this many points, so an endless page cannot
     // exhaust memory (1920 × 40,000 is about 300 MB of pixels).
     static constexpr int maxFullPageHeight = 40000;
@@ -63,6 +74,7 @@ public:
 
     void setTiming(const Timing& timing) { timing_ = timing; }
     const Timing& timing() const { return timing_; }
+    void setPageSteps(const PageSteps& steps) { steps_ = steps; }
     bool isRunning() const { return running_; }
 
     using ProgressCallback = std::function<void(CaptureProgress)>;
@@ -78,12 +90,21 @@ signals:
     // A full-page capture of `preset` kept only the top `maxFullPageHeight` points of a page
     // `pageHeight` points tall.
     void pageCut(const pintora::ViewportPreset& preset, double pageHeight);
+    // No picture of `preset`: `reason` says why; `timedOut` when the page's time ran out.
+    void pageFailed(const pintora::ViewportPreset& preset, const QString& reason, bool timedOut);
 
 private:
     void next();
     void loadEnded(int loadId);
     void loadTimedOut();
     void afterLoad();
+    // The page steps, in order: the selector waited for, hiding, the user's script.
+    void waitForSelector(std::function<void()> done);
+    void applySteps(std::function<void()> done);
+    void captureReady();
+    void fail(const QString& reason, bool timedOut = false);
+    // The time left of the page's time-out (or of the load limit without one).
+    int timeLeftMs() const;
     // Asks the page every `quietMs` / 4 whether it is parsed and its network quiet.
     void probeQuiet(QString last, int quietFor);
     // Starts a page task (a script that answers "running" and later sets its state in the
@@ -99,6 +120,7 @@ private:
     void captureTiles(int fullHeight);
     void grabTile(int top);
     void deliver(const QImage& image);
+    void hand(const QImage& image);
     void teardown();
     // Runs `step` after `ms` unless the preset it belongs to is over by then.
     void later(int ms, std::function<void()> step);
@@ -106,6 +128,7 @@ private:
 
     CaptureEngine& engine_;
     Timing timing_;
+    PageSteps steps_;
     bool running_ = false;
     QUrl url_;
     QList<ViewportPreset> queue_;
@@ -122,6 +145,7 @@ private:
     // Each preset's steps carry its number; a step of a finished preset is dropped.
     int step_ = 0;
     QTimer loadTimer_;
+    QElapsedTimer pageClock_; // from the start of this preset's load
     QImage stitched_;
     int tileHeight_ = 0;
     int stitchHeight_ = 0;

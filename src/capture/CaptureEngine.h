@@ -23,8 +23,13 @@ public:
     virtual void resize(QSize points) = 0;
     virtual void load(const QUrl& url, int loadId) = 0;
     virtual void stop() = 0;
-    // Runs a script in the page; the result is invalid on an error.
+    // Runs a script in the page, in a world of its own; the result is invalid on an error.
     virtual void evaluate(const QString& script, std::function<void(const QVariant&)> done) = 0;
+    // Runs a script among the page's own (its globals and functions in reach), for scripts
+    // the user gives.
+    virtual void evaluateInPage(const QString& script, std::function<void(const QVariant&)> done) {
+        evaluate(script, std::move(done));
+    }
     // The view's pixels as they are; a null image on failure.
     virtual void grab(std::function<void(const QImage&)> done) = 0;
     // Starts watching for the first frame painted from now on, so that waiting for it can run

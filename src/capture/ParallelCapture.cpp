@@ -37,6 +37,8 @@ void ParallelCapture::run(const QUrl& url, const QList<ViewportPreset>& presets,
         lane->batch = std::make_unique<BatchCapture>(*lane->engine);
         lane->batch->setTiming(timing_);
         connect(lane->batch.get(), &BatchCapture::pageCut, this, &ParallelCapture::pageCut);
+        connect(lane->batch.get(), &BatchCapture::pageFailed, this,
+                &ParallelCapture::pageFailed);
         running_.push_back(std::move(lane));
     }
     for (int i = 0; i < lanes; ++i)
@@ -47,10 +49,13 @@ void ParallelCapture::startNext(Lane& lane) {
     if (next_ >= presets_.size()) return;
     const int index = next_++;
     lane.batch->setTiming(timing_);
+    lane.batch->setPageSteps(steps_);
+    QElapsedTimer clock;
+    clock.start();
     lane.batch->run(
         url_, {presets_[index]}, fullPage_, visibleScrollY_, {},
-        [this, index](const QImage& image, const ViewportPreset& preset) {
-            if (onSnapshot_) onSnapshot_(index, image, preset);
+        [this, index, clock](const QImage& image, const ViewportPreset& preset) {
+            if (onSnapshot_) onSnapshot_(index, image, preset, clock.elapsed());
         },
         [this, &lane] {
             ++finished_;

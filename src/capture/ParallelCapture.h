@@ -15,14 +15,15 @@ class ParallelCapture : public QObject {
 public:
     using EngineFactory = std::function<std::unique_ptr<CaptureEngine>()>;
     // `index` is the preset's place in the list given to `run`; pictures come as they are
-    // taken, not in that order.
-    using SnapshotCallback =
-        std::function<void(int index, const QImage&, const ViewportPreset&)>;
+    // taken, not in that order, each with the time from the start of its load.
+    using SnapshotCallback = std::function<void(int index, const QImage&, const ViewportPreset&,
+                                                qint64 elapsedMs)>;
 
     ParallelCapture(EngineFactory makeEngine, int lanes, QObject* parent = nullptr);
     ~ParallelCapture() override;
 
     void setTiming(const BatchCapture::Timing& timing) { timing_ = timing; }
+    void setPageSteps(const BatchCapture::PageSteps& steps) { steps_ = steps; }
 
     // One run at a time; `onProgress` counts the sizes finished, `onComplete` is called once.
     void run(const QUrl& url, const QList<ViewportPreset>& presets, bool fullPage,
@@ -31,6 +32,7 @@ public:
 
 signals:
     void pageCut(const pintora::ViewportPreset& preset, double pageHeight);
+    void pageFailed(const pintora::ViewportPreset& preset, const QString& reason, bool timedOut);
 
 private:
     struct Lane {
@@ -42,6 +44,7 @@ private:
     EngineFactory makeEngine_;
     int lanes_;
     BatchCapture::Timing timing_;
+    BatchCapture::PageSteps steps_;
     std::vector<std::unique_ptr<Lane>> running_;
     QUrl url_;
     QList<ViewportPreset> presets_;

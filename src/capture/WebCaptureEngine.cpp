@@ -127,16 +127,25 @@ void WebCaptureEngine::stop() {
 }
 
 void WebCaptureEngine::evaluate(const QString& script, std::function<void(const QVariant&)> done) {
+    // A world of its own: the page's scripts neither see nor change what ours do.
+    run(script, QWebEngineScript::ApplicationWorld, std::move(done));
+}
+
+void WebCaptureEngine::evaluateInPage(const QString& script,
+                                      std::function<void(const QVariant&)> done) {
+    run(script, QWebEngineScript::MainWorld, std::move(done));
+}
+
+void WebCaptureEngine::run(const QString& script, quint32 world,
+                           std::function<void(const QVariant&)> done) {
     if (!view_) {
         QTimer::singleShot(0, this, [done] { done(QVariant()); });
         return;
     }
     std::weak_ptr<int> session = session_;
-    // A world of its own: the page's scripts neither see nor change what ours do.
-    view_->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                 [session, done](const QVariant& result) {
-                                     if (!session.expired()) done(result);
-                                 });
+    view_->page()->runJavaScript(script, world, [session, done](const QVariant& result) {
+        if (!session.expired()) done(result);
+    });
 }
 
 QImage WebCaptureEngine::grabNow(const QRect& rect) const {

@@ -30,6 +30,8 @@ public:
     void load(const QUrl& url, int loadId) override;
     void stop() override;
     void evaluate(const QString& script, std::function<void(const QVariant&)> done) override;
+    void evaluateInPage(const QString& script,
+                        std::function<void(const QVariant&)> done) override;
     void grab(std::function<void(const QImage&)> done) override;
     void expectFrame() override;
     void grabFresh(int timeLimitMs, std::function<void(const QImage&)> done) override;
@@ -42,6 +44,7 @@ public:
     QWebEngineView* view() const { return view_; }
 
 private:
+    void run(const QString& script, quint32 world, std::function<void(const QVariant&)> done);
     QImage grabNow(const QRect& rect = QRect()) const;
     // Replaces the bottom-left corner of a grab with the corner as it is painted now.
     void mendCorner(QImage& image) const;

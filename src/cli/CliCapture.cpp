@@ -7,18 +7,26 @@
 #include "cli/CliCommands.h"
 #include "model/DocumentFile.h"
 #include "model/PintoraDocument.h"
+#include "platform/WebProfile.h"
 #include "platform/UserDefaults.h"
 #include "window/CapturePlacement.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <future>
+#include <mutex>
 #include <unistd.h>
 
 namespace pintora::cli {
@@ -49,44 +57,134 @@ QString pictureName(const ViewportPreset& preset) {
     return QStringLiteral("%1 %2x%3.png").arg(name.trimmed()).arg(preset.width).arg(preset.height);
 }
 
+// A file name part for an address: its host, port, path and query, with nothing a file
+// system minds; "127.0.0.1_8080_docs_intro" for http://127.0.0.1:8080/docs/intro.
+QString addressName(const QUrl& url) {
+    QString name = url.host();
+    if (url.port() > 0) name += QStringLiteral("_%1").arg(url.port());
+    QString rest = url.path(QUrl::FullyDecoded);
+    if (url.hasQuery()) rest += QLatin1Char('_') + url.query(QUrl::FullyDecoded);
+    name += QLatin1Char('_') + rest;
+    name.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1f\\s]+")),
+                 QStringLiteral("_"));
+    name.replace(QRegularExpression(QStringLiteral("_+")), QStringLiteral("_"));
+    while (name.endsWith(QLatin1Char('_')))
+        name.chop(1);
+    return name.left(120);
+}
+
+// The addresses of a list file: one a line, blank lines and lines starting with '#' skipped.
+std::optional<QList<QUrl>> readAddressList(const QString& path, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    QList<QUrl> urls;
+    int number = 0;
+    while (!file.atEnd()) {
+        ++number;
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+        const QUrl url = QUrl::fromUserInput(line);
+        if (!url.isValid() || url.scheme().isEmpty()) {
+            *error = QStringLiteral("%1:%2: '%3' is not an address").arg(path).arg(number).arg(line);
+            return std::nullopt;
+        }
+        urls << url;
+    }
+    if (urls.isEmpty()) {
+        *error = QStringLiteral("%1: no addresses in the file").arg(path);
+        return std::nullopt;
+    }
+    return urls;
+}
+
+// The value of `--name VALUE` or `--name=VALUE` in the raw arguments; `fallback` without one.
+QString rawValue(const QStringList& raw, const QString& name, const QString& fallback) {
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] == name) return raw.value(i + 1);
+        if (raw[i].startsWith(name + QLatin1Char('='))) return raw[i].mid(name.size() + 1);
+    }
+    return fallback;
+}
+
+QString jsonLine(const QJsonObject& object) {
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
 const char* const captureHelp =
-    "Usage: pintora-cli capture URL [options] (-o OUT.pintora | --png-dir DIR)\n"
+    "Usage: pintora-cli capture [URL] [--urls FILE] [options] (-o OUT.pintora | --png-dir DIR)\n"
     "\n"
-    "Renders the page off screen at each size, several sizes at once, and takes each picture as\n"
-    "soon as the page is ready: loaded (or quiet for 3 s), pictures decoded, fonts loaded, and a\n"
-    "frame of the size painted. Pictures are placed, and named, in the order given.\n"
+    "Renders each page off screen at each size, several sizes at once, and takes each picture\n"
+    "as soon as the page is ready: loaded (or quiet for 3 s), pictures decoded, fonts loaded,\n"
+    "and a frame of the size painted. Pictures are placed, and named, in the order given.\n"
     "\n"
-    "Options:\n"
+    "What and where:\n"
+    "  --urls FILE       more addresses, one a line (blank lines and # comments skipped); each\n"
+    "                    is captured at every size, its PNG names start with its host and path,\n"
+    "                    and each address gets a row of its own in the document\n"
     "  --preset NAME     a viewport preset by name (the user's stored presets, or the factory\n"
     "                    ones); repeatable\n"
     "  --size WxH        a viewport size in points, e.g. 1280x800; repeatable\n"
     "                    (without --preset or --size: every enabled preset)\n"
     "  --full-page       the whole length of the page instead of one viewport\n"
+    "  --selector CSS    only the box of the first element matching CSS, taken from the whole\n"
+    "                    page, clipped to the page\n"
     "  --scroll-y N      the vertical scroll offset of a viewport capture, in points\n"
     "  --scale 1|2       pixels per point of the pictures (default 1)\n"
     "  -o FILE           write a new document with the pictures placed in a row\n"
     "  --png-dir DIR     write one PNG per size, named after the preset and size\n"
+    "\n"
+    "The page:\n"
+    "  --wait-for CSS    wait until an element matches CSS (within --timeout)\n"
+    "  --delay MS        wait this much longer once the page is ready\n"
+    "  --timeout S       seconds a page may take to load and match --wait-for; past them the\n"
+    "                    address fails (exit code 3) instead of being captured as it is\n"
+    "                    (default: captured as it is after 60 s)\n"
+    "  --hide CSS        hide the elements matching CSS (visibility:hidden), e.g. a cookie\n"
+    "                    banner; repeatable\n"
+    "  --javascript CODE run CODE among the page's scripts before the capture\n"
+    "  --color-scheme light|dark\n"
+    "                    what the page sees as prefers-color-scheme\n"
+    "  --profile app     browse with the application's profile (its cookies and logins); by\n"
+    "                    default a fresh profile kept in memory only\n"
+    "\n"
+    "Running:\n"
     "  --jobs N          sizes captured at once, each in a view of its own (default: one per core,\n"
     "                    2 to 4)\n"
+    "  --json            print a JSON line on stdout for each picture written: url, preset,\n"
+    "                    size, scale, file, pixelWidth, pixelHeight, ms (from the load's start\n"
+    "                    to the picture written)\n"
     "  -h, --help        show this help\n";
 
 } // namespace
 
 int capture(int argc, char** argv) {
-    // The scale must be known before the application exists.
+    // The scale and the colour scheme must be known before the application exists.
     QStringList raw;
     for (int i = 0; i < argc; ++i)
         raw << QString::fromLocal8Bit(argv[i]);
-    const qsizetype scaleAt = raw.indexOf(QStringLiteral("--scale"));
-    const QString scale = scaleAt >= 0 ? raw.value(scaleAt + 1) : QStringLiteral("1");
+    const QString scale = rawValue(raw, QStringLiteral("--scale"), QStringLiteral("1"));
     if (scale != QLatin1StringView("1") && scale != QLatin1StringView("2")) {
         printError(QStringLiteral("--scale takes 1 or 2"));
         return usage;
     }
-    qputenv("QT_SCALE_FACTOR", scale.toLatin1());
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS") && geteuid() == 0) {
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox"); // Chromium refuses root otherwise
+    const QString scheme = rawValue(raw, QStringLiteral("--color-scheme"), QString());
+    if (!scheme.isNull() && scheme != QLatin1StringView("light") &&
+        scheme != QLatin1StringView("dark")) {
+        printError(QStringLiteral("--color-scheme takes light or dark"));
+        return usage;
     }
+    qputenv("QT_SCALE_FACTOR", scale.toLatin1());
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (flags.isEmpty() && geteuid() == 0) flags = "--no-sandbox"; // Chromium refuses root otherwise
+    if (!scheme.isNull()) {
+        // The engine's own setting behind prefers-color-scheme: 0 dark, 1 light.
+        flags += scheme == QLatin1StringView("dark") ? " --blink-settings=preferredColorScheme=0"
+                                                     : " --blink-settings=preferredColorScheme=1";
+    }
+    if (!flags.isEmpty()) qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Pintora"));
@@ -96,18 +194,32 @@ int capture(int argc, char** argv) {
     QStringList args = app.arguments();
     args.removeAt(1);
     QCommandLineParser parser;
+    const auto valued = [](const char* name, const char* value) {
+        return QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(value));
+    };
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    const QCommandLineOption presetOption(QStringLiteral("preset"), QString(),
-                                          QStringLiteral("NAME"));
-    const QCommandLineOption sizeOption(QStringLiteral("size"), QString(), QStringLiteral("WxH"));
+    const QCommandLineOption presetOption = valued("preset", "NAME");
+    const QCommandLineOption sizeOption = valued("size", "WxH");
     const QCommandLineOption fullPage(QStringLiteral("full-page"), QString());
-    const QCommandLineOption scrollY(QStringLiteral("scroll-y"), QString(), QStringLiteral("N"));
-    const QCommandLineOption scaleOption(QStringLiteral("scale"), QString(), QStringLiteral("S"));
-    const QCommandLineOption out(QStringLiteral("o"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption pngDir(QStringLiteral("png-dir"), QString(), QStringLiteral("DIR"));
-    const QCommandLineOption jobsOption(QStringLiteral("jobs"), QString(), QStringLiteral("N"));
-    parser.addOptions(
-        {help, presetOption, sizeOption, fullPage, scrollY, scaleOption, out, pngDir, jobsOption});
+    const QCommandLineOption scrollY = valued("scroll-y", "N");
+    const QCommandLineOption scaleOption = valued("scale", "S");
+    const QCommandLineOption out = valued("o", "FILE");
+    const QCommandLineOption pngDir = valued("png-dir", "DIR");
+    const QCommandLineOption jobsOption = valued("jobs", "N");
+    const QCommandLineOption urlsOption = valued("urls", "FILE");
+    const QCommandLineOption waitForOption = valued("wait-for", "CSS");
+    const QCommandLineOption delayOption = valued("delay", "MS");
+    const QCommandLineOption timeoutOption = valued("timeout", "S");
+    const QCommandLineOption hideOption = valued("hide", "CSS");
+    const QCommandLineOption scriptOption = valued("javascript", "CODE");
+    const QCommandLineOption selectorOption = valued("selector", "CSS");
+    const QCommandLineOption schemeOption = valued("color-scheme", "SCHEME");
+    const QCommandLineOption profileOption = valued("profile", "NAME");
+    const QCommandLineOption jsonOption(QStringLiteral("json"), QString());
+    parser.addOptions({help, presetOption, sizeOption, fullPage, scrollY, scaleOption, out,
+                       pngDir, jobsOption, urlsOption, waitForOption, delayOption, timeoutOption,
+                       hideOption, scriptOption, selectorOption, schemeOption, profileOption,
+                       jsonOption});
     if (!parser.parse(args)) {
         printError(parser.errorText());
         return usage;
@@ -116,25 +228,68 @@ int capture(int argc, char** argv) {
         std::fputs(captureHelp, stdout);
         return ok;
     }
-    if (parser.positionalArguments().size() != 1) {
-        printError(QStringLiteral("capture takes one URL; see --help"));
+    QList<QUrl> urls;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1 || (positional.isEmpty() && !parser.isSet(urlsOption))) {
+        printError(QStringLiteral("capture takes one URL, or --urls FILE; see --help"));
         return usage;
     }
-    const QUrl url = QUrl::fromUserInput(parser.positionalArguments()[0]);
-    if (!url.isValid() || url.scheme().isEmpty()) {
-        printError(QStringLiteral("'%1' is not an address").arg(parser.positionalArguments()[0]));
-        return usage;
+    if (!positional.isEmpty()) {
+        const QUrl url = QUrl::fromUserInput(positional[0]);
+        if (!url.isValid() || url.scheme().isEmpty()) {
+            printError(QStringLiteral("'%1' is not an address").arg(positional[0]));
+            return usage;
+        }
+        urls << url;
+    }
+    if (parser.isSet(urlsOption)) {
+        QString error;
+        const std::optional<QList<QUrl>> listed = readAddressList(parser.value(urlsOption), &error);
+        if (!listed) {
+            printError(error);
+            return usage;
+        }
+        urls << *listed;
     }
     if (parser.isSet(out) == parser.isSet(pngDir)) {
         printError(QStringLiteral("give exactly one of -o FILE and --png-dir DIR"));
         return usage;
     }
-    double scroll = 0;
-    if (parser.isSet(scrollY)) {
-        bool number = false;
-        scroll = parser.value(scrollY).toDouble(&number);
-        if (!number || scroll < 0) {
-            printError(QStringLiteral("--scroll-y takes a number of points, 0 or more"));
+    // A number option within bounds; none (after saying why) when it is not one.
+    const auto number = [&](const QCommandLineOption& option, double low, double high,
+                            double fallback, const char* what) -> std::optional<double> {
+        if (!parser.isSet(option)) return fallback;
+        bool isNumber = false;
+        const double value = parser.value(option).toDouble(&isNumber);
+        if (!isNumber || !(value >= low && value <= high)) {
+            printError(QStringLiteral("--%1 takes %2")
+                           .arg(option.names().constFirst(), QString::fromUtf8(what)));
+            return std::nullopt;
+        }
+        return value;
+    };
+    const std::optional<double> scroll =
+        number(scrollY, 0, 1e9, 0, "a number of points, 0 or more");
+    const std::optional<double> delay =
+        number(delayOption, 0, 600000, 0, "a number of milliseconds from 0 to 600000");
+    const std::optional<double> timeout =
+        number(timeoutOption, 0.1, 3600, 0, "a number of seconds above 0, at most 3600");
+    if (!scroll || !delay || !timeout) return usage;
+    if (parser.isSet(profileOption) && parser.value(profileOption) != QLatin1StringView("app")) {
+        printError(QStringLiteral("--profile takes app (the application's profile)"));
+        return usage;
+    }
+    BatchCapture::PageSteps steps;
+    steps.waitFor = parser.value(waitForOption).trimmed();
+    steps.timeoutMs = int(std::lround(*timeout * 1000));
+    steps.hide = parser.values(hideOption);
+    steps.script = parser.value(scriptOption);
+    steps.clipTo = parser.value(selectorOption).trimmed();
+    steps.delayMs = int(*delay);
+    for (const QString* selector : {&steps.waitFor, &steps.clipTo}) {
+        if (parser.isSet(selector == &steps.waitFor ? waitForOption : selectorOption) &&
+            selector->isEmpty()) {
+            printError(QStringLiteral("--wait-for and --selector take a CSS selector"));
             return usage;
         }
     }
@@ -181,9 +336,9 @@ int capture(int argc, char** argv) {
     // each view of a tall page holds its pixels, so more lanes than cores buy little.
     int lanes = std::min(std::clamp(QThread::idealThreadCount(), 2, 4), int(presets.size()));
     if (parser.isSet(jobsOption)) {
-        bool number = false;
-        lanes = parser.value(jobsOption).toInt(&number);
-        if (!number || lanes < 1 || lanes > 16) {
+        bool isNumber = false;
+        lanes = parser.value(jobsOption).toInt(&isNumber);
+        if (!isNumber || lanes < 1 || lanes > 16) {
             printError(QStringLiteral("--jobs takes a number from 1 to 16"));
             return usage;
         }
@@ -196,79 +351,161 @@ int capture(int argc, char** argv) {
             return failed;
         }
     }
+    if (!parser.isSet(profileOption)) useFreshWebProfile();
+    const bool json = parser.isSet(jsonOption);
+    const bool named = parser.isSet(urlsOption);
 
     // Each picture is encoded, and written, on a thread of its own as soon as it is taken,
-    // while the other sizes are still being captured.
+    // while the other sizes (and addresses) are still being captured.
     struct Encoded {
         std::optional<CapturePicture> picture;
         QString error; // writing its file failed
+        QJsonObject line;
     };
-    std::vector<std::future<Encoded>> encoding(size_t(presets.size()));
+    const qsizetype count = presets.size();
+    std::vector<std::future<Encoded>> encoding(size_t(urls.size() * count));
+    std::mutex printing;
+    QSet<QString> usedNames;
     const bool showProgress = isatty(STDERR_FILENO);
+    bool timedOut = false;
+    int failures = 0;
     {
-        ParallelCapture capture(
-            [] { return std::make_unique<WebCaptureEngine>(); }, lanes);
+        ParallelCapture capture([] { return std::make_unique<WebCaptureEngine>(); }, lanes);
         capture.setTiming(BatchCapture::Timing::onReadiness());
+        capture.setPageSteps(steps);
+        qsizetype current = 0; // the address being captured
+        const auto label = [](const ViewportPreset& preset) {
+            return QStringLiteral("%1 (%2x%3)").arg(preset.name).arg(preset.width).arg(preset.height);
+        };
         QObject::connect(&capture, &ParallelCapture::pageCut,
                          [&](const ViewportPreset& preset, double height) {
                              if (showProgress) std::fputs("\n", stderr);
                              printError(BatchCapture::cutMessage(preset, height));
                          });
-        capture.run(
-            url, presets, parser.isSet(fullPage), scroll,
-            [&](CaptureProgress progress) {
-                if (showProgress) {
-                    std::fprintf(stderr, "\rCaptured %d of %d", progress.current, progress.total);
+        QObject::connect(&capture, &ParallelCapture::pageFailed,
+                         [&](const ViewportPreset& preset, const QString& reason, bool time) {
+                             if (showProgress) std::fputs("\n", stderr);
+                             printError(QStringLiteral("%1 at %2: %3")
+                                            .arg(urls[current].toDisplayString(), label(preset),
+                                                 reason));
+                             timedOut = timedOut || time;
+                             ++failures;
+                         });
+        std::function<void()> captureNext = [&] {
+            const QUrl url = urls[current];
+            capture.run(
+                url, presets, parser.isSet(fullPage), *scroll,
+                [&](CaptureProgress progress) {
+                    if (!showProgress) return;
+                    std::fprintf(stderr, "\rCaptured %d of %d", progress.current + int(current * count),
+                                 int(urls.size() * count));
                     std::fflush(stderr);
-                }
-            },
-            [&](int index, const QImage& image, const ViewportPreset& preset) {
-                const QString path =
-                    dir.isEmpty() ? QString() : QDir(dir).filePath(pictureName(preset));
-                encoding[size_t(index)] = std::async(std::launch::async, [image, path] {
-                    Encoded result{capturePicture(image), {}};
-                    if (!result.picture || path.isEmpty()) return result;
-                    QSaveFile file(path);
-                    if (!file.open(QIODevice::WriteOnly) ||
-                        file.write(result.picture->pngData) != result.picture->pngData.size() ||
-                        !file.commit()) {
-                        result.error = QStringLiteral("%1: %2").arg(path, file.errorString());
+                },
+                [&, url](int index, const QImage& image, const ViewportPreset& preset,
+                         qint64 elapsedMs) {
+                    QString path;
+                    if (!dir.isEmpty()) {
+                        QString name = pictureName(preset);
+                        if (named) name = addressName(url) + QLatin1Char(' ') + name;
+                        // Two addresses, or two presets, of one name each keep their picture.
+                        const QString stem = name.chopped(4);
+                        for (int n = 2; usedNames.contains(name); ++n)
+                            name = QStringLiteral("%1 (%2).png").arg(stem).arg(n);
+                        usedNames.insert(name);
+                        path = QFileInfo(QDir(dir).filePath(name)).absoluteFilePath();
                     }
-                    return result;
+                    QJsonObject line{{QStringLiteral("url"), url.toString(QUrl::FullyEncoded)},
+                                     {QStringLiteral("preset"), preset.name},
+                                     {QStringLiteral("size"), QStringLiteral("%1x%2")
+                                                                  .arg(preset.width)
+                                                                  .arg(preset.height)},
+                                     {QStringLiteral("scale"), scale.toInt()},
+                                     {QStringLiteral("pixelWidth"), image.width()},
+                                     {QStringLiteral("pixelHeight"), image.height()}};
+                    QElapsedTimer since;
+                    since.start();
+                    encoding[size_t(current * count + index)] = std::async(
+                        std::launch::async, [&, image, path, line, elapsedMs, since]() mutable {
+                            Encoded result{capturePicture(image), {}, {}};
+                            if (!result.picture || path.isEmpty()) {
+                                result.line = line;
+                                result.line.insert(QStringLiteral("ms"), elapsedMs + since.elapsed());
+                                return result;
+                            }
+                            QSaveFile file(path);
+                            if (!file.open(QIODevice::WriteOnly) ||
+                                file.write(result.picture->pngData) !=
+                                    result.picture->pngData.size() ||
+                                !file.commit()) {
+                                result.error = QStringLiteral("%1: %2").arg(path, file.errorString());
+                                return result;
+                            }
+                            line.insert(QStringLiteral("file"), path);
+                            line.insert(QStringLiteral("ms"), elapsedMs + since.elapsed());
+                            if (json) {
+                                const std::lock_guard lock(printing);
+                                std::fprintf(stdout, "%s\n", qPrintable(jsonLine(line)));
+                                std::fflush(stdout);
+                            }
+                            return result;
+                        });
+                },
+                [&] {
+                    // The next address once this one's sizes are all done.
+                    QTimer::singleShot(0, &app, [&] {
+                        if (++current < urls.size())
+                            captureNext();
+                        else
+                            QCoreApplication::quit();
+                    });
                 });
-            },
-            [&] { QTimer::singleShot(0, &app, &QCoreApplication::quit); });
+        };
+        captureNext();
         app.exec();
     }
     if (showProgress) std::fputs("\n", stderr);
-    QList<CapturePicture> placed;
+    // The pictures of each address, in the order of the presets.
+    QList<QList<CapturePicture>> rows(urls.size());
+    QList<QJsonObject> lines;
     QString writeError;
-    for (auto& pending : encoding) {
-        if (!pending.valid()) continue;
-        Encoded result = pending.get();
+    for (size_t i = 0; i < encoding.size(); ++i) {
+        if (!encoding[i].valid()) continue;
+        Encoded result = encoding[i].get();
         if (!result.error.isEmpty() && writeError.isEmpty()) writeError = result.error;
-        if (result.picture) placed << std::move(*result.picture);
+        if (!result.picture) continue;
+        rows[qsizetype(i) / count] << std::move(*result.picture);
+        lines << result.line;
     }
     if (!writeError.isEmpty()) {
         printError(writeError);
         return failed;
     }
-    if (placed.isEmpty()) {
-        printError(QStringLiteral("no picture could be taken of %1").arg(url.toDisplayString()));
+    if (lines.isEmpty()) {
+        if (!timedOut && failures == 0)
+            printError(QStringLiteral("no picture could be taken"));
         return captureFailed;
     }
-    if (!dir.isEmpty()) return ok;
-
-    // A new document holding the pictures placed as a capture places them, its tab at the page.
-    PintoraDocument document(storedAddress(url));
-    Selection selection;
-    placeCaptures(document, nullptr, selection, placed, std::nullopt, QPointF(0, 0));
-    const QString error = writeDocumentFile(parser.value(out), document.state());
-    if (!error.isEmpty()) {
-        printError(QStringLiteral("%1: %2").arg(parser.value(out), error));
-        return failed;
+    if (dir.isEmpty()) {
+        // A new document holding each address's pictures as a row, placed as a capture places
+        // them, its tab at the first page.
+        PintoraDocument document(storedAddress(urls.constFirst()));
+        Selection selection;
+        for (const QList<CapturePicture>& row : rows)
+            placeCaptures(document, nullptr, selection, row, std::nullopt, QPointF(0, 0));
+        const QString error = writeDocumentFile(parser.value(out), document.state());
+        if (!error.isEmpty()) {
+            printError(QStringLiteral("%1: %2").arg(parser.value(out), error));
+            return failed;
+        }
+        if (json) {
+            const QString path = QFileInfo(parser.value(out)).absoluteFilePath();
+            for (QJsonObject& line : lines) {
+                line.insert(QStringLiteral("file"), path);
+                std::fprintf(stdout, "%s\n", qPrintable(jsonLine(line)));
+            }
+        }
     }
-    return ok;
+    return failures > 0 ? captureFailed : ok;
 }
 
 } // namespace pintora::cli

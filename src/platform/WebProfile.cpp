@@ -12,16 +12,24 @@ void releaseProfile() {
     delete profile;
     profile = nullptr;
 }
+
+void keep(QWebEngineProfile* made) {
+    profile = made;
+    // Post routines run last-registered first: this one before the engine's own clean-up.
+    qAddPostRoutine(releaseProfile);
+}
 } // namespace
 
 QWebEngineProfile* webProfile() {
     if (!profile) {
-        profile = new QWebEngineProfile(QStringLiteral("Pintora"));
+        keep(new QWebEngineProfile(QStringLiteral("Pintora")));
         profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
-        // Post routines run last-registered first: this one before the engine's own clean-up.
-        qAddPostRoutine(releaseProfile);
     }
     return profile;
+}
+
+void useFreshWebProfile() {
+    if (!profile) keep(new QWebEngineProfile()); // no name: off the record
 }
 
 } // namespace pintora

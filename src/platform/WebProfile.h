@@ -9,4 +9,8 @@ namespace pintora {
 // nothing). It goes away just before the application object, after every view.
 QWebEngineProfile* webProfile();
 
+// Makes `webProfile` a fresh profile that keeps everything in memory and forgets it at exit;
+// called before the first view, for a process that must not see the user's cookies.
+void useFreshWebProfile();
+
 } // namespace pintora

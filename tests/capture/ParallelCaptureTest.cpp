@@ -53,7 +53,7 @@ TEST(ParallelCaptureTest, SizesRunSideBySideWithinTheLanesAndEachPictureKeepsIts
     capture.run(
         QUrl(QStringLiteral("http://127.0.0.1/page")), presets, false, 0,
         [&](CaptureProgress p) { progress << p; },
-        [&](int index, const QImage& image, const ViewportPreset& p) {
+        [&](int index, const QImage& image, const ViewportPreset& p, qint64) {
             order << index;
             EXPECT_EQ(p.id, presets[index].id);
             EXPECT_EQ(image.size(), QSize(int(p.width), int(p.height)));
