@@ -6,7 +6,6 @@
 #include "canvas/TextMetrics.h"
 #include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <cmath>
 
 using namespace pintora;
@@ -141,12 +140,7 @@ TEST_F(DrawingTest, RedactIsOneUndoableStepOnThePicturesUnderTheBoxAndShiftBlurs
         for (int x = 0; x < 40; ++x) stripes.setPixel(x, y, qRgb(x * 6, y * 6, x % 2 * 255));
     ImageItem image;
     image.frame = QRectF(0, 0, 40, 40);
-    image.pngData = test::pngBytes(1, 1);
-    {
-        QBuffer buffer(&image.pngData);
-        buffer.open(QIODevice::WriteOnly);
-        stripes.save(&buffer, "PNG");
-    }
+    image.pngData = test::encodePng(stripes);
     add(image);
     tool = Tool::redact;
     const int before = steps();

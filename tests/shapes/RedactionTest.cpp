@@ -1,9 +1,9 @@
 #include "shapes/Redaction.h"
 
+#include "export/PngRenderer.h"
 #include "model/DocumentFile.h"
 #include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -23,17 +23,9 @@ QImage noise(int width, int height, quint32 seed = 7) {
     return image;
 }
 
-QByteArray png(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 ImageItem pictureOf(const QImage& image, QRectF frame, QRectF crop = {0, 0, 1, 1}) {
     ImageItem item;
-    item.pngData = png(image);
+    item.pngData = test::encodePng(image);
     item.frame = frame;
     item.cropRect = crop;
     return item;
@@ -130,6 +122,10 @@ TEST(Redaction, NothingOfTheHiddenPixelsSurvivesInTheSavedDocument) {
         ASSERT_NE(row, saved.copy(0, y, original.width(), 1)) << "row " << y << " survived";
     }
     expectPixelated(noise(60, 60, 3), pictureIn(reopened.value(), 1), QRect(0, 0, 60, 60));
+    // The export draws the redacted pixels, one to one at the pictures' density.
+    const QImage exported = renderImage(reopened.value()).convertToFormat(QImage::Format_RGB32);
+    const int margin = int(exportMargin);
+    EXPECT_EQ(exported.copy(margin, margin, 120, 96), saved);
 }
 
 TEST(Redaction, TheBlurIsMadeOfTheBlockMeansAloneAndSmoothAcrossThem) {
