@@ -667,7 +667,7 @@ std::vector<Scenario> scenarios() {
         std::vector<Step> steps = {launchUntitled(), keys(QStringLiteral("ctrl+2")), pause(300),
                                    keys(QStringLiteral("r"))};
         // The colour swatch of the rectangle tool, and the space its popover opens into.
-        const QPoint swatch(337, 80);
+        const QPoint swatch(375, 80);
         for (Step& step :
              secondClickCloses("colour popover", swatch, QRect(swatch.x() - 120, 100, 240, 140)))
             steps.push_back(std::move(step));
