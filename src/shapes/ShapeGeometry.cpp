@@ -15,15 +15,6 @@ double linearPad(const ShapeItem& shape) {
     return byWidth < 12 ? 28 : std::max(byWidth + 16, 20.0);
 }
 
-EndPoints localEndPoints(QSizeF box, double pad, QSizeF signedFrameSize) {
-    const double w = box.width();
-    const double h = box.height();
-    const bool forwardX = signedFrameSize.width() >= 0;
-    const bool forwardY = signedFrameSize.height() >= 0;
-    return {QPointF(forwardX ? pad : w - pad, forwardY ? pad : h - pad),
-            QPointF(forwardX ? w - pad : pad, forwardY ? h - pad : pad)};
-}
-
 EndPoints canvasEndPoints(const QRectF& frame) {
     return {frame.topLeft(), frame.topLeft() + QPointF(frame.width(), frame.height())};
 }

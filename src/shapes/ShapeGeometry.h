@@ -23,9 +23,6 @@ struct EndPoints {
     QPointF end;
 };
 
-// The end points inside a box of `box` size that leaves `pad` on every side of the
-// standardised frame; the signs of the frame's extents say which corner is the start.
-EndPoints localEndPoints(QSizeF box, double pad, QSizeF signedFrameSize);
 // The end points in canvas coordinates: origin and origin + size.
 EndPoints canvasEndPoints(const QRectF& frame);
 

@@ -65,16 +65,7 @@ TEST(ShapeGeometry, HeadsPointAlongTheSegment) {
     EXPECT_DOUBLE_EQ(m.length, 0.0001);
 }
 
-TEST(ShapeGeometry, LocalEndPointsFollowTheFrameSigns) {
-    const QSizeF box(156, 106); // 100 × 50 with a pad of 28
-    const EndPoints forward = localEndPoints(box, 28, {100, 50});
-    EXPECT_EQ(forward.start, QPointF(28, 28));
-    EXPECT_EQ(forward.end, QPointF(128, 78));
-    const EndPoints back = localEndPoints(box, 28, {-100, -50});
-    EXPECT_EQ(back.start, QPointF(128, 78)) << "dragged up-left: starts bottom-right";
-    EXPECT_EQ(back.end, QPointF(28, 28));
-    const EndPoints flat = localEndPoints({156, 56}, 28, {-100, 0});
-    EXPECT_EQ(flat.start, QPointF(128, 28)) << "a zero extent counts as positive";
+TEST(ShapeGeometry, CanvasEndPointsFollowTheFrameSigns) {
     const EndPoints canvas = canvasEndPoints({100, 100, -60, 60});
     EXPECT_EQ(canvas.start, QPointF(100, 100));
     EXPECT_EQ(canvas.end, QPointF(40, 160));
