@@ -1,6 +1,6 @@
-#include "app/PintoraApp.h"
-#include "app/SignalQuit.h"
-#include "app/SingleInstance.h"
+#include "app/ui/PintoraApp.h"
+#include "app/ui/SignalQuit.h"
+#include "app/ui/SingleInstance.h"
 #include "canvas/DecodedImageCache.h"
 #include "platform/UserDefaults.h"
 

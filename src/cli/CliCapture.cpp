@@ -3,12 +3,12 @@
 #include "capture/AppPresetsStore.h"
 #include "capture/BatchCapture.h"
 #include "capture/ParallelCapture.h"
-#include "capture/WebCaptureEngine.h"
+#include "capture/ui/WebCaptureEngine.h"
 #include "cli/CliCommands.h"
 #include "model/DocumentFile.h"
 #include "model/PintoraDocument.h"
-#include "platform/WebProfile.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/WebProfile.h"
 #include "window/CapturePlacement.h"
 
 #include <QApplication>
@@ -19,9 +19,9 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>

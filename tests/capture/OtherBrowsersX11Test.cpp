@@ -1,7 +1,7 @@
 // Real browsers on the X server: their tabs are listed, their windows listed and captured.
 #include "capture/OtherBrowsers.h"
-#include "platform/BrowserBridge.h"
-#include "platform/X11WindowCapture.h"
+#include "platform/ui/BrowserBridge.h"
+#include "platform/ui/X11WindowCapture.h"
 #include "support/SessionWriter.h"
 #include "support/TestFiles.h"
 

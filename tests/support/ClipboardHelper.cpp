@@ -2,7 +2,7 @@
 // items for the test to paste.
 //   clipboard_helper paste-items        prints the item data found under our type
 //   clipboard_helper copy-items FILE    puts FILE's bytes there, says "ready", serves until killed
-#include "platform/SystemClipboard.h"
+#include "platform/ui/SystemClipboard.h"
 
 #include <QFile>
 #include <QGuiApplication>

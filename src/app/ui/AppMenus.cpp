@@ -1,11 +1,11 @@
-#include "app/AppMenus.h"
+#include "app/ui/AppMenus.h"
 
-#include "app/PintoraApp.h"
+#include "app/ui/PintoraApp.h"
 #include "model/PintoraDocument.h"
 #include "platform/CommandBus.h"
-#include "window/ContentView.h"
-#include "window/DocumentWindow.h"
-#include "window/FocusedText.h"
+#include "window/ui/ContentView.h"
+#include "window/ui/DocumentWindow.h"
+#include "window/ui/FocusedText.h"
 
 #include <QApplication>
 #include <QMenu>

@@ -1,8 +1,8 @@
-#include "app/DocumentController.h"
+#include "app/ui/DocumentController.h"
 
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
-#include "window/DocumentWindow.h"
+#include "window/ui/DocumentWindow.h"
 
 #include <QFileInfo>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SystemClipboard.h"
+#include "platform/ui/SystemClipboard.h"
 
 #include <QList>
 #include <QObject>

@@ -1,12 +1,12 @@
-#include "app/PintoraApp.h"
+#include "app/ui/PintoraApp.h"
 
-#include "app/AppMenus.h"
 #include "app/Drafts.h"
-#include "app/SettingsView.h"
+#include "app/ui/AppMenus.h"
+#include "app/ui/SettingsView.h"
 #include "capture/AppPresetsStore.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
-#include "window/DocumentWindow.h"
+#include "window/ui/DocumentWindow.h"
 
 #include <QApplication>
 #include <QDir>

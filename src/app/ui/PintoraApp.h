@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/DocumentController.h"
-#include "app/Updater.h"
+#include "app/ui/DocumentController.h"
+#include "app/ui/Updater.h"
 
 #include <QObject>
 #include <QPointer>

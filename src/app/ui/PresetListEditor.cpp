@@ -1,8 +1,8 @@
-#include "app/PresetListEditor.h"
+#include "app/ui/PresetListEditor.h"
 
 #include "capture/AppPresetsStore.h"
-#include "capture/PresetList.h"
-#include "platform/Symbols.h"
+#include "capture/ui/PresetList.h"
+#include "platform/ui/Symbols.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

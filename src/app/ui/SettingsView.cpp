@@ -1,8 +1,8 @@
-#include "app/SettingsView.h"
+#include "app/ui/SettingsView.h"
 
-#include "app/PresetListEditor.h"
-#include "platform/Symbols.h"
+#include "app/ui/PresetListEditor.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/Symbols.h"
 #include "window/AppTab.h"
 
 #include <QButtonGroup>

@@ -1,4 +1,4 @@
-#include "app/SignalQuit.h"
+#include "app/ui/SignalQuit.h"
 
 #include <QSocketNotifier>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "app/ui/SingleInstance.h"
 
 #include "app/Drafts.h"
 

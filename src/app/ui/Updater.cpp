@@ -1,4 +1,4 @@
-#include "app/Updater.h"
+#include "app/ui/Updater.h"
 
 #include "app/ReleaseFeed.h"
 #include "platform/UserDefaults.h"

@@ -1,4 +1,4 @@
-#include "canvas/TextEditorOverlay.h"
+#include "canvas/ui/TextEditorOverlay.h"
 
 #include "canvas/ItemPainter.h"
 #include "canvas/TextMetrics.h"

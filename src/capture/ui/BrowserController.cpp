@@ -1,7 +1,7 @@
-#include "capture/BrowserController.h"
+#include "capture/ui/BrowserController.h"
 
 #include "capture/AddressText.h"
-#include "platform/WebProfile.h"
+#include "platform/ui/WebProfile.h"
 
 #include <QTimer>
 #include <QWebEnginePage>

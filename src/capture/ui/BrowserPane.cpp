@@ -1,16 +1,16 @@
-#include "capture/BrowserPane.h"
+#include "capture/ui/BrowserPane.h"
 
 #include "capture/AddressText.h"
-#include "capture/BrowserController.h"
 #include "capture/BrowserTabEdits.h"
 #include "capture/BrowsingHistoryStore.h"
-#include "capture/HistoryMenu.h"
-#include "capture/LiveMenuButton.h"
-#include "capture/OtherBrowserMenus.h"
-#include "capture/TabStrip.h"
+#include "capture/ui/BrowserController.h"
+#include "capture/ui/HistoryMenu.h"
+#include "capture/ui/LiveMenuButton.h"
+#include "capture/ui/OtherBrowserMenus.h"
+#include "capture/ui/TabStrip.h"
 #include "model/PintoraDocument.h"
-#include "platform/Symbols.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/Symbols.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
-#include "capture/CapturePresetsSidebar.h"
+#include "capture/ui/CapturePresetsSidebar.h"
 
 #include "capture/AppPresetsStore.h"
-#include "capture/PresetList.h"
-#include "capture/PresetRow.h"
-#include "platform/Symbols.h"
+#include "capture/ui/PresetList.h"
+#include "capture/ui/PresetRow.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/Symbols.h"
 
 #include <QButtonGroup>
 #include <QFrame>

@@ -1,7 +1,7 @@
-#include "capture/HistoryMenu.h"
+#include "capture/ui/HistoryMenu.h"
 
 #include "capture/BrowsingHistoryStore.h"
-#include "capture/LiveMenuButton.h"
+#include "capture/ui/LiveMenuButton.h"
 #include "platform/MenuText.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
-#include "capture/LiveMenuButton.h"
+#include "capture/ui/LiveMenuButton.h"
 
-#include "platform/PopupAnchor.h"
-#include "platform/Symbols.h"
+#include "platform/ui/PopupAnchor.h"
+#include "platform/ui/Symbols.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,9 +1,9 @@
-#include "capture/OtherBrowserMenus.h"
+#include "capture/ui/OtherBrowserMenus.h"
 
-#include "capture/LiveMenuButton.h"
-#include "platform/BrowserBridge.h"
+#include "capture/ui/LiveMenuButton.h"
 #include "platform/CommandBus.h"
 #include "platform/MenuText.h"
+#include "platform/ui/BrowserBridge.h"
 
 namespace pintora {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "capture/OtherBrowsers.h"
-#include "platform/X11WindowCapture.h"
+#include "platform/ui/X11WindowCapture.h"
 
 #include <QAction>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "capture/PresetList.h"
+#include "capture/ui/PresetList.h"
 
 #include "capture/AppPresetsStore.h"
-#include "capture/PresetRow.h"
+#include "capture/ui/PresetRow.h"
 
 #include <algorithm>
 

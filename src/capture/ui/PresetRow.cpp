@@ -1,8 +1,8 @@
-#include "capture/PresetRow.h"
+#include "capture/ui/PresetRow.h"
 
-#include "capture/SizePickerPopover.h"
-#include "platform/PopupAnchor.h"
-#include "platform/Symbols.h"
+#include "capture/ui/SizePickerPopover.h"
+#include "platform/ui/PopupAnchor.h"
+#include "platform/ui/Symbols.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>

@@ -1,4 +1,4 @@
-#include "capture/SizePickerPopover.h"
+#include "capture/ui/SizePickerPopover.h"
 
 #include "capture/SizeFieldRules.h"
 

@@ -1,6 +1,6 @@
-#include "capture/TabChip.h"
+#include "capture/ui/TabChip.h"
 
-#include "platform/Symbols.h"
+#include "platform/ui/Symbols.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

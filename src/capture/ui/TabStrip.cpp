@@ -1,7 +1,7 @@
-#include "capture/TabStrip.h"
+#include "capture/ui/TabStrip.h"
 
-#include "capture/TabChip.h"
-#include "platform/Symbols.h"
+#include "capture/ui/TabChip.h"
+#include "platform/ui/Symbols.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>

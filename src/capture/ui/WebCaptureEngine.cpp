@@ -1,6 +1,6 @@
-#include "capture/WebCaptureEngine.h"
+#include "capture/ui/WebCaptureEngine.h"
 
-#include "platform/WebProfile.h"
+#include "platform/ui/WebProfile.h"
 
 #include <QPainter>
 #include <QTimer>

@@ -1,15 +1,15 @@
-#include "export/AnnotateToolbar.h"
+#include "export/ui/AnnotateToolbar.h"
 
 #include "canvas/CanvasController.h"
 #include "canvas/ScaledPictureCache.h"
-#include "export/DragOutThumb.h"
 #include "export/PngRenderer.h"
+#include "export/ui/DragOutThumb.h"
 #include "model/HexColor.h"
 #include "model/PintoraDocument.h"
-#include "picker/ColorPicker.h"
-#include "platform/Symbols.h"
+#include "picker/ui/ColorPicker.h"
 #include "platform/UserDefaults.h"
-#include "shapes/NoteStyleSwatch.h"
+#include "platform/ui/Symbols.h"
+#include "shapes/ui/NoteStyleSwatch.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -3,7 +3,7 @@
 #include "canvas/Tool.h"
 #include "export/ToolbarRules.h"
 #include "model/SelectionEdits.h"
-#include "picker/ColorPicker.h"
+#include "picker/ui/ColorPicker.h"
 
 #include <QPointer>
 #include <QWidget>

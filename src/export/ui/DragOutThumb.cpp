@@ -1,6 +1,6 @@
-#include "export/DragOutThumb.h"
+#include "export/ui/DragOutThumb.h"
 
-#include "platform/Symbols.h"
+#include "platform/ui/Symbols.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -12,10 +12,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
-#include <QWindow>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QWindow>
 #include <cmath>
 
 namespace pintora {

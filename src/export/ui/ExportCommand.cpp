@@ -1,4 +1,4 @@
-#include "export/ExportCommand.h"
+#include "export/ui/ExportCommand.h"
 
 #include "export/PngRenderer.h"
 

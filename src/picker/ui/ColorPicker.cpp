@@ -1,8 +1,8 @@
-#include "picker/ColorPicker.h"
+#include "picker/ui/ColorPicker.h"
 
 #include "model/HexColor.h"
-#include "platform/PopupAnchor.h"
-#include "platform/Symbols.h"
+#include "platform/ui/PopupAnchor.h"
+#include "platform/ui/Symbols.h"
 
 #include <QColorDialog>
 #include <QFontDatabase>

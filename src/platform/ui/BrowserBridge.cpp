@@ -1,4 +1,4 @@
-#include "platform/BrowserBridge.h"
+#include "platform/ui/BrowserBridge.h"
 
 #include "capture/ChromiumSession.h"
 #include "capture/FirefoxSession.h"

@@ -1,4 +1,4 @@
-#include "platform/PopupAnchor.h"
+#include "platform/ui/PopupAnchor.h"
 
 #include <QAbstractButton>
 #include <QCursor>

@@ -1,4 +1,4 @@
-#include "platform/Symbols.h"
+#include "platform/ui/Symbols.h"
 
 #include <QFile>
 #include <QPainter>

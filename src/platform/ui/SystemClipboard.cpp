@@ -1,4 +1,4 @@
-#include "platform/SystemClipboard.h"
+#include "platform/ui/SystemClipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/WebProfile.h"
+#include "platform/ui/WebProfile.h"
 
 #include <QCoreApplication>
 #include <QWebEngineProfile>

@@ -1,4 +1,4 @@
-#include "platform/X11WindowCapture.h"
+#include "platform/ui/X11WindowCapture.h"
 
 #include "capture/OtherBrowsers.h"
 

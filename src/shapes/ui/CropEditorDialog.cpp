@@ -1,4 +1,4 @@
-#include "shapes/CropEditorDialog.h"
+#include "shapes/ui/CropEditorDialog.h"
 
 #include "canvas/DecodedImageCache.h"
 

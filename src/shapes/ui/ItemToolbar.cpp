@@ -1,12 +1,12 @@
-#include "shapes/ItemToolbar.h"
+#include "shapes/ui/ItemToolbar.h"
 
 #include "canvas/CanvasController.h"
 #include "model/HexColor.h"
 #include "model/PintoraDocument.h"
-#include "platform/Symbols.h"
+#include "platform/ui/Symbols.h"
 #include "shapes/CropGeometry.h"
-#include "shapes/NoteStyleSwatch.h"
 #include "shapes/ShapeGeometry.h"
+#include "shapes/ui/NoteStyleSwatch.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

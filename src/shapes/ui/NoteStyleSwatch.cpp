@@ -1,4 +1,4 @@
-#include "shapes/NoteStyleSwatch.h"
+#include "shapes/ui/NoteStyleSwatch.h"
 
 #include "model/HexColor.h"
 

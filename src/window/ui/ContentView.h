@@ -117,6 +117,9 @@ protected:
     __attribute__((no_sanitize("vptr"))) bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Tries to fit the canvas to its content once it has its size.
+    static constexpr int fitAttempts = 20;
+
     void showIntro();
     void setCaptureProgress(std::optional<CaptureProgress> progress);
     void placePictures(const QList<CapturePicture>& pictures);

@@ -1,10 +1,10 @@
-#include "window/DocumentWindow.h"
+#include "window/ui/DocumentWindow.h"
 
 #include "app/Drafts.h"
+#include "canvas/ui/CanvasPane.h"
 #include "model/PintoraDocument.h"
-#include "platform/Symbols.h"
-#include "canvas/CanvasPane.h"
-#include "window/ContentView.h"
+#include "platform/ui/Symbols.h"
+#include "window/ui/ContentView.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,4 +1,4 @@
-#include "window/FocusedText.h"
+#include "window/ui/FocusedText.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>

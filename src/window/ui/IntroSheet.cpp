@@ -1,6 +1,6 @@
-#include "window/IntroSheet.h"
+#include "window/ui/IntroSheet.h"
 
-#include "platform/Symbols.h"
+#include "platform/ui/Symbols.h"
 
 #include <QAction>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "window/NoticeBar.h"
+#include "window/ui/NoticeBar.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

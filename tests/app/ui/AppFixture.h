@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/PintoraApp.h"
+#include "app/ui/PintoraApp.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
 #include "support/TestFiles.h"
-#include "window/DocumentWindow.h"
+#include "window/ui/DocumentWindow.h"
 
 #include <QApplication>
 #include <QMenu>

@@ -1,6 +1,6 @@
-#include "app/AppFixture.h"
+#include "app/ui/AppFixture.h"
 #include "model/ItemClipboard.h"
-#include "window/ContentView.h"
+#include "window/ui/ContentView.h"
 
 #include <QClipboard>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
-#include "app/DocumentController.h"
+#include "app/ui/DocumentController.h"
 #include "model/DocumentFile.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
 #include "support/TestFiles.h"
-#include "window/DocumentWindow.h"
+#include "window/ui/DocumentWindow.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,5 +1,5 @@
-#include "app/AppFixture.h"
 #include "app/Drafts.h"
+#include "app/ui/AppFixture.h"
 #include "model/DocumentFile.h"
 #include "support/TestFiles.h"
 

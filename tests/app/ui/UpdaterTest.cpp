@@ -1,4 +1,4 @@
-#include "app/AppFixture.h"
+#include "app/ui/AppFixture.h"
 
 #include <QMessageBox>
 #include <QSignalSpy>

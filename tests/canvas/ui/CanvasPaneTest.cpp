@@ -1,4 +1,4 @@
-#include "canvas/CanvasPane.h"
+#include "canvas/ui/CanvasPane.h"
 
 #include "canvas/CanvasController.h"
 #include "canvas/ItemPainter.h"
@@ -6,8 +6,8 @@
 #include "model/Geometry.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
-#include "shapes/CropEditorDialog.h"
-#include "shapes/ItemToolbar.h"
+#include "shapes/ui/CropEditorDialog.h"
+#include "shapes/ui/ItemToolbar.h"
 #include "support/TestFiles.h"
 #include "support/Workbench.h"
 

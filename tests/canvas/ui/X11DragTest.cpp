@@ -1,9 +1,9 @@
 // Real drags between two programs on the X server, moved by xdotool: a picture file dragged
 // onto the canvas, and the canvas dragged out of the toolbar's thumbnail into another program.
 #include "canvas/CanvasController.h"
-#include "canvas/CanvasPane.h"
-#include "export/AnnotateToolbar.h"
-#include "export/DragOutThumb.h"
+#include "canvas/ui/CanvasPane.h"
+#include "export/ui/AnnotateToolbar.h"
+#include "export/ui/DragOutThumb.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
 #include "support/TestFiles.h"

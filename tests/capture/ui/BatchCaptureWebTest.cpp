@@ -1,6 +1,6 @@
 // The batch capture against the real web engine, on pages served here on 127.0.0.1.
 #include "capture/BatchCapture.h"
-#include "capture/WebCaptureEngine.h"
+#include "capture/ui/WebCaptureEngine.h"
 #include "support/TestWebServer.h"
 
 #include <QApplication>

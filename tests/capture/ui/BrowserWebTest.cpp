@@ -2,17 +2,17 @@
 // the capture-all road to the canvas, and a hidden host that never shows.
 #include "capture/AppPresetsStore.h"
 #include "capture/BatchCapture.h"
-#include "capture/BrowserController.h"
-#include "capture/BrowserPane.h"
 #include "capture/BrowsingHistoryStore.h"
-#include "capture/CapturePresetsSidebar.h"
-#include "capture/TabStrip.h"
-#include "capture/WebCaptureEngine.h"
+#include "capture/ui/BrowserController.h"
+#include "capture/ui/BrowserPane.h"
+#include "capture/ui/CapturePresetsSidebar.h"
+#include "capture/ui/TabStrip.h"
+#include "capture/ui/WebCaptureEngine.h"
 #include "model/PintoraDocument.h"
-#include "platform/SystemClipboard.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/SystemClipboard.h"
 #include "support/TestWebServer.h"
-#include "window/ContentView.h"
+#include "window/ui/ContentView.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,13 +1,13 @@
-#include "capture/CapturePresetsSidebar.h"
+#include "capture/ui/CapturePresetsSidebar.h"
 
 #include "capture/AppPresetsStore.h"
 #include "capture/BrowsingHistoryStore.h"
-#include "capture/HistoryMenu.h"
-#include "capture/PresetList.h"
-#include "capture/PresetRow.h"
-#include "capture/SizePickerPopover.h"
-#include "capture/TabChip.h"
-#include "capture/TabStrip.h"
+#include "capture/ui/HistoryMenu.h"
+#include "capture/ui/PresetList.h"
+#include "capture/ui/PresetRow.h"
+#include "capture/ui/SizePickerPopover.h"
+#include "capture/ui/TabChip.h"
+#include "capture/ui/TabStrip.h"
 #include "platform/UserDefaults.h"
 
 #include <QAction>

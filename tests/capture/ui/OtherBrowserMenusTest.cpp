@@ -1,4 +1,4 @@
-#include "capture/OtherBrowserMenus.h"
+#include "capture/ui/OtherBrowserMenus.h"
 
 #include "platform/CommandBus.h"
 

@@ -3,7 +3,7 @@
 #include "model/DocumentCodec.h"
 #include "model/ItemClipboard.h"
 #include "model/PintoraDocument.h"
-#include "platform/SystemClipboard.h"
+#include "platform/ui/SystemClipboard.h"
 #include "support/TestFiles.h"
 
 #include <QElapsedTimer>

@@ -1,13 +1,13 @@
-#include "window/ContentView.h"
+#include "window/ui/ContentView.h"
 
-#include "app/DocumentController.h"
+#include "app/ui/DocumentController.h"
 #include "canvas/CanvasController.h"
 #include "model/PintoraDocument.h"
 #include "platform/CommandBus.h"
 #include "platform/UserDefaults.h"
 #include "support/TestFiles.h"
-#include "window/DocumentWindow.h"
-#include "window/IntroSheet.h"
+#include "window/ui/DocumentWindow.h"
+#include "window/ui/IntroSheet.h"
 
 #include <QApplication>
 #include <QLineEdit>

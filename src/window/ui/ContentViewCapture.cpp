@@ -1,0 +1,147 @@
+#include "window/ui/ContentView.h"
+
+#include "canvas/CanvasController.h"
+#include "capture/AddressText.h"
+#include "capture/AppPresetsStore.h"
+#include "capture/BatchCapture.h"
+#include "capture/BrowserTabEdits.h"
+#include "capture/ui/BrowserController.h"
+#include "capture/ui/CapturePresetsSidebar.h"
+#include "model/PintoraDocument.h"
+#include "platform/UserDefaults.h"
+#include "platform/ui/X11WindowCapture.h"
+#include "window/CapturePlacement.h"
+#include "window/ui/NoticeBar.h"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QWebEngineView>
+#include <future>
+
+// The capture flow: the current page at every enabled size, or another browser's window, and
+// the pictures placed on the canvas.
+
+namespace pintora {
+
+void ContentView::captureBrowserWindow(quint32 windowId) {
+    const windowCapture::CaptureResult result = windowCapture::capture(windowId);
+    if (const auto* image = std::get_if<QImage>(&result)) {
+        const std::optional<CapturePicture> picture = capturePicture(*image);
+        if (!picture) return;
+        Selection selection = selection_;
+        if (!placeCaptures(*document_, undoStack(), selection, {*picture}, std::nullopt,
+                           canvasController_->viewportCenterInCanvas())) {
+            return;
+        }
+        setSelection(selection);
+        setActiveTab(AppTab::annotate);
+        fitWhenCanvasReady(fitAttempts);
+        return;
+    }
+    // What the user can do about each failure, in this desktop's terms.
+    const windowCapture::CaptureError& error = std::get<windowCapture::CaptureError>(result);
+    QString detail;
+    if (std::holds_alternative<windowCapture::NoAccess>(error)) {
+        detail = QStringLiteral(
+            "Pintora captures other windows through the X11 display server, and none is "
+            "available. Log in to an X11 session, or start Pintora under XWayland, and try "
+            "again.");
+    } else if (std::holds_alternative<windowCapture::NoBrowserWindow>(error)) {
+        detail = QStringLiteral(
+            "No browser window was found. Open a page in Firefox, Google Chrome, Chromium, "
+            "Brave, Microsoft Edge, or Vivaldi and try again.");
+    } else {
+        detail = QStringLiteral("The system returned no image. ") +
+                 std::get<windowCapture::CaptureFailed>(error).detail;
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Pintora"),
+                                QStringLiteral("Couldn't capture browser window"), QMessageBox::Ok,
+                                window());
+    box->setInformativeText(detail);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void ContentView::closeCaptureTab() {
+    const qint64 index = activeTabIndex(*document_);
+    if (activeTab_ != AppTab::capture || index < 0) return;
+    browser_->discardTab(document_->state().tabs[index].id);
+    closeTab(*document_, undoStack(), index);
+}
+
+void ContentView::setCaptureProgress(std::optional<CaptureProgress> progress) {
+    captureProgress_ = progress;
+    sidebar_->setCaptureProgress(progress);
+    emit captureProgressChanged();
+}
+
+void ContentView::captureAll() {
+    if (batch_->isRunning()) return;
+    QList<ViewportPreset> presets;
+    for (const ViewportPreset& preset : AppPresetsStore::shared().presets())
+        if (preset.enabled) presets.append(preset);
+    if (presets.isEmpty()) {
+        browser_->captureSnapshot([this](const QImage& image) {
+            if (image.isNull()) return;
+            if (auto picture = capturePicture(image)) placePictures({*picture});
+        });
+        return;
+    }
+    const qint64 index = activeTabIndex(*document_);
+    if (index < 0) return;
+    const auto stored = urlForStoredAddress(document_->state().tabs[index].url);
+    if (!stored) return;
+    const QUrl url = *stored;
+    setCaptureProgress(CaptureProgress{0, int(presets.size())});
+    sidebar_->clearCaptureNotices();
+    captureNotices_.clear();
+    noticeBar_->setText(QString());
+    const bool fullPage = defaults_.captureFullPage();
+    // Pictures are encoded as they arrive, while the next preset loads.
+    auto results = std::make_shared<QList<std::shared_future<std::optional<CapturePicture>>>>();
+    const auto runStep = [this, url, presets, fullPage, results](double scrollY) {
+        batch_->run(
+            url, presets, fullPage, scrollY,
+            [this](CaptureProgress progress) { setCaptureProgress(progress); },
+            [results](const QImage& image, const ViewportPreset&) {
+                results->append(std::async(std::launch::async, [image] {
+                                    return capturePicture(image);
+                                }).share());
+            },
+            [this, results] {
+                setCaptureProgress(std::nullopt);
+                QList<CapturePicture> pictures;
+                for (const auto& result : std::as_const(*results))
+                    if (auto picture = result.get()) pictures.append(std::move(*picture));
+                placePictures(pictures);
+                // The capture tab, where the notices were shown, is gone from view by now.
+                noticeBar_->setText(captureNotices_.join(u'\n'));
+            });
+    };
+    QWebEngineView* view = browser_->activeWebView();
+    if (fullPage || !view) {
+        runStep(0);
+        return;
+    }
+    QPointer<ContentView> self(this);
+    view->page()->runJavaScript(
+        QStringLiteral("window.scrollY"), [self, runStep](const QVariant& result) {
+            if (!self) return;
+            // A number of any kind; anything else, an error too, is 0.
+            const int type = result.typeId();
+            const bool number =
+                type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong;
+            runStep(number ? result.toDouble() : 0);
+        });
+}
+
+void ContentView::placePictures(const QList<CapturePicture>& pictures) {
+    if (!placeCaptures(*document_, undoStack(), selection_, pictures, std::nullopt,
+                       canvasController_->viewportCenterInCanvas()))
+        return;
+    emit selectionChanged();
+    setActiveTab(AppTab::annotate);
+    fitWhenCanvasReady(fitAttempts);
+}
+
+} // namespace pintora

@@ -1,0 +1,110 @@
+#include "window/ui/ContentView.h"
+
+#include "canvas/CanvasController.h"
+#include "export/PngRenderer.h"
+#include "export/ui/ExportCommand.h"
+#include "model/ItemClipboard.h"
+#include "model/PintoraDocument.h"
+#include "platform/CommandBus.h"
+#include "shapes/ItemToolbarEdits.h"
+#include "shapes/ui/CropEditorDialog.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+
+// The window's menu commands, acted on with its own document and selection.
+
+namespace pintora {
+
+void ContentView::exportPNG() {
+    pintora::exportPNG(window(), document_->state());
+}
+
+void ContentView::copyAsPNG() {
+    // The selected items alone, framed as an export of them would be; else the whole canvas.
+    CanvasState state = document_->state();
+    if (!selection_.isEmpty()) {
+        state.items.removeIf([this](const CanvasItem& item) {
+            return !selection_.contains(item.id());
+        });
+    }
+    const std::optional<QByteArray> png = renderPNG(state);
+    if (!png) return;
+    auto* mime = new QMimeData;
+    mime->setData(QStringLiteral("image/png"), *png);
+    mime->setImageData(QImage::fromData(*png, "PNG"));
+    QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+void ContentView::openCropEditor(const QUuid& id) {
+    const CanvasItem* item = findItem(document_->state(), id);
+    if (!item || !item->image()) return;
+    auto* dialog = new CropEditorDialog(*item->image(), window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // "Done" crops the item as it is then, found again by its id.
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog, id] { applyCrop(*document_, undoStack(), id, dialog->crop()); });
+    dialog->open();
+}
+
+bool ContentView::isFrontWindow() const {
+    return QApplication::activeWindow() == window();
+}
+
+bool ContentView::hasItems() const {
+    return !document_->state().items.isEmpty();
+}
+
+void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo) {
+    // A menu command is the user's word to the window in front; every other window stays as it is.
+    if (!isFrontWindow()) return;
+    const auto arrange = [this](ArrangeOp op) {
+        arrangeSelection(*document_, undoStack(), selection_, op);
+    };
+    if (name == command::exportPNG) {
+        exportPNG();
+    } else if (name == command::copyAsPNG) {
+        copyAsPNG();
+    } else if (name == command::canvasCut) {
+        cutSelection(*document_, undoStack(), selection_, clipboard_);
+        emit selectionChanged();
+    } else if (name == command::canvasCopy) {
+        copySelection(*document_, selection_, clipboard_);
+    } else if (name == command::canvasPaste) {
+        const PasteResult result = pasteSelection(*document_, undoStack(), selection_, clipboard_,
+                                                  canvasController_->viewportCenterInCanvas());
+        if (result == PasteResult::nothing) return;
+        emit selectionChanged();
+        setActiveTab(AppTab::annotate);
+        if (result == PasteResult::pictures) fitWhenCanvasReady(fitAttempts);
+    } else if (name == command::canvasDelete) {
+        deleteSelection(*document_, undoStack(), selection_);
+        emit selectionChanged();
+    } else if (name == command::canvasDuplicate) {
+        duplicateSelection(*document_, undoStack(), selection_);
+        emit selectionChanged();
+    } else if (name == command::canvasSelectAll) {
+        Tool tool = tool_;
+        selectAllItems(*document_, selection_, tool);
+        setTool(tool);
+        emit selectionChanged();
+    } else if (name == command::arrangeBringToFront) {
+        arrange(ArrangeOp::bringToFront);
+    } else if (name == command::arrangeBringForward) {
+        arrange(ArrangeOp::bringForward);
+    } else if (name == command::arrangeSendBackward) {
+        arrange(ArrangeOp::sendBackward);
+    } else if (name == command::arrangeSendToBack) {
+        arrange(ArrangeOp::sendToBack);
+    } else if (name == command::closeCaptureTab) {
+        closeCaptureTab();
+    } else if (name == command::captureBrowserWindow) {
+        bool ok = false;
+        const qulonglong id = userInfo.value(command::windowIDKey).toULongLong(&ok);
+        if (ok && id <= std::numeric_limits<quint32>::max() && captureBrowserWindow_)
+            captureBrowserWindow_(quint32(id));
+    }
+}
+
+} // namespace pintora

@@ -1,0 +1,100 @@
+#include "window/ui/ContentView.h"
+
+#include "canvas/CanvasController.h"
+#include "model/PintoraDocument.h"
+#include "window/ui/FocusedText.h"
+
+#include <QKeyEvent>
+#include <QNativeGestureEvent>
+#include <QWheelEvent>
+
+// The annotate tab's keys, wheel and pinch, seen through the application's event filter.
+
+namespace pintora {
+
+namespace {
+constexpr double nudgeStep = 1;
+constexpr double shiftNudgeStep = 10;
+
+// One notch of a mouse wheel (120 units) counts as 20 points: a Ctrl-notch zooms by 20 %.
+constexpr double pointsPerNotch = 20;
+} // namespace
+
+bool ContentView::ownsEventsOf(QWidget* receiver) const {
+    return receiver && receiver->window() == window() && activeTab_ == AppTab::annotate;
+}
+
+bool ContentView::handleKey(QWidget* receiver, QKeyEvent* event) {
+    if (!ownsEventsOf(receiver)) return false;
+    if (FocusedText::current()) return false;
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const double step = mods & Qt::ShiftModifier ? shiftNudgeStep : nudgeStep;
+    if (!(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        const int key = event->key();
+        const auto tool =
+            key >= Qt::Key_A && key <= Qt::Key_Z ? toolForShortcut(QChar(key)) : std::nullopt;
+        if (tool) {
+            setTool(*tool);
+            return true;
+        }
+    }
+    if (selection_.isEmpty()) return false;
+    QPointF by;
+    switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        deleteSelection(*document_, undoStack(), selection_);
+        emit selectionChanged();
+        return true;
+    case Qt::Key_Left:
+        by = {-step, 0};
+        break;
+    case Qt::Key_Right:
+        by = {step, 0};
+        break;
+    case Qt::Key_Down:
+        by = {0, step};
+        break;
+    case Qt::Key_Up:
+        by = {0, -step};
+        break;
+    default:
+        return false;
+    }
+    nudgeSelection(*document_, undoStack(), selection_, by.x(), by.y());
+    return true;
+}
+
+bool ContentView::handleScroll(QWidget* receiver, QWheelEvent* event) {
+    if (!ownsEventsOf(receiver)) return false;
+    // Touchpads report points; wheels report notches.
+    const QPointF delta = event->pixelDelta().isNull()
+                              ? QPointF(event->angleDelta()) / 120 * pointsPerNotch
+                              : QPointF(event->pixelDelta());
+    canvasController_->applyScroll(delta.x(), delta.y(), event->modifiers() & Qt::ControlModifier);
+    return true;
+}
+
+bool ContentView::handleMagnify(QWidget* receiver, QNativeGestureEvent* event) {
+    if (!ownsEventsOf(receiver) || event->gestureType() != Qt::ZoomNativeGesture) return false;
+    canvasController_->applyMagnify(event->value());
+    return true;
+}
+
+__attribute__((no_sanitize("vptr"))) bool ContentView::eventFilter(QObject* watched,
+                                                                   QEvent* event) {
+    if (!watched->isWidgetType()) return QWidget::eventFilter(watched, event);
+    auto* widget = static_cast<QWidget*>(watched);
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return handleKey(widget, static_cast<QKeyEvent*>(event));
+    case QEvent::Wheel:
+        return handleScroll(widget, static_cast<QWheelEvent*>(event));
+    case QEvent::NativeGesture:
+        return handleMagnify(widget, static_cast<QNativeGestureEvent*>(event));
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+} // namespace pintora
