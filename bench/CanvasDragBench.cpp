@@ -1,8 +1,8 @@
 // Dragging one item across a canvas that holds 20 screenshots of 1920 × 5000: the frame time
 // of the canvas widget for every step of a scripted drag, at the zoom a full canvas is seen at.
 #include "canvas/CanvasController.h"
-#include "canvas/CanvasPane.h"
 #include "canvas/ScaledPictureCache.h"
+#include "canvas/ui/CanvasPane.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
 

@@ -3,7 +3,7 @@
 // PINTORA_BENCH_URL (bench/capture-bench.sh serves the shared benchmark pages and runs the
 // Playwright peer in the same run).
 #include "capture/BatchCapture.h"
-#include "capture/WebCaptureEngine.h"
+#include "capture/ui/WebCaptureEngine.h"
 #include "window/CapturePlacement.h"
 
 #include <QApplication>
