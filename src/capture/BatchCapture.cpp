@@ -154,14 +154,15 @@ QString matchScript(const QString& selector) {
         .arg(jsString(selector));
 }
 
-// A style sheet hides the elements, also those that appear later; "bad <selector>" when one
-// is not a selector.
+// A style sheet hides the elements, also those that appear later; each selector is a rule of
+// its own, so one that is not a selector ("bad <selector>") cannot swallow the others.
 QString hideScript(const QStringList& selectors) {
     return QStringLiteral(
-               "(function(list){for(var i=0;i<list.length;i++){try{document.querySelector(list[i]);}"
-               "catch(e){return 'bad '+list[i];}}var s=document.createElement('style');"
-               "s.textContent=list.map(function(x){return x+'{visibility:hidden !important}';})"
-               ".join('\\n');(document.head||document.documentElement).appendChild(s);"
+               "(function(list){var s=document.createElement('style');"
+               "(document.head||document.documentElement).appendChild(s);"
+               "for(var i=0;i<list.length;i++){try{document.querySelector(list[i]);"
+               "s.sheet.insertRule(list[i]+'{visibility:hidden !important}',"
+               "s.sheet.cssRules.length);}catch(e){s.remove();return 'bad '+list[i];}}"
                "return 'ok';})(%1)")
         .arg(jsStrings(selectors));
 }
@@ -200,12 +201,10 @@ QString BatchCapture::scrollScript(double y) {
 }
 
 QString BatchCapture::cutMessage(const ViewportPreset& preset, double pageHeight) {
+    // One arg() for all: a preset named "%2" stays as it is.
     return tr("%1 (%2×%3): the page is %4 points tall; the picture stops at %5.")
-        .arg(preset.name)
-        .arg(preset.width)
-        .arg(preset.height)
-        .arg(qint64(std::ceil(pageHeight)))
-        .arg(maxFullPageHeight);
+        .arg(preset.name, QString::number(preset.width), QString::number(preset.height),
+             QString::number(qint64(std::ceil(pageHeight))), QString::number(maxFullPageHeight));
 }
 
 BatchCapture::BatchCapture(CaptureEngine& engine, QObject* parent)
@@ -361,10 +360,9 @@ void BatchCapture::waitForSelector(std::function<void()> done) {
         } else if (state == QLatin1String("bad")) {
             fail(tr("'%1' is not a CSS selector").arg(steps_.waitFor));
         } else if (timeLeftMs() == 0) {
+            const int limitMs = steps_.timeoutMs > 0 ? steps_.timeoutMs : timing_.loadTimeoutMs;
             fail(tr("nothing matched '%1' within %2 s")
-                     .arg(steps_.waitFor)
-                     .arg((steps_.timeoutMs > 0 ? steps_.timeoutMs : timing_.loadTimeoutMs) /
-                          1000.0),
+                     .arg(steps_.waitFor, QString::number(limitMs / 1000.0)),
                  true);
         } else {
             later(timing_.pollMs, [this, done] { waitForSelector(done); });
@@ -557,7 +555,11 @@ void BatchCapture::grabTile(int top) {
 }
 
 void BatchCapture::deliver(const QImage& image) {
-    if (image.isNull() || steps_.clipTo.isEmpty()) {
+    if (image.isNull()) {
+        fail(tr("the page could not be grabbed"));
+        return;
+    }
+    if (steps_.clipTo.isEmpty()) {
         hand(image);
         return;
     }
@@ -575,7 +577,9 @@ void BatchCapture::deliver(const QImage& image) {
             return;
         }
         const double ratio = image.devicePixelRatio();
-        const auto px = [ratio](const QVariant& v) { return int(std::lround(v.toDouble() * ratio)); };
+        const auto px = [ratio](const QVariant& v) {
+            return int(std::lround(v.toDouble() * ratio));
+        };
         const QRect wanted(px(box[0]), px(box[1]), px(box[2]), px(box[3]));
         const QRect clipped = wanted & QRect(QPoint(0, 0), image.size());
         if (clipped.isEmpty()) {

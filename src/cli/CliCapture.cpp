@@ -22,6 +22,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
+#include <QStringList>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -54,7 +55,8 @@ QString pictureName(const ViewportPreset& preset) {
     QString name = preset.name;
     name.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1f]")),
                  QStringLiteral("_"));
-    return QStringLiteral("%1 %2x%3.png").arg(name.trimmed()).arg(preset.width).arg(preset.height);
+    return QStringLiteral("%1 %2x%3.png")
+        .arg(name.trimmed(), QString::number(preset.width), QString::number(preset.height));
 }
 
 // A file name part for an address: its host, port, path and query, with nothing a file
@@ -88,7 +90,8 @@ std::optional<QList<QUrl>> readAddressList(const QString& path, QString* error) 
         if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
         const QUrl url = QUrl::fromUserInput(line);
         if (!url.isValid() || url.scheme().isEmpty()) {
-            *error = QStringLiteral("%1:%2: '%3' is not an address").arg(path).arg(number).arg(line);
+            *error = QStringLiteral("%1:%2: '%3' is not an address")
+                         .arg(path, QString::number(number), line);
             return std::nullopt;
         }
         urls << url;
@@ -151,8 +154,8 @@ const char* const captureHelp =
     "                    default a fresh profile kept in memory only\n"
     "\n"
     "Running:\n"
-    "  --jobs N          sizes captured at once, each in a view of its own (default: one per core,\n"
-    "                    2 to 4)\n"
+    "  --jobs N          sizes captured at once, each in a view of its own (default: one per\n"
+    "                    core, 2 to 4)\n"
     "  --json            print a JSON line on stdout for each picture written: url, preset,\n"
     "                    size, scale, file, pixelWidth, pixelHeight, ms (from the load's start\n"
     "                    to the picture written)\n"
@@ -178,7 +181,8 @@ int capture(int argc, char** argv) {
     }
     qputenv("QT_SCALE_FACTOR", scale.toLatin1());
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (flags.isEmpty() && geteuid() == 0) flags = "--no-sandbox"; // Chromium refuses root otherwise
+    // Chromium refuses to run as root with its sandbox.
+    if (flags.isEmpty() && geteuid() == 0) flags = "--no-sandbox";
     if (!scheme.isNull()) {
         // The engine's own setting behind prefers-color-scheme: 0 dark, 1 light.
         flags += scheme == QLatin1StringView("dark") ? " --blink-settings=preferredColorScheme=0"
@@ -359,13 +363,28 @@ int capture(int argc, char** argv) {
     // while the other sizes (and addresses) are still being captured.
     struct Encoded {
         std::optional<CapturePicture> picture;
-        QString error; // writing its file failed
+        QString error; // encoding it, or writing its file, failed
         QJsonObject line;
     };
     const qsizetype count = presets.size();
+    std::mutex printing; // before the futures, which may still hold it while they go
     std::vector<std::future<Encoded>> encoding(size_t(urls.size() * count));
-    std::mutex printing;
-    QSet<QString> usedNames;
+    // File names in the order given: of two pictures of one name, the later one is "(2)".
+    QStringList paths;
+    if (!dir.isEmpty()) {
+        QSet<QString> used;
+        for (const QUrl& url : urls) {
+            for (const ViewportPreset& preset : presets) {
+                QString name = pictureName(preset);
+                if (named) name = addressName(url) + QLatin1Char(' ') + name;
+                const QString stem = name.chopped(4);
+                for (int n = 2; used.contains(name.toCaseFolded()); ++n)
+                    name = QStringLiteral("%1 (%2).png").arg(stem, QString::number(n));
+                used.insert(name.toCaseFolded());
+                paths << QFileInfo(QDir(dir).filePath(name)).absoluteFilePath();
+            }
+        }
+    }
     const bool showProgress = isatty(STDERR_FILENO);
     bool timedOut = false;
     int failures = 0;
@@ -375,7 +394,8 @@ int capture(int argc, char** argv) {
         capture.setPageSteps(steps);
         qsizetype current = 0; // the address being captured
         const auto label = [](const ViewportPreset& preset) {
-            return QStringLiteral("%1 (%2x%3)").arg(preset.name).arg(preset.width).arg(preset.height);
+            return QStringLiteral("%1 (%2x%3)")
+                .arg(preset.name, QString::number(preset.width), QString::number(preset.height));
         };
         QObject::connect(&capture, &ParallelCapture::pageCut,
                          [&](const ViewportPreset& preset, double height) {
@@ -397,39 +417,39 @@ int capture(int argc, char** argv) {
                 url, presets, parser.isSet(fullPage), *scroll,
                 [&](CaptureProgress progress) {
                     if (!showProgress) return;
-                    std::fprintf(stderr, "\rCaptured %d of %d", progress.current + int(current * count),
-                                 int(urls.size() * count));
+                    std::fprintf(stderr, "\rCaptured %d of %d",
+                                 progress.current + int(current * count), int(urls.size() * count));
                     std::fflush(stderr);
                 },
                 [&, url](int index, const QImage& image, const ViewportPreset& preset,
                          qint64 elapsedMs) {
-                    QString path;
-                    if (!dir.isEmpty()) {
-                        QString name = pictureName(preset);
-                        if (named) name = addressName(url) + QLatin1Char(' ') + name;
-                        // Two addresses, or two presets, of one name each keep their picture.
-                        const QString stem = name.chopped(4);
-                        for (int n = 2; usedNames.contains(name); ++n)
-                            name = QStringLiteral("%1 (%2).png").arg(stem).arg(n);
-                        usedNames.insert(name);
-                        path = QFileInfo(QDir(dir).filePath(name)).absoluteFilePath();
-                    }
+                    const QString path = paths.value(current * count + index);
                     QJsonObject line{{QStringLiteral("url"), url.toString(QUrl::FullyEncoded)},
                                      {QStringLiteral("preset"), preset.name},
-                                     {QStringLiteral("size"), QStringLiteral("%1x%2")
-                                                                  .arg(preset.width)
-                                                                  .arg(preset.height)},
+                                     {QStringLiteral("size"),
+                                      QStringLiteral("%1x%2").arg(preset.width).arg(preset.height)},
                                      {QStringLiteral("scale"), scale.toInt()},
                                      {QStringLiteral("pixelWidth"), image.width()},
                                      {QStringLiteral("pixelHeight"), image.height()}};
                     QElapsedTimer since;
                     since.start();
-                    encoding[size_t(current * count + index)] = std::async(
-                        std::launch::async, [&, image, path, line, elapsedMs, since]() mutable {
+                    encoding[size_t(current * count + index)] =
+                        std::async(std::launch::async, [&, image, path, line, preset, elapsedMs,
+                                                        since]() mutable {
                             Encoded result{capturePicture(image), {}, {}};
-                            if (!result.picture || path.isEmpty()) {
+                            if (!result.picture) {
+                                result.error =
+                                    QStringLiteral("%1 at %2x%3: the picture could "
+                                                   "not be encoded")
+                                        .arg(line.value(QStringLiteral("url")).toString(),
+                                             QString::number(preset.width),
+                                             QString::number(preset.height));
+                                return result;
+                            }
+                            if (path.isEmpty()) {
                                 result.line = line;
-                                result.line.insert(QStringLiteral("ms"), elapsedMs + since.elapsed());
+                                result.line.insert(QStringLiteral("ms"),
+                                                   elapsedMs + since.elapsed());
                                 return result;
                             }
                             QSaveFile file(path);
@@ -437,9 +457,13 @@ int capture(int argc, char** argv) {
                                 file.write(result.picture->pngData) !=
                                     result.picture->pngData.size() ||
                                 !file.commit()) {
-                                result.error = QStringLiteral("%1: %2").arg(path, file.errorString());
+                                result.error =
+                                    QStringLiteral("%1: %2").arg(path, file.errorString());
                                 return result;
                             }
+                            // Written: its bytes need not wait for the others.
+                            result.picture->pngData.clear();
+                            result.line = line;
                             line.insert(QStringLiteral("file"), path);
                             line.insert(QStringLiteral("ms"), elapsedMs + since.elapsed());
                             if (json) {

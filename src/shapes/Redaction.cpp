@@ -27,12 +27,12 @@ QRgb rgbaOf(const Mean& m) {
 void redactPixels(QImage& image, const QRect& wanted, RedactStyle style) {
     const QRect area = wanted.intersected(image.rect());
     if (area.isEmpty()) return;
-    // Means are taken of straight (not premultiplied) values, so a format that is neither is
-    // converted once and back.
-    const QImage::Format original = image.format();
-    const bool native = original == QImage::Format_ARGB32 || original == QImage::Format_RGB32;
-    if (!native) {
+    // Means are taken of straight (not premultiplied) 8-bit values; the picture stays in that
+    // format (it is written as 8-bit RGB or RGBA anyway), so nothing outside the area changes.
+    const QImage::Format format = image.format();
+    if (format != QImage::Format_ARGB32 && format != QImage::Format_RGB32) {
         image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (image.isNull()) return; // no memory for it
     }
     const int n = redactBlockPixels;
     const int columns = (area.width() + n - 1) / n;
@@ -57,7 +57,8 @@ void redactPixels(QImage& image, const QRect& wanted, RedactStyle style) {
         }
     }
     const auto meanAt = [&](int bx, int by) -> const Mean& {
-        return means[size_t(std::clamp(by, 0, rows - 1)) * columns + std::clamp(bx, 0, columns - 1)];
+        const size_t row = size_t(std::clamp(by, 0, rows - 1));
+        return means[row * columns + size_t(std::clamp(bx, 0, columns - 1))];
     };
     for (int y = area.top(); y <= area.bottom(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
@@ -85,7 +86,6 @@ void redactPixels(QImage& image, const QRect& wanted, RedactStyle style) {
             line[x] = rgbaOf({mix(&Mean::a), mix(&Mean::r), mix(&Mean::g), mix(&Mean::b)});
         }
     }
-    if (!native) image.convertTo(original);
 }
 
 std::optional<QRect> pictureAreaUnder(const ImageItem& image, QSize pictureSize,
@@ -93,7 +93,11 @@ std::optional<QRect> pictureAreaUnder(const ImageItem& image, QSize pictureSize,
     const QRectF frame = image.frame.normalized();
     const QRectF covered = box.normalized() & frame;
     if (covered.isEmpty() || frame.isEmpty() || pictureSize.isEmpty()) return std::nullopt;
-    const QRectF& crop = image.cropRect;
+    // The crop as the canvas draws it, clamped like there.
+    const QRectF crop(std::clamp(image.cropRect.x(), 0.0, 1.0),
+                      std::clamp(image.cropRect.y(), 0.0, 1.0),
+                      std::clamp(image.cropRect.width(), 0.001, 1.0),
+                      std::clamp(image.cropRect.height(), 0.001, 1.0));
     const double w = pictureSize.width();
     const double h = pictureSize.height();
     // Canvas point -> picture pixel, through the crop the frame shows.

@@ -33,7 +33,9 @@ void ContentView::copyAsPNG() {
     if (!png) return;
     auto* mime = new QMimeData;
     mime->setData(QStringLiteral("image/png"), *png);
-    mime->setImageData(QImage::fromData(*png, "PNG"));
+    // The platform's own image type too, when the picture decodes within the image limit.
+    if (const QImage image = QImage::fromData(*png, "PNG"); !image.isNull())
+        mime->setImageData(image);
     QGuiApplication::clipboard()->setMimeData(mime);
 }
 
