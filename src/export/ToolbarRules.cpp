@@ -171,6 +171,10 @@ quint64 thumbContentToken(const CanvasState& state) {
             hasher.add(qint64(shape->kind));
             hasher.add(shape->hasStartHead);
             hasher.add(shape->hasEndHead);
+            hasher.add(qint64(shape->calloutHead));
+            hasher.add(shape->calloutSize);
+        } else if (const ImageItem* image = item.image()) {
+            hasher.add(image->cropRect);
         }
     }
     return hasher.result();

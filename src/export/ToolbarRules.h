@@ -52,8 +52,8 @@ void changeFontSize(PintoraDocument& document, QUndoStack* stack, const Selectio
 // The style of new notes only; selected notes keep theirs. No undo step.
 void setDefaultNoteStyle(PintoraDocument& document, TextStyle style);
 
-// A hash of everything an exported picture shows, except crops, callout heads and picture
-// bytes; equal tokens mean the cached render can be reused within one run.
+// A hash of everything an exported picture shows but the pictures' bytes (an id's bytes never
+// change); equal tokens mean the cached render can be reused within one run.
 quint64 thumbContentToken(const CanvasState& state);
 
 } // namespace pintora
