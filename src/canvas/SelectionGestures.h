@@ -45,7 +45,6 @@ public:
     void change(CanvasContext& context, const QUuid& id, QSizeF translation, bool shiftHeld);
     void end(CanvasContext& context, const QUuid& id, QSizeF translation);
 
-    bool dragging() const { return dragging_; }
     std::optional<QUuid> primaryId() const { return primaryId_; }
     QSizeF liveOffset() const { return offset_; }
     // How far another item follows the drag: the live offset for the rest of the selection.

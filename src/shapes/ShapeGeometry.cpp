@@ -7,14 +7,6 @@
 
 namespace pintora {
 
-double linearPad(const ShapeItem& shape) {
-    if (!isLinear(shape.kind)) {
-        return 0;
-    }
-    const double byWidth = 4 * shape.lineWidth;
-    return byWidth < 12 ? 28 : std::max(byWidth + 16, 20.0);
-}
-
 EndPoints canvasEndPoints(const QRectF& frame) {
     return {frame.topLeft(), frame.topLeft() + QPointF(frame.width(), frame.height())};
 }

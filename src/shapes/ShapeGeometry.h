@@ -15,9 +15,6 @@ inline bool isLinear(ShapeKind kind) {
     return kind == ShapeKind::arrow || kind == ShapeKind::line || kind == ShapeKind::callout;
 }
 
-// Room around a linear shape's frame for its stroke, heads and hit band; 0 for boxes.
-double linearPad(const ShapeItem& shape);
-
 struct EndPoints {
     QPointF start;
     QPointF end;
