@@ -9,9 +9,9 @@ using namespace pintora;
 namespace {
 QByteArray encodeJson(const QByteArray& data) {
     QByteArray out(qsizetype(base64JsonMaxLength(std::size_t(data.size()))), '\0');
-    const auto n = encodeBase64Json(reinterpret_cast<const unsigned char*>(data.constData()),
-                                    std::size_t(data.size()), out.data());
-    out.truncate(qsizetype(n));
+    out.truncate(
+        qsizetype(encodeBase64Json(reinterpret_cast<const unsigned char*>(data.constData()),
+                                   std::size_t(data.size()), out.data())));
     return out;
 }
 
@@ -23,8 +23,7 @@ const std::pair<const char*, Decoder> decoders[] = {
     {"portable", decodeBase64JsonTextPortable},
 };
 
-std::optional<QByteArray> decodeJson(const QByteArray& text,
-                                     Decoder decode = decodeBase64JsonText) {
+std::optional<QByteArray> decodeJson(const QByteArray& text, Decoder decode) {
     QByteArray out;
     if (!decode(text.constData(), text.constData() + text.size(), out)) return std::nullopt;
     return out;
@@ -43,8 +42,7 @@ TEST(Base64, AgreesWithQtInBothDirectionsForEveryLength) {
     for (int size = 0; size < 300; ++size)
         sizes.append(size);
     // Sizes around the fast decoder's blocks and chunks.
-    for (int size : {6143, 6144, 6145, 6150, 12288, 12290, 30000, 100001})
-        sizes.append(size);
+    sizes.append({6143, 6144, 6145, 6150, 12288, 12290, 30000, 100001});
     for (int size : sizes) {
         const QByteArray data = randomBytes(size);
         const QByteArray standard = data.toBase64();
@@ -62,7 +60,6 @@ TEST(Base64, AgreesWithQtInBothDirectionsForEveryLength) {
 TEST(Base64, RunsOfEscapesAndBadTextInsideLongInput) {
     const QByteArray slashes(3000, '\xff'); // Base64 of 0xFF bytes is all '/'
     const QByteArray escaped = encodeJson(slashes);
-    EXPECT_EQ(escaped.count('\\'), escaped.count('/'));
     const QByteArray standard = randomBytes(9000).toBase64();
     for (const auto& [name, decode] : decoders) {
         SCOPED_TRACE(name);
@@ -81,33 +78,22 @@ TEST(Base64, RunsOfEscapesAndBadTextInsideLongInput) {
     }
 }
 
-TEST(Base64, EverySextetValueRoundTrips) {
-    // Bytes 0..255 repeated in three phases cover every sextet, '/' included, in each position.
-    QByteArray data;
-    for (int i = 0; i < 3 * 256; ++i)
-        data.append(char(i * 7));
-    const QByteArray text = encodeJson(data);
-    EXPECT_TRUE(text.contains("\\/"));
-    EXPECT_FALSE(text.contains("//"));
-    EXPECT_EQ(decodeJson(text), data);
-}
-
-TEST(Base64, ReadsUnicodeEscapesOfDigits) {
-    EXPECT_EQ(decodeJson("\\u0041\\u0042CD"), QByteArray::fromBase64("ABCD"));
-}
-
-TEST(Base64, RefusesWhatIsNotPaddedBase64) {
+TEST(Base64, ShortTextIsReadOnlyWhenPaddedAndWellFormed) {
     const char* bad[] = {
         "A",          "AB",     "ABC",   "ABCDE",  "AB=C",      "A===",     "=AAA",
         "AB==CD==",   "ABC=D",  "ABCD=", "AB*D",   "AB D",      "ABC\\n",   "AB\\\"=",
         "\\u00e9AAA", "\\u004", "AB\\",  "ABCD\n", "ABCDEFG=H", "YQ==YQ==",
     };
-    for (const char* text : bad) {
-        SCOPED_TRACE(text);
-        for (const auto& [name, decode] : decoders)
-            EXPECT_FALSE(decodeJson(text, decode)) << name;
+    const std::pair<const char*, QByteArray> good[] = {
+        {"", ""},
+        {"YQ==", "a"},
+        {"YWI=", "ab"},
+        {"\\u0041\\u0042CD", QByteArray::fromBase64("ABCD")}};
+    for (const auto& [name, decode] : decoders) {
+        SCOPED_TRACE(name);
+        for (const char* text : bad)
+            EXPECT_FALSE(decodeJson(text, decode)) << text;
+        for (const auto& [text, bytes] : good)
+            EXPECT_EQ(decodeJson(text, decode), bytes) << text;
     }
-    EXPECT_EQ(decodeJson(""), QByteArray());
-    EXPECT_EQ(decodeJson("YQ=="), QByteArray("a"));
-    EXPECT_EQ(decodeJson("YWI="), QByteArray("ab"));
 }

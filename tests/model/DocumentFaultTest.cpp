@@ -26,22 +26,12 @@ namespace {
 
 constexpr qint64 MB = 1024 * 1024;
 
-// Picture bytes that do not compress: the document grows by about 4/3 of them.
-QByteArray noise(qint64 size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = 2463534242u;
-    for (char& c : bytes) {
-        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-        c = char(x);
-    }
-    return bytes;
-}
-
+// The sample with a picture of that many bytes: the document grows by 4/3 of them.
 CanvasState withPicture(qint64 pictureBytes) {
     CanvasState state = test::sampleState();
     ImageItem image;
     image.frame = QRectF(0, 0, 1920, 1080);
-    image.pngData = noise(pictureBytes);
+    image.pngData = QByteArray(pictureBytes, 'Z');
     state.items.append(image);
     return state;
 }
@@ -58,30 +48,16 @@ qint64 procField(const QString& file, const QByteArray& name) {
 }
 
 // A small tmpfs over a fresh folder, gone again with the object.
-class SmallDisk {
-public:
-    explicit SmallDisk(const QString& options) {
-        if (::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs",
-                    MS_NOSUID | MS_NODEV, options.toUtf8().constData()) == 0)
-            mounted_ = true;
-        else
-            error_ = QString::fromLocal8Bit(std::strerror(errno));
-    }
+struct SmallDisk {
+    explicit SmallDisk(const char* options)
+        : mounted(::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs",
+                          MS_NOSUID | MS_NODEV, options) == 0) {}
     ~SmallDisk() {
-        if (mounted_) ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+        if (mounted) ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
     }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
 
-    bool mounted() const { return mounted_; }
-    const QString& error() const { return error_; }
-    QString filePath(const QString& name) const { return dir_.filePath(name); }
-    QStringList files() const { return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden); }
-
-private:
-    QTemporaryDir dir_;
-    bool mounted_ = false;
-    QString error_;
+    QTemporaryDir dir;
+    const bool mounted;
 };
 
 class DocumentFaultTest : public ::testing::Test {
@@ -93,11 +69,10 @@ protected:
 
 TEST_F(DocumentFaultTest, ASaveToAFullDiskKeepsTheOldFileAndSaysWhy) {
     if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
-    SmallDisk disk(QStringLiteral("size=256k"));
-    if (!disk.mounted())
-        GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.error().toStdString();
+    SmallDisk disk("size=256k");
+    if (!disk.mounted) GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
 
-    const QString file = disk.filePath(QStringLiteral("doc.pintora"));
+    const QString file = disk.dir.filePath(QStringLiteral("doc.pintora"));
     ASSERT_EQ(writeDocumentFile(file, test::sampleState()), QString());
     const QByteArray before = test::readAll(file);
 
@@ -105,7 +80,8 @@ TEST_F(DocumentFaultTest, ASaveToAFullDiskKeepsTheOldFileAndSaysWhy) {
     EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
         << error.toStdString();
     EXPECT_EQ(test::readAll(file), before);
-    EXPECT_EQ(disk.files(), QStringList{QStringLiteral("doc.pintora")});
+    EXPECT_EQ(QDir(disk.dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("doc.pintora")});
     // The partial copy gave its space back: a save that fits succeeds.
     CanvasState smaller = test::sampleState();
     smaller.zoom = 2;
@@ -179,39 +155,30 @@ TEST_F(DocumentFaultTest, APictureClaimingTenBillionPixelsOpensAndDrawsAsMissing
 }
 
 TEST_F(DocumentFaultTest, HostileFilesAreRefusedWithAClearMessage) {
-    const QString deep = dir.filePath(QStringLiteral("deep.pintora"));
-    test::writeAll(deep,
-                   R"({"future":)" + QByteArray(100'000, '[') + QByteArray(100'000, ']') + "}");
-    const QString invalidUtf8 = dir.filePath(QStringLiteral("utf8.pintora"));
-    test::writeAll(invalidUtf8, "{\"items\":[{\"text\":{\"_0\":{\"frame\":[[0,0],[1,1]],"
-                                "\"string\":\"\xFF\xFE\"}}}]}");
-    // Two gigabytes that cost no disk: a hole after the first bytes.
-    auto sparse = [&](const QString& name, const QByteArray& start) {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(start);
-        EXPECT_TRUE(file.resize(2048 * MB));
+    // A file of `bytes`, grown to `size` by a hole that costs no disk.
+    auto file = [&](const char* name, const QByteArray& bytes, qint64 size = 0) {
+        const QString path = dir.filePath(QLatin1String(name));
+        test::writeAll(path, bytes);
+        EXPECT_TRUE(size == 0 || QFile::resize(path, size));
         return path;
     };
-
-    struct Case {
-        QString file;
-        const char* message;
-    };
-    const Case cases[] = {
-        {deep, "future: nested deeper than 512 levels"},
-        {invalidUtf8, "The file is not valid UTF-8 text."},
-        {sparse(QStringLiteral("zeros.pintora"), QByteArray()),
+    const std::pair<QString, const char*> cases[] = {
+        {file("deep.pintora",
+              R"({"future":)" + QByteArray(100'000, '[') + QByteArray(100'000, ']') + "}"),
+         "future: nested deeper than 512 levels"},
+        {file("utf8.pintora", "{\"items\":[{\"text\":{\"_0\":{\"frame\":[[0,0],[1,1]],"
+                              "\"string\":\"\xFF\xFE\"}}}]}"),
+         "The file is not valid UTF-8 text."},
+        {file("zeros.pintora", QByteArray(), 2048 * MB),
          "The file is not valid JSON: it holds a NUL byte at byte 0."},
-        {sparse(QStringLiteral("open.pintora"), R"({"items":[{"text":{"_0":{"string":")"),
+        {file("open.pintora", R"({"items":[{"text":{"_0":{"string":")", 2048 * MB),
          "The file is not valid JSON: it holds a NUL byte at byte 35."},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file.toStdString());
-        const auto result = readDocumentFile(c.file, QString());
+    for (const auto& [path, message] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        const auto result = readDocumentFile(path, QString());
         ASSERT_FALSE(result.ok());
-        EXPECT_TRUE(result.error().contains(QLatin1StringView(c.message)))
+        EXPECT_TRUE(result.error().contains(QLatin1StringView(message)))
             << result.error().toStdString();
     }
 }

@@ -5,7 +5,6 @@
 #include "support/TestFiles.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -23,7 +22,6 @@ protected:
         test::writeAll(path(name), bytes);
         return path(name);
     }
-    QByteArray sampleBytes() const { return encodeCanvasStateToBytes(test::sampleState()).value(); }
 
     QTemporaryDir dir;
 };
@@ -37,50 +35,32 @@ TEST_F(DocumentFileTest, SavedDocumentReadsBackEqualAndRewritesIdentically) {
     EXPECT_EQ(read.value(), state);
     ASSERT_EQ(writeDocumentFile(path("b.pintora"), read.value()), QString());
     EXPECT_EQ(test::readAll(path("a.pintora")), test::readAll(path("b.pintora")));
+
+    // A file without tabs opens on the start page of the moment, not of an earlier read.
+    const QString noTabs = write("notabs.pintora", "{}");
+    EXPECT_EQ(readDocumentFile(noTabs, startPage).value().tabs.value(0).url, startPage);
+    EXPECT_EQ(readDocumentFile(noTabs, QString()).value().tabs.value(0).url, "");
 }
 
+// What the decoder says of bad content is checked on text in memory; here the file's own faults.
 TEST_F(DocumentFileTest, BadFilesFailWithAClearMessage) {
-    const QByteArray sample = sampleBytes();
-    QByteArray invalidUtf8 = R"({"lastActiveTabRaw":"ab)";
-    invalidUtf8 += "\xC3\x28\"}";
-    QByteArray garbage(4096, '\0');
-    for (int i = 0; i < garbage.size(); ++i)
-        garbage[i] = char((i * 7919) % 251);
+    const QByteArray sample = encodeCanvasStateToBytes(test::sampleState()).value();
     QDir(dir.path()).mkdir(QStringLiteral("folder.pintora"));
-    const QByteArray itemPrefix = R"({"items":[{"text":{"_0":{"frame":[[0,0],[1,1]],"x":)";
 
-    struct Case {
-        QString file;
-        const char* messagePart;
-    };
-    const Case cases[] = {
+    const std::pair<QString, const char*> cases[] = {
         {path("folder.pintora"), "not a regular file"},
         {path("missing.pintora"), "does not exist"},
         {write("empty.pintora", QByteArray()), "empty"},
         {write("truncated.pintora", sample.left(sample.size() / 2)), ""},
-        {write("garbage.pintora", garbage), ""},
-        {write("array.pintora", "[1,2,3]"), "expected a JSON object"},
         {write("deep.pintora", QByteArray(1'000'000, '[') + QByteArray(1'000'000, ']')),
          "expected a JSON object"},
-        {write("deepmember.pintora",
-               itemPrefix + QByteArray(1'000'000, '[') + QByteArray(1'000'000, ']') + "}}}]}"),
-         "nested deeper than"},
-        {write("utf8.pintora", invalidUtf8), "not valid UTF-8"},
-        {write("range.pintora", R"({"panX":-1e999})"), "panX: number out of range"},
-        {write("base64.pintora",
-               R"({"items":[{"image":{"_0":{"frame":[[0,0],[1,1]],"pngData":"not base64!"}}}]})"),
-         "items[0].image._0.pngData: not valid Base64"},
-        {write("nocase.pintora", R"({"items":[{}]})"),
-         "items[0]: Invalid number of keys found, expected one."},
-        {write("twocases.pintora", R"({"items":[{"shape":{"_0":{}},"image":{"_0":{}}}]})"),
-         "items[0]: Invalid number of keys found, expected one."},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file.toStdString());
-        const auto result = readDocumentFile(c.file, startPage);
+    for (const auto& [file, messagePart] : cases) {
+        SCOPED_TRACE(file.toStdString());
+        const auto result = readDocumentFile(file, startPage);
         ASSERT_FALSE(result.ok());
         EXPECT_FALSE(result.error().isEmpty());
-        EXPECT_TRUE(result.error().contains(QLatin1StringView(c.messagePart)))
+        EXPECT_TRUE(result.error().contains(QLatin1StringView(messagePart)))
             << result.error().toStdString();
     }
 }
@@ -105,9 +85,6 @@ TEST_F(DocumentFileTest, FailedSaveLeavesTheOldFileIntact) {
 
 TEST_F(DocumentFileTest, DocumentPublishesReadsAndKeepsItsStateOnFailure) {
     PintoraDocument document(startPage);
-    ASSERT_EQ(document.state().tabs.size(), 1);
-    EXPECT_EQ(document.state().tabs[0].url, startPage);
-
     QSignalSpy about(&document, &PintoraDocument::stateAboutToChange);
     QSignalSpy changed(&document, &PintoraDocument::stateChanged);
     const CanvasState fresh = document.state();
@@ -127,13 +104,4 @@ TEST_F(DocumentFileTest, DocumentPublishesReadsAndKeepsItsStateOnFailure) {
 
     EXPECT_EQ(document.writeToFile(path("copy.pintora")), QString());
     EXPECT_EQ(test::readAll(path("copy.pintora")), test::readAll(path("good.pintora")));
-}
-
-TEST_F(DocumentFileTest, MissingTabsTakeTheStartPageOfTheMoment) {
-    const QString file = write("notabs.pintora", "{}");
-    const auto first = readDocumentFile(file, QStringLiteral("https://one.example/"));
-    const auto second = readDocumentFile(file, QString());
-    ASSERT_TRUE(first.ok() && second.ok());
-    EXPECT_EQ(first.value().tabs.value(0).url, "https://one.example/");
-    EXPECT_EQ(second.value().tabs.value(0).url, "");
 }
