@@ -37,7 +37,7 @@ TEST(CanvasDecorations, GridFollowsPanAndDisappearsWhenDense) {
 }
 
 TEST_F(CanvasFixture, SelectionDecorationsFollowTheSelectedItems) {
-    const QUuid line = add(shapeAt(ShapeKind::line, {0, 0, 50, 50}));
+    const QUuid line = add(makeShape(ShapeKind::line, {0, 0, 50, 50}));
     const QUuid text = add(textAt({100, 0, -50, 20}));
     TextItem growing = textAt({0, 0, 8, 20});
     growing.wraps = false;

@@ -18,10 +18,6 @@ struct CanvasFixture : ::testing::Test, Workbench {
     int steps() const { return document.undoStack()->count(); }
 };
 
-inline ShapeItem shapeAt(ShapeKind kind, QRectF frame) {
-    return makeShape(kind, frame);
-}
-
 inline TextItem textAt(QRectF frame, const QString& string = QStringLiteral("words"),
                        TextStyle style = TextStyle::plain) {
     TextItem text;

@@ -15,9 +15,8 @@ TEST(DecodedImageCache, KeepsTheMostRecentlyUsedPicturesWithinItsBudget) {
     cache.image(b, png);
     cache.image(a, png); // a is now the most recent
     cache.image(c, png);
-    EXPECT_TRUE(cache.contains(a));
+    EXPECT_TRUE(cache.contains(a) && cache.contains(c));
     EXPECT_FALSE(cache.contains(b));
-    EXPECT_TRUE(cache.contains(c));
     EXPECT_EQ(cache.bytes(), 80000);
     // The key is the id: the bytes are not looked at again.
     EXPECT_EQ(cache.image(a, QByteArray()).size(), QSize(100, 100));
@@ -27,8 +26,6 @@ TEST(DecodedImageCache, KeepsTheMostRecentlyUsedPicturesWithinItsBudget) {
     EXPECT_EQ(cache.image(big, test::pngBytes(200, 200)).size(), QSize(200, 200));
     EXPECT_EQ(cache.count(), 1);
     EXPECT_EQ(cache.bytes(), 160000);
-    cache.clear();
-    EXPECT_EQ(cache.bytes(), 0);
 }
 
 TEST(DecodedImageCache, FailuresAreNotRemembered) {

@@ -9,19 +9,21 @@ namespace {
 struct TextEditTest : CanvasFixture {
     TextEditSession session;
 
-    QUuid addText(QRectF frame, const QString& s, bool wraps, TextStyle style, double size) {
+    QUuid edited(QRectF frame, const QString& s, bool wraps = false,
+                 TextStyle style = TextStyle::plain, double size = 20) {
         TextItem text = textAt(frame, s, style);
         text.wraps = wraps;
         text.fontSize = size;
-        return add(text);
+        const QUuid id = add(text);
+        session.begin(document, id);
+        return id;
     }
     QString string(const QUuid& id) const { return item(id).text()->string; }
 };
 } // namespace
 
 TEST_F(TextEditTest, APlainLineGrowsAndShrinksWithItsText) {
-    const QUuid id = addText({10, 10, 8, 24}, "", false, TextStyle::plain, 20);
-    session.begin(document, id);
+    const QUuid id = edited({10, 10, 8, 24}, "");
     session.liveChange(document, id, "Hello", {58, 32});
     EXPECT_EQ(frame(id), QRectF(10, 10, 58, 32));
     EXPECT_EQ(string(id), QStringLiteral("Hello"));
@@ -33,20 +35,14 @@ TEST_F(TextEditTest, APlainLineGrowsAndShrinksWithItsText) {
 }
 
 TEST_F(TextEditTest, WrappingNotesGrowDownwardByTheirChrome) {
-    struct Case {
-        double fontSize;
-        double chrome;
-    };
-    for (const Case& k : {Case{20, 20}, Case{40, 32}}) {
-        const QUuid id = addText({0, 0, 300, 100}, "", true, TextStyle::critical, k.fontSize);
-        session.begin(document, id);
+    for (auto [fontSize, chrome] : {std::pair{20.0, 20.0}, std::pair{40.0, 32.0}}) {
+        const QUuid id = edited({0, 0, 300, 100}, "", true, TextStyle::critical, fontSize);
         session.liveChange(document, id, "line", {999, 200});
-        EXPECT_EQ(frame(id), QRectF(0, 0, 300, 200 + k.chrome)) << k.fontSize;
+        EXPECT_EQ(frame(id), QRectF(0, 0, 300, 200 + chrome)) << fontSize;
         session.commit(context, id);
     }
     // Plain wrapping text has no chrome, and an unchanged frame leaves the string alone.
-    const QUuid plain = addText({0, 0, 300, 100}, "old", true, TextStyle::plain, 20);
-    session.begin(document, plain);
+    const QUuid plain = edited({0, 0, 300, 100}, "old", true);
     session.liveChange(document, plain, "new", {999, 50});
     EXPECT_EQ(frame(plain), QRectF(0, 0, 300, 100));
     EXPECT_EQ(string(plain), QStringLiteral("old")) << "written only at the commit";
@@ -55,8 +51,13 @@ TEST_F(TextEditTest, WrappingNotesGrowDownwardByTheirChrome) {
 }
 
 TEST_F(TextEditTest, AnEditIsOneStepThatKeepsTheGrownFrame) {
-    const QUuid id = addText({0, 0, 8, 24}, "cat", false, TextStyle::plain, 20);
-    session.begin(document, id);
+    const QUuid same = edited({0, 0, 8, 24}, "same");
+    session.liveChange(document, same, "sam", {30, 24});
+    session.liveChange(document, same, "same", {40, 24});
+    session.commit(context, same);
+    EXPECT_EQ(steps(), 0) << "ending with the same text registers nothing";
+
+    const QUuid id = edited({0, 0, 8, 24}, "cat");
     session.liveChange(document, id, "cart", {50, 40});
     session.commit(context, id);
     EXPECT_FALSE(session.editingId());
@@ -69,19 +70,9 @@ TEST_F(TextEditTest, AnEditIsOneStepThatKeepsTheGrownFrame) {
     EXPECT_EQ(string(id), QStringLiteral("cart"));
 }
 
-TEST_F(TextEditTest, EndingWithTheSameTextRegistersNothing) {
-    const QUuid id = addText({0, 0, 8, 24}, "same", false, TextStyle::plain, 20);
-    session.begin(document, id);
-    session.liveChange(document, id, "sam", {30, 24});
-    session.liveChange(document, id, "same", {40, 24});
-    session.commit(context, id);
-    EXPECT_EQ(steps(), 0);
-}
-
 TEST_F(TextEditTest, BlankTextIsDeletedAndComesBackOnUndo) {
-    const QUuid id = addText({0, 0, 100, 40}, "keep me", true, TextStyle::plain, 20);
+    const QUuid id = edited({0, 0, 100, 40}, "keep me", true);
     selection = {id};
-    session.begin(document, id);
     session.liveChange(document, id, "  \n\t ", {100, 80});
     EXPECT_TRUE(session.commit(context, id));
     EXPECT_FALSE(findItem(document.state(), id));
@@ -93,12 +84,10 @@ TEST_F(TextEditTest, BlankTextIsDeletedAndComesBackOnUndo) {
 }
 
 TEST_F(TextEditTest, CommitsForOtherIdsOrVanishedItems) {
-    const QUuid a = addText({0, 0, 100, 40}, "a", true, TextStyle::plain, 20);
-    const QUuid b = addText({0, 0, 100, 40}, "b", true, TextStyle::plain, 20);
-    session.begin(document, a);
-    session.commit(context, b);
+    const QUuid a = edited({0, 0, 100, 40}, "a", true);
+    session.commit(context, add(textAt({}, "b")));
     EXPECT_TRUE(session.isEditing(a)) << "a commit for another item does nothing";
-    session.begin(document, add(shapeAt(ShapeKind::rect, {})));
+    session.begin(document, add(makeShape(ShapeKind::rect, {})));
     EXPECT_TRUE(session.isEditing(a)) << "only text items are edited";
     CanvasState state = document.state();
     state.items.removeFirst();

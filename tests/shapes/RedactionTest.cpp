@@ -18,7 +18,8 @@ QImage noise(int width, int height, quint32 seed = 7) {
     QRandomGenerator random(seed);
     for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) line[x] = 0xFF000000u | (random.generate() & 0xFFFFFFu);
+        for (int x = 0; x < width; ++x)
+            line[x] = 0xFF000000u | (random.generate() & 0xFFFFFFu);
     }
     return image;
 }
@@ -36,13 +37,11 @@ ImageItem pictureOf(const QImage& image, QRectF frame, QRectF crop = {0, 0, 1, 1
 void expectPixelated(const QImage& original, const QImage& redacted, const QRect& area) {
     ASSERT_EQ(original.size(), redacted.size());
     const int n = redactBlockPixels;
-    for (int y = 0; y < original.height(); ++y) {
-        for (int x = 0; x < original.width(); ++x) {
+    for (int y = 0; y < original.height(); ++y)
+        for (int x = 0; x < original.width(); ++x)
             if (!area.contains(x, y)) {
                 ASSERT_EQ(original.pixel(x, y), redacted.pixel(x, y)) << x << "," << y;
             }
-        }
-    }
     for (int by = area.top(); by <= area.bottom(); by += n) {
         for (int bx = area.left(); bx <= area.right(); bx += n) {
             const QRect block = QRect(bx, by, n, n) & area;
@@ -76,15 +75,13 @@ TEST(Redaction, PixelatesTheBoxInThePicturesOwnPixelsThroughItsFrameAndCrop) {
     // 200..399 of 400 x 300, two pixels a point.
     const QImage original = noise(400, 300);
     const ImageItem picture = pictureOf(original, {1000, 1000, 100, 150}, {0.5, 0, 0.5, 1});
-    CanvasState state;
-    state.items.append(CanvasItem(picture));
-    ShapeItem over = makeShape(ShapeKind::rect, {1000, 1000, 100, 150});
-    state.items.append(CanvasItem(over)); // a shape over the picture does not shield it
+    CanvasState state; // a shape over the picture does not shield it
+    state.items = {picture, makeShape(ShapeKind::rect, {1000, 1000, 100, 150})};
 
     // Canvas x 1010..1040 is picture x 220..280; the box runs past the frame's top, which
     // clips it, down to canvas y 1060, picture y 120.
     const QRectF box(1010, 900, 30, 160);
-    const std::optional<CanvasState> redacted = redactedState(state, box, RedactStyle::pixelate);
+    const auto redacted = redactedState(state, box, RedactStyle::pixelate);
     ASSERT_TRUE(redacted);
     const ImageItem& edited = *redacted->items[0].image();
     EXPECT_NE(edited.id, picture.id) << "new bytes, new id: the caches key pictures by id";
@@ -93,7 +90,6 @@ TEST(Redaction, PixelatesTheBoxInThePicturesOwnPixelsThroughItsFrameAndCrop) {
     EXPECT_EQ(redacted->items[1], state.items[1]);
     expectPixelated(original, pictureIn(*redacted, 0), QRect(220, 0, 60, 120));
 
-    EXPECT_EQ(pictureAreaUnder(picture, original.size(), {0, 0, 50, 50}), std::nullopt);
     EXPECT_FALSE(redactedState(state, {0, 0, 500, 500}, RedactStyle::pixelate))
         << "a box that covers no picture changes nothing";
     // A box running past the frame's right edge takes only the pixels the frame shows.
@@ -104,11 +100,10 @@ TEST(Redaction, PixelatesTheBoxInThePicturesOwnPixelsThroughItsFrameAndCrop) {
 TEST(Redaction, NothingOfTheHiddenPixelsSurvivesInTheSavedDocument) {
     const QImage original = noise(120, 96, 11);
     CanvasState state;
-    state.items.append(CanvasItem(pictureOf(original, {0, 0, 120, 96})));
-    state.items.append(CanvasItem(pictureOf(noise(60, 60, 3), {200, 0, 60, 60})));
+    state.items = {pictureOf(original, {0, 0, 120, 96}),
+                   pictureOf(noise(60, 60, 3), {200, 0, 60, 60})};
     // One box over both pictures; the second is covered whole.
-    const std::optional<CanvasState> redacted =
-        redactedState(state, {0, 0, 300, 300}, RedactStyle::pixelate);
+    const auto redacted = redactedState(state, {0, 0, 300, 300}, RedactStyle::pixelate);
     ASSERT_TRUE(redacted);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("r.pintora"));
@@ -124,28 +119,25 @@ TEST(Redaction, NothingOfTheHiddenPixelsSurvivesInTheSavedDocument) {
     expectPixelated(noise(60, 60, 3), pictureIn(reopened.value(), 1), QRect(0, 0, 60, 60));
     // The export draws the redacted pixels, one to one at the pictures' density.
     const QImage exported = renderImage(reopened.value()).convertToFormat(QImage::Format_RGB32);
-    const int margin = int(exportMargin);
-    EXPECT_EQ(exported.copy(margin, margin, 120, 96), saved);
+    EXPECT_EQ(exported.copy(int(exportMargin), int(exportMargin), 120, 96), saved);
 }
 
 TEST(Redaction, TheBlurIsMadeOfTheBlockMeansAloneAndSmoothAcrossThem) {
     // A 1-pixel checkerboard and a flat grey have the same mean in every block: a blur that
     // kept anything finer than a block would tell them apart.
     QImage checker(48, 48, QImage::Format_RGB32);
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 48; ++x) checker.setPixel(x, y, (x + y) % 2 ? 0xFFFEFEFE : 0xFF000000);
     QImage grey(48, 48, QImage::Format_RGB32);
     grey.fill(QColor(127, 127, 127));
-    // Left half black so that the blur has an edge to smooth.
-    for (QImage* image : {&checker, &grey}) {
-        for (int y = 0; y < 48; ++y)
-            for (int x = 0; x < 12; ++x) image->setPixel(x, y, 0xFF000000);
-    }
+    // The left quarter black so that the blur has an edge to smooth.
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 48; ++x) {
+            checker.setPixel(x, y, x < 12 || (x + y) % 2 == 0 ? 0xFF000000 : 0xFFFEFEFE);
+            if (x < 12) grey.setPixel(x, y, 0xFF000000);
+        }
     QImage a = checker;
-    QImage b = grey;
     redactPixels(a, a.rect(), RedactStyle::blur);
-    redactPixels(b, b.rect(), RedactStyle::blur);
-    EXPECT_EQ(a, b);
+    redactPixels(grey, grey.rect(), RedactStyle::blur);
+    EXPECT_EQ(a, grey);
     // Between the black block's centre (x 5.5) and the grey's (17.5) the values climb step by
     // step instead of jumping at the block's edge.
     int steps = 0;

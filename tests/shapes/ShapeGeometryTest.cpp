@@ -14,36 +14,19 @@ void expectNear(QPointF actual, QPointF expected, const char* what, double eps =
 
 } // namespace
 
-TEST(ShapeGeometry, HeadInsetAndPadFollowTheLineWidth) {
-    struct Case {
-        double lineWidth;
-        double head, inset, pad;
-    };
-    for (const Case& k :
-         {Case{1, 12, 8.4, 28}, Case{3, 12, 8.4, 28}, Case{5, 20, 14, 36}, Case{20, 80, 56, 96}}) {
-        const SegmentMetrics m = segmentMetrics({0, 0}, {500, 0}, k.lineWidth);
-        EXPECT_DOUBLE_EQ(m.head, k.head) << k.lineWidth;
-        EXPECT_NEAR(m.inset, k.inset, 1e-12) << k.lineWidth;
-        ShapeItem line = makeShape(ShapeKind::line, {});
-        line.lineWidth = k.lineWidth;
-        EXPECT_DOUBLE_EQ(linearPad(line), k.pad) << k.lineWidth;
-        line.kind = ShapeKind::rect;
-        EXPECT_EQ(linearPad(line), 0);
-    }
-}
-
 TEST(ShapeGeometry, ShaftStopsShortOfItsHeads) {
     const QPainterPath both = linearBody({0, 0}, {100, 0}, 3, true, true);
     expectNear(both.elementAt(0), {8.4, 0}, "start inset");
     expectNear(both.elementAt(1), {91.6, 0}, "end inset");
-    const QPainterPath bare = linearBody({0, 0}, {100, 0}, 3, false, false);
-    expectNear(bare.elementAt(0), {0, 0}, "no head, no inset");
-    expectNear(bare.elementAt(1), {100, 0}, "no head, no inset");
+    expectNear(linearBody({0, 0}, {100, 0}, 3, false, false).elementAt(1), {100, 0}, "no head");
     // Shorter than the inset: the shaft vanishes into a point, the head stays whole.
-    const QPainterPath shortBody = linearBody({0, 0}, {6, 0}, 3, false, true);
-    expectNear(shortBody.currentPosition(), {0, 0}, "6-point arrow");
-    const QRectF head = arrowHead({0, 0}, {6, 0}, 3).boundingRect();
-    EXPECT_NEAR(head.width(), 12 * std::cos(headHalfAngle), 1e-9);
+    expectNear(linearBody({0, 0}, {6, 0}, 3, false, true).currentPosition(), {0, 0}, "short");
+    EXPECT_NEAR(arrowHead({0, 0}, {6, 0}, 3).boundingRect().width(), 12 * std::cos(headHalfAngle),
+                1e-9);
+    // Heads grow with thick lines, four times the width, the shaft stopping 0.7 of it short.
+    const SegmentMetrics thick = segmentMetrics({0, 0}, {500, 0}, 20);
+    EXPECT_DOUBLE_EQ(thick.head, 80);
+    EXPECT_NEAR(thick.inset, 56, 1e-12);
 }
 
 TEST(ShapeGeometry, HeadsPointAlongTheSegment) {
@@ -54,21 +37,13 @@ TEST(ShapeGeometry, HeadsPointAlongTheSegment) {
                {100 - 12 * std::cos(headHalfAngle), 12 * std::sin(headHalfAngle)}, "corner");
     expectNear(right.elementAt(2),
                {100 - 12 * std::cos(headHalfAngle), -12 * std::sin(headHalfAngle)}, "corner");
-    // The start head of a segment points backwards, away from the end.
-    const QPainterPath start = arrowHead({100, 0}, {0, 0}, 3);
-    EXPECT_GT(start.elementAt(1).x, 0);
-    // A zero-length segment has no direction: its head points along +x.
-    const QPainterPath none = arrowHead({5, 5}, {5, 5}, 3);
-    EXPECT_LT(none.elementAt(1).x, 5);
+    EXPECT_GT(arrowHead({100, 0}, {0, 0}, 3).elementAt(1).x, 0) << "pointing left";
+    // A zero-length segment has no direction: its head points along +x, and nothing divides
+    // by its length.
+    EXPECT_LT(arrowHead({5, 5}, {5, 5}, 3).elementAt(1).x, 5);
     const SegmentMetrics m = segmentMetrics({5, 5}, {5, 5}, 3);
     EXPECT_EQ(m.unit, QPointF(0, 0));
     EXPECT_DOUBLE_EQ(m.length, 0.0001);
-}
-
-TEST(ShapeGeometry, CanvasEndPointsFollowTheFrameSigns) {
-    const EndPoints canvas = canvasEndPoints({100, 100, -60, 60});
-    EXPECT_EQ(canvas.start, QPointF(100, 100));
-    EXPECT_EQ(canvas.end, QPointF(40, 160));
 }
 
 TEST(ShapeGeometry, CalloutPointerStopsAtTheHeadBorder) {
@@ -83,17 +58,14 @@ TEST(ShapeGeometry, CalloutPointerStopsAtTheHeadBorder) {
     const double diagonal = 1 / std::sqrt(std::pow(s / 40, 2) + std::pow(s / 22, 2));
     for (const Case& k : {
              Case{"rect, horizontal", CalloutHead::rect, {1, 0}, 500, 40},
-             Case{"rect, vertical", CalloutHead::rect, {0, -1}, 500, 22},
              Case{"rect, diagonal: the nearer side", CalloutHead::rect, {s, s}, 500, 22 / s},
              Case{"circle, 45°", CalloutHead::circle, {s, s}, 500, diagonal},
-             Case{"circle, horizontal", CalloutHead::circle, {-1, 0}, 500, 40},
              Case{"start inside the head", CalloutHead::circle, {1, 0}, 10, 10},
              Case{"no direction", CalloutHead::circle, {0, 0}, 0.0001, 0.0001},
          }) {
         EXPECT_NEAR(calloutHeadDistance(k.unit, k.length, k.head, 40, 22), k.expected, 1e-9)
             << k.what;
     }
-    EXPECT_NEAR(diagonal, 27.3, 0.05);
     ShapeItem callout = makeShape(ShapeKind::callout, {0, 0, 100, 0});
     callout.calloutHead = CalloutHead::rect;
     const QPainterPath pointer = calloutPointer(callout, {0, 0}, {100, 0});
