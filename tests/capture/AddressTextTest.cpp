@@ -8,17 +8,14 @@ using namespace pintora;
 
 TEST(AddressTextTest, TextBecomesAnAddressOrASearch) {
     const QString search = searchEndpoint;
-    struct Case {
+    const struct {
         const char* text;
         QString expected; // empty: nothing is loaded
     } cases[] = {
         {"https://example.com/a?b=c", "https://example.com/a?b=c"},
-        {"ftp://files.example", "ftp://files.example"},
-        {"example.com/path", "https://example.com/path"},
-        {"  example.com  ", "https://example.com"},
+        {"  example.com/path  ", "https://example.com/path"},
         {"two words", search + "two%20words"},
         {"localhost", "http://localhost"},
-        {"localhost:8080/a", "http://localhost:8080/a"},
         {"127.0.0.1:8765/page.html", "http://127.0.0.1:8765/page.html"},
         {"192.168.1.20", "http://192.168.1.20"},
         {"172.32.0.1", "https://172.32.0.1"}, // not a private network
@@ -29,9 +26,8 @@ TEST(AddressTextTest, TextBecomesAnAddressOrASearch) {
         {"x&y=z", search + "x&y=z"},
         {"caf\xc3\xa9", search + "caf%C3%A9"},
         {"   ", ""},
-        {"", ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const auto url = urlForAddressText(QString::fromUtf8(c.text));
         if (c.expected.isEmpty())
             EXPECT_FALSE(url) << c.text;
@@ -41,7 +37,7 @@ TEST(AddressTextTest, TextBecomesAnAddressOrASearch) {
 }
 
 TEST(AddressTextTest, AddressesAreKeptEncodedAndReadBackTheSame) {
-    struct Case {
+    const struct {
         const char* address;
         const char* kept;
     } cases[] = {
@@ -53,14 +49,14 @@ TEST(AddressTextTest, AddressesAreKeptEncodedAndReadBackTheSame) {
          "http://xn--bcher-kva.example/"},
         {"http://h.example/a%2Fb?x=1+2&y=%26#part", "http://h.example/a%2Fb?x=1+2&y=%26#part"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const auto url = urlForStoredAddress(QString::fromUtf8(c.address));
         ASSERT_TRUE(url) << c.address;
         const QString kept = storedAddress(*url);
         EXPECT_EQ(kept, QString::fromLatin1(c.kept)) << c.address;
         // What the address field shows loads the same address again.
         EXPECT_EQ(storedAddress(urlForAddressText(addressForDisplay(kept)).value_or(QUrl())), kept)
-            << addressForDisplay(kept).toStdString();
+            << c.address;
     }
     EXPECT_FALSE(urlForStoredAddress(QStringLiteral("no scheme")));
     EXPECT_EQ(addressForDisplay(QStringLiteral("http://h.example/Caf%C3%A9?q=a%20b")),
@@ -68,31 +64,27 @@ TEST(AddressTextTest, AddressesAreKeptEncodedAndReadBackTheSame) {
 }
 
 TEST(SizeFieldRulesTest, ArrowStepsAndCommitsFollowTheTypedNumber) {
-    struct Case {
+    const struct {
         const char* text;
         double stored;
         int direction;
         const char* expected;
     } steps[] = {
-        {"844", 844, +1, "854"}, {"15", 800, -1, "5"},        {"5", 800, -1, "1"},
-        {"1", 800, -1, "1"},     {"abc", 1024.9, +1, "1034"}, {"", 768, -1, "758"},
-        {"+20", 0, +1, "30"},    {"-40", 0, +1, "1"},         {"1 0", 300, +1, "310"},
+        {"844", 844, +1, "854"},     {"15", 800, -1, "5"}, {"1", 800, -1, "1"},
+        {"abc", 1024.9, +1, "1034"}, {"+20", 0, +1, "30"}, {"-40", 0, +1, "1"},
+        {"1 0", 300, +1, "310"},
     };
-    for (const Case& c : steps)
+    for (const auto& c : steps)
         EXPECT_EQ(sizeField::step(QString::fromLatin1(c.text), c.stored, c.direction),
                   QString::fromLatin1(c.expected))
             << c.text;
 
-    struct Commit {
+    const struct {
         const char* text;
         std::optional<double> expected;
-    } commits[] = {{"1440", 1440},
-                   {"+900", 900},
-                   {"0", std::nullopt},
-                   {"-5", std::nullopt},
-                   {"", std::nullopt},
-                   {"12px", std::nullopt},
-                   {"99999999999999999999", std::nullopt}};
-    for (const Commit& c : commits)
+    } commits[] = {{"1440", 1440},         {"+900", 900},
+                   {"0", std::nullopt},    {"-5", std::nullopt},
+                   {"12px", std::nullopt}, {"99999999999999999999", std::nullopt}};
+    for (const auto& c : commits)
         EXPECT_EQ(sizeField::committed(QString::fromLatin1(c.text)), c.expected) << c.text;
 }

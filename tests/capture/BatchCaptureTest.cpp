@@ -19,33 +19,26 @@ struct Outcome {
     QList<QImage> images;
     QList<QString> presetNames;
     int completions = 0;
-    QStringList events; // progress and snapshots in the order they came
 };
 
 class BatchCaptureTest : public ::testing::Test {
 protected:
-    BatchCaptureTest() {
-        BatchCapture::Timing quick;
-        quick.settleMs = 0;
-        quick.fullPageMs = 0;
-        quick.scrollMs = 0;
-        quick.loadTimeoutMs = 100000;
-        batch.setTiming(quick);
-    }
+    BatchCaptureTest() { batch.setTiming(BatchCapture::Timing::onReadiness()); }
 
-    Outcome run(const QList<ViewportPreset>& presets, bool fullPage, double scrollY = 0) {
+    // Progress reports and the completion go into the engine's log, among its calls.
+    Outcome run(const QList<ViewportPreset>& presets, bool fullPage, double scrollY = 0,
+                std::function<void(CaptureProgress)> onProgress = {}) {
         Outcome out;
         batch.run(
             QUrl(QStringLiteral("http://127.0.0.1/page")), presets, fullPage, scrollY,
             [&](CaptureProgress p) {
                 out.progress.append(p);
-                out.events << QStringLiteral("progress %1/%2").arg(p.current).arg(p.total);
-                engine.log << out.events.last();
+                engine.log << QStringLiteral("progress %1/%2").arg(p.current).arg(p.total);
+                if (onProgress) onProgress(p);
             },
             [&](const QImage& image, const ViewportPreset& p) {
                 out.images.append(image);
                 out.presetNames.append(p.name);
-                out.events << QStringLiteral("snapshot ") + p.name;
             },
             [&] {
                 ++out.completions;
@@ -53,6 +46,7 @@ protected:
             });
         EXPECT_TRUE(QTest::qWaitFor([&] { return out.completions > 0; }, 10000));
         QCoreApplication::processEvents(); // a second completion would show up here
+        EXPECT_EQ(out.completions, 1);
         return out;
     }
 
@@ -62,10 +56,8 @@ protected:
 } // namespace
 
 TEST_F(BatchCaptureTest, AnEmptyListCompletesAtOnceWithoutAHost) {
-    const Outcome out = run({}, false);
-    EXPECT_EQ(out.completions, 1);
-    EXPECT_TRUE(out.progress.isEmpty());
-    EXPECT_TRUE(engine.log.filter(QStringLiteral("open")).isEmpty());
+    EXPECT_TRUE(run({}, false).progress.isEmpty());
+    EXPECT_FALSE(engine.log.contains(QStringLiteral("open")));
 }
 
 TEST_F(BatchCaptureTest, EachPresetReportsProgressBeforeItsLoadAndSnapshotsComeInOrder) {
@@ -76,35 +68,31 @@ TEST_F(BatchCaptureTest, EachPresetReportsProgressBeforeItsLoadAndSnapshotsComeI
     ASSERT_EQ(out.images.size(), 3);
     EXPECT_EQ(out.images[0].size(), QSize(1920, 1080));
     EXPECT_EQ(out.images[2].size(), QSize(390, 844));
-    EXPECT_EQ(out.completions, 1);
-    QStringList seen;
-    for (const QString& line : engine.log)
-        seen << (line.startsWith(QLatin1String("load ")) ? QStringLiteral("load") : line);
-    // Each progress report comes before that preset's load, after the previous grab.
+    // Each report comes after the previous grab and is followed by the resize, then the load.
+    const QStringList& log = engine.log;
     for (int i = 1; i <= 3; ++i) {
-        const qsizetype report = seen.indexOf(QStringLiteral("progress %1/3").arg(i));
+        const qsizetype report = log.indexOf(QStringLiteral("progress %1/3").arg(i));
         ASSERT_GE(report, 0);
-        EXPECT_EQ(seen.indexOf(QStringLiteral("load"), report) - report,
-                  2); // the resize, then the load
+        EXPECT_TRUE(log.value(report + 2).startsWith(QLatin1String("load "))) << i;
         if (i > 1) {
-            EXPECT_EQ(seen[report - 1], QStringLiteral("grab"));
+            EXPECT_EQ(log[report - 1], QStringLiteral("grab"));
         }
     }
     // The host goes exactly once, right before the completion.
-    EXPECT_EQ(seen.count(QStringLiteral("close")), 1);
-    EXPECT_EQ(seen.mid(seen.size() - 2), (QStringList{"close", "complete"}));
-    EXPECT_TRUE(engine.log.filter(QStringLiteral("scrollTo")).isEmpty());
+    EXPECT_EQ(log.count(QStringLiteral("close")), 1);
+    EXPECT_EQ(log.mid(log.size() - 2), (QStringList{"close", "complete"}));
+    EXPECT_TRUE(log.filter(QStringLiteral("scrollTo")).isEmpty());
 }
+
 TEST_F(BatchCaptureTest, AVisibleCaptureScrollsToTheWholeOffsetFirst) {
     const Outcome out = run({preset("A", 800, 600)}, false, 120.9);
     EXPECT_TRUE(engine.log.contains(QStringLiteral("window.scrollTo(0, 120);")));
     ASSERT_EQ(out.images.size(), 1);
-    // The picture shows the page from the scrolled offset down.
     EXPECT_EQ(out.images[0].pixel(0, 0), FakeCaptureEngine::rowColor(120));
 }
 
 TEST_F(BatchCaptureTest, AFullPageIsAsTallAsThePageWithinItsBounds) {
-    struct Case {
+    const struct {
         const char* name;
         QVariant measured;
         int expectedHeight;
@@ -113,16 +101,14 @@ TEST_F(BatchCaptureTest, AFullPageIsAsTallAsThePageWithinItsBounds) {
         {"shorter page keeps the preset", 300.0, 800},
         {"integer answer", 2400, 2400},
         {"no number", QStringLiteral("tall"), 800},
-        {"script error", QVariant(), 800},
         {"endless page is capped", 1.0e9, BatchCapture::maxFullPageHeight},
     };
     QList<double> cuts;
     QObject::connect(&batch, &BatchCapture::pageCut,
                      [&](const ViewportPreset&, double height) { cuts.append(height); });
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        engine.log.clear();
-        engine.measured = c.measured.isValid() ? c.measured : QVariant(QStringLiteral("error"));
+        engine.measured = c.measured;
         const Outcome out = run({preset("A", 1280, 800)}, true);
         ASSERT_EQ(out.images.size(), 1);
         EXPECT_EQ(out.images[0].size(), QSize(1280, c.expectedHeight));
@@ -132,37 +118,35 @@ TEST_F(BatchCaptureTest, AFullPageIsAsTallAsThePageWithinItsBounds) {
 }
 
 TEST_F(BatchCaptureTest, APageTooTallForOneGrabIsStitchedFromTilesLikeASingleGrab) {
-    struct Case {
+    const struct {
         double ratio;
         int maxGrab;
         int pageHeight;
     } cases[] = {{1, 1000, 3500}, {2, 1000, 1730}, {1, 700, 701}, {2, 4000, 9999}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.pageHeight);
         engine.ratio = c.ratio;
         engine.maxGrab = c.maxGrab;
         engine.pageHeight = c.pageHeight;
-        engine.measured = QVariant();
         engine.log.clear();
         const Outcome out = run({preset("A", 40, 300)}, true);
         ASSERT_EQ(out.images.size(), 1);
         engine.scrollY = 0;
-        const QImage whole = engine.page(40, c.pageHeight);
-        EXPECT_EQ(out.images[0].size(), whole.size());
         EXPECT_EQ(out.images[0].devicePixelRatio(), c.ratio);
-        EXPECT_TRUE(out.images[0].convertToFormat(QImage::Format_RGB32) == whole);
-        // Never a grab taller than the stack allows.
+        EXPECT_TRUE(out.images[0].convertToFormat(QImage::Format_RGB32) ==
+                    engine.page(40, c.pageHeight));
+        // Never a grab taller than the graphics stack allows.
         for (const QString& line : engine.log.filter(QStringLiteral("resize")))
             EXPECT_LE(line.section(u'x', 1).toInt() * c.ratio, c.maxGrab) << line.toStdString();
     }
 }
 
+// A page that navigates again by itself ends its load more than once.
 TEST_F(BatchCaptureTest, OnlyTheFirstEndOfEachLoadAdvancesTheQueue) {
     engine.finishesPerLoad = 3;
     const Outcome out = run({preset("A", 100, 100), preset("B", 200, 100)}, false);
     EXPECT_EQ(out.presetNames, (QList<QString>{"A", "B"}));
     EXPECT_EQ(out.progress.size(), 2);
-    EXPECT_EQ(out.completions, 1);
 }
 
 TEST_F(BatchCaptureTest, ALoadThatNeverEndsIsStoppedAndStillCaptured) {
@@ -170,20 +154,11 @@ TEST_F(BatchCaptureTest, ALoadThatNeverEndsIsStoppedAndStillCaptured) {
     timing.loadTimeoutMs = 30;
     batch.setTiming(timing);
     engine.finishesPerLoad = 0;
-    int firstLoad = 0;
-    Outcome out;
-    batch.run(
-        QUrl(QStringLiteral("http://127.0.0.1/never")),
-        {preset("A", 100, 100), preset("B", 200, 100)}, false, 0,
-        [&](CaptureProgress p) {
-            out.progress.append(p);
-            // The stopped first load reports late, while the second runs: it must not count.
-            if (p.current == 2) QTimer::singleShot(0, [&] { engine.onLoadEnded(firstLoad); });
-        },
-        [&](const QImage& image, const ViewportPreset&) { out.images.append(image); },
-        [&] { ++out.completions; });
-    firstLoad = 1;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return out.completions > 0; }, 10000));
+    // The stopped first load reports late, while the second runs: it must not count.
+    const Outcome out =
+        run({preset("A", 100, 100), preset("B", 200, 100)}, false, 0, [&](CaptureProgress p) {
+            if (p.current == 2) QTimer::singleShot(0, [&] { engine.onLoadEnded(1); });
+        });
     EXPECT_EQ(out.images.size(), 2);
     EXPECT_EQ(engine.log.count(QStringLiteral("stop")), 2);
 }
@@ -195,24 +170,15 @@ TEST_F(BatchCaptureTest, AParsedPageWhoseNetworkStaysQuietIsCapturedWithoutItsLo
     timing.loadTimeoutMs = 2000;
     batch.setTiming(timing);
     engine.finishesPerLoad = 0;
-    struct Case {
+    const struct {
         const char* answer;
         int stops; // 1: only the load limit ended the load
     } cases[] = {{"complete 4", 0}, {"interactive 2", 0}, {"loading 4", 1}, {"", 1}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.answer);
         engine.log.clear();
         engine.quietAnswer = QString::fromLatin1(c.answer);
-        const Outcome out = run({preset("A", 100, 100)}, false);
-        EXPECT_EQ(out.images.size(), 1);
+        EXPECT_EQ(run({preset("A", 100, 100)}, false).images.size(), 1);
         EXPECT_EQ(engine.log.count(QStringLiteral("stop")), c.stops);
     }
-}
-
-TEST_F(BatchCaptureTest, AFailedGrabLeavesThatPresetOutAndGoesOn) {
-    engine.failGrabs = true;
-    const Outcome out = run({preset("A", 100, 100), preset("B", 200, 100)}, false);
-    EXPECT_TRUE(out.images.isEmpty());
-    EXPECT_EQ(out.progress.size(), 2);
-    EXPECT_EQ(out.completions, 1);
 }

@@ -17,7 +17,7 @@ CanvasState threeTabs(qint64 active) {
 } // namespace
 
 TEST(BrowserTabEditsTest, ClosingATabPicksItsLeftNeighbourAndUndoesInOneStep) {
-    struct Case {
+    const struct {
         qint64 active, close;
         QStringList remaining;
         qint64 newActive;
@@ -26,7 +26,7 @@ TEST(BrowserTabEditsTest, ClosingATabPicksItsLeftNeighbourAndUndoesInOneStep) {
         {0, 2, {"https://a.example/", "https://b.example/"}, 1},
         {1, 1, {"https://a.example/", "https://c.example/"}, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         PintoraDocument document{QString()};
         document.setState(threeTabs(c.active));
         const CanvasState before = document.state();
@@ -59,7 +59,6 @@ TEST(BrowserTabEditsTest, NewTabsAreAppendedActiveUnderTheirOwnStepName) {
            actionName::importURL);
     ASSERT_EQ(document.state().tabs.size(), 2);
     EXPECT_EQ(document.state().activeTabIndex, 1);
-    EXPECT_EQ(document.state().tabs[1].title, QStringLiteral("New Tab"));
     EXPECT_EQ(document.undoStack()->undoText(), QStringLiteral("Import URL"));
     // Page reports write without undo steps, and only when something changed.
     const QUuid id = document.state().tabs[1].id;

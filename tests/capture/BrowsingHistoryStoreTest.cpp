@@ -22,8 +22,11 @@ protected:
 };
 } // namespace
 
-TEST_F(BrowsingHistoryStoreTest, RecordingKeepsEachAddressOnceNewestFirst) {
+TEST_F(BrowsingHistoryStoreTest, RecordingKeepsEachAddressOnceNewestFirstAndNoBlankOnes) {
     BrowsingHistoryStore store(defaults);
+    for (const char* url : {"", "   ", " about:blank ", "about:srcdoc"})
+        store.record(QString::fromLatin1(url), QStringLiteral("x"));
+    EXPECT_FALSE(settings.contains(UserDefaults::browsingHistoryKey));
     store.record(QStringLiteral(" https://a.example/ \n"), QStringLiteral("A"));
     store.record(QStringLiteral("https://b.example/"), QStringLiteral("B"));
     const QUuid firstId = store.entries()[1].id;
@@ -34,14 +37,6 @@ TEST_F(BrowsingHistoryStoreTest, RecordingKeepsEachAddressOnceNewestFirst) {
     // Case and a trailing slash make different addresses.
     store.record(QStringLiteral("https://A.example"), QString());
     EXPECT_EQ(store.entries().size(), 3);
-}
-
-TEST_F(BrowsingHistoryStoreTest, BlankAndAboutAddressesAreNeverRecorded) {
-    BrowsingHistoryStore store(defaults);
-    for (const char* url : {"", "   ", " about:blank ", "about:srcdoc"})
-        store.record(QString::fromLatin1(url), QStringLiteral("x"));
-    EXPECT_TRUE(store.entries().isEmpty());
-    EXPECT_FALSE(settings.contains(UserDefaults::browsingHistoryKey));
 }
 
 TEST_F(BrowsingHistoryStoreTest, TheHundredAndFirstAddressDropsTheOldest) {
@@ -76,10 +71,9 @@ TEST_F(BrowsingHistoryStoreTest, TheListSurvivesAReloadAndAnUnreadableOneReadsAs
     BrowsingHistoryStore reloaded(defaults);
     ASSERT_EQ(reloaded.entries().size(), 2);
     EXPECT_EQ(reloaded.entries()[1].title, QStringLiteral("A \"quoted\""));
-    const QByteArray json = defaults.browsingHistoryData();
-    EXPECT_TRUE(json.startsWith("[{\"id\":\"")) << json.constData();
-    EXPECT_TRUE(
-        json.contains("\"url\":\"https:\\/\\/b.example\\/\",\"title\":\"B\",\"visitedAt\":"));
+    // The stored form other versions read: fields in this order.
+    EXPECT_TRUE(defaults.browsingHistoryData().contains(
+        R"("url":"https:\/\/b.example\/","title":"B","visitedAt":)"));
 
     for (const char* bad : {"{}", "[{\"id\":\"x\",\"url\":\"u\",\"title\":\"t\",\"visitedAt\":1}]",
                             "[{\"url\":\"u\",\"title\":\"t\",\"visitedAt\":1}]", "not json"}) {
@@ -93,7 +87,7 @@ TEST_F(BrowsingHistoryStoreTest, TheListSurvivesAReloadAndAnUnreadableOneReadsAs
 TEST(TruncateMiddleTest, LongTitlesKeepTheirEndsAroundAnEllipsis) {
     const QString sixty(60, u'a');
     const QString sixtyOne = QString(29, u'h') + QStringLiteral("X") + QString(31, u't');
-    struct Case {
+    const struct {
         QString input, expected;
     } cases[] = {
         {sixty, sixty},
@@ -104,6 +98,6 @@ TEST(TruncateMiddleTest, LongTitlesKeepTheirEndsAroundAnEllipsis) {
         {QString(29, u'a') + QStringLiteral("😀😀") + QString(30, u'b'),
          QString(29, u'a') + QStringLiteral("…") + QString(30, u'b')},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(truncateMiddle(c.input), c.expected) << c.input.toStdString();
 }

@@ -26,7 +26,6 @@ public:
     std::function<void(int)> onLoadEnded;
     QSize size;
     int scrollY = 0;
-    int lastLoadId = 0;
 
     static QRgb rowColor(int deviceRow) {
         return qRgb(deviceRow % 251, (deviceRow / 251) % 251, 90);
@@ -53,7 +52,6 @@ public:
     void load(const QUrl& url, int loadId) override {
         log << QStringLiteral("load ") + url.toString();
         scrollY = 0;
-        lastLoadId = loadId;
         for (int i = 0; i < finishesPerLoad; ++i)
             QTimer::singleShot(loadMs + i, [this, loadId] { onLoadEnded(loadId); });
     }

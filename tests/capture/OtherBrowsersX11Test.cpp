@@ -4,11 +4,11 @@
 #include "platform/ui/X11WindowCapture.h"
 #include "support/SessionWriter.h"
 #include "support/TestFiles.h"
+#include "support/TestWebServer.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -19,36 +19,18 @@ using namespace pintora;
 
 namespace {
 
-// Serves one page, coloured all over, whose title names its path.
-class PageServer : public QTcpServer {
-public:
-    PageServer() {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                    const QByteArray request = socket->readAll();
-                    const QByteArray path = request.split(' ').value(1);
-                    const QByteArray body = "<html><head><title>Page " + path.mid(1) +
-                                            "</title></head><body style='margin:0;"
-                                            "background:#1e90ff'></body></html>";
-                    socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                                  QByteArray::number(body.size()) + "\r\n\r\n" + body);
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-        listen(QHostAddress::LocalHost);
-    }
-    QString url(const char* path) const {
-        return QStringLiteral("http://127.0.0.1:%1/%2")
-            .arg(serverPort())
-            .arg(QLatin1StringView(path));
-    }
-};
-
 struct OtherBrowsersX11Test : ::testing::Test {
     QTemporaryDir home;
-    PageServer server;
+    test::TestWebServer server;
+
+    // A page coloured all over, whose title names it.
+    QString page(const char* name) {
+        const QByteArray path = QByteArray("/") + name;
+        server.page(path,
+                    "<html><head><title>Page " + QByteArray(name) +
+                        "</title></head><body style='margin:0;background:#1e90ff'></body></html>");
+        return server.url(QString::fromLatin1(path)).toString();
+    }
     QList<QProcess*> processes;
 
     ~OtherBrowsersX11Test() override {
@@ -70,28 +52,13 @@ struct OtherBrowsersX11Test : ::testing::Test {
         processes << p;
         return p;
     }
-    // Other browsers list windows only through the window manager's client list.
-    void startWindowManager() {
-        start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-        QTest::qWait(800);
-    }
-    // With an empty `profile`, in the usual place, as people start it.
-    QProcess* startChromium(const QString& profile, const QStringList& urls, bool debugging) {
-        QStringList args{
-            QStringLiteral("--no-first-run"),         QStringLiteral("--no-default-browser-check"),
-            QStringLiteral("--no-sandbox"),           QStringLiteral("--disable-gpu"),
-            QStringLiteral("--password-store=basic"), QStringLiteral("--window-position=0,0"),
-            QStringLiteral("--window-size=900,700")};
-        if (!profile.isEmpty()) args << QStringLiteral("--user-data-dir=") + profile;
-        if (debugging) args << QStringLiteral("--remote-debugging-port=0");
-        args << urls;
-        return start(QStringLiteral("chromium"), args);
-    }
-    static std::optional<windowCapture::BrowserWindow> windowOf(const QString& app) {
-        for (const auto& w : windowCapture::listWindows()) {
-            if (w.appName == app) return w;
-        }
-        return std::nullopt;
+    // Without a profile named, in the usual place, as people start it.
+    void startChromium(const QStringList& args) {
+        start(QStringLiteral("chromium"),
+              QStringList{"--no-first-run", "--no-default-browser-check", "--no-sandbox",
+                          "--disable-gpu", "--password-store=basic", "--window-position=0,0",
+                          "--window-size=900,700"} +
+                  args);
     }
     static bool hasTab(const QList<ImportedTab>& tabs, const QString& url, const QString& app) {
         return std::any_of(tabs.begin(), tabs.end(),
@@ -102,25 +69,29 @@ struct OtherBrowsersX11Test : ::testing::Test {
 } // namespace
 
 TEST_F(OtherBrowsersX11Test, ChromiumTabsAndWindowAreListedAndCaptured) {
-    startWindowManager();
-    const QString url = server.url("blue");
-    startChromium(home.filePath(QStringLiteral("chromium")), {url}, true);
-    std::optional<windowCapture::BrowserWindow> window;
+    // Other browsers list windows only through the window manager's client list.
+    start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    QTest::qWait(800);
+    const QString url = page("blue");
+    startChromium({"--user-data-dir=" + home.filePath(QStringLiteral("chromium")),
+                   "--remote-debugging-port=0", url});
+    windowCapture::BrowserWindow window{};
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            window = windowOf(QStringLiteral("Chromium"));
-            return window && window->title.contains(QStringLiteral("Page blue"));
+            for (const auto& w : windowCapture::listWindows()) {
+                if (w.appName == "Chromium" && w.title.contains(QStringLiteral("Page blue"))) {
+                    window = w;
+                    return true;
+                }
+            }
+            return false;
         },
         60000))
         << "no Chromium window showing the page";
-    EXPECT_EQ(windowCapture::menuTitle(*window).left(11), QStringLiteral("Chromium \u2014 "));
+    EXPECT_EQ(windowCapture::menuTitle(window).left(11), QStringLiteral("Chromium \u2014 "));
 
-    QList<ImportedTab> tabs;
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            tabs = listAllTabs(900, home.path());
-            return hasTab(tabs, url, QStringLiteral("Chromium"));
-        },
+        [&] { return hasTab(listAllTabs(900, home.path()), url, QStringLiteral("Chromium")); },
         20000))
         << "the DevTools list did not name the page";
 
@@ -136,7 +107,7 @@ TEST_F(OtherBrowsersX11Test, ChromiumTabsAndWindowAreListedAndCaptured) {
     // The title can arrive before the page is painted: capture until it shows.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            const windowCapture::CaptureResult result = windowCapture::capture(window->id);
+            const windowCapture::CaptureResult result = windowCapture::capture(window.id);
             if (!std::holds_alternative<QImage>(result)) return false;
             picture = std::get<QImage>(result);
             return picture.pixelColor(picture.width() / 2, picture.height() - 50) == blue;
@@ -153,32 +124,12 @@ TEST_F(OtherBrowsersX11Test, ChromiumTabsAndWindowAreListedAndCaptured) {
         std::get<windowCapture::CaptureError>(missing)));
 }
 
-TEST_F(OtherBrowsersX11Test, FirefoxTabsComeFromItsSessionStore) {
-    const QString profile = home.filePath(QStringLiteral("firefox-profile"));
-    QDir().mkpath(profile);
-    // Write the session soon rather than after the usual 15 seconds.
-    test::writeAll(profile + QStringLiteral("/user.js"),
-                   "user_pref(\"browser.sessionstore.interval\", 500);\n"
-                   "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n");
-    const QString url = server.url("fox");
-    start(QStringLiteral("firefox-esr"),
-          {QStringLiteral("--profile"), profile, QStringLiteral("--no-remote"), url});
-    QList<ImportedTab> tabs;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            tabs = listAllTabs(900, home.path());
-            return hasTab(tabs, url, QStringLiteral("Firefox"));
-        },
-        60000))
-        << "the session store never named the page";
-}
-
 // Browsers as people start them: no debugging port, no profile named, and the session
 // written on the browser's own schedule.
 TEST_F(OtherBrowsersX11Test, BothTabsOfBrowsersStartedAsUsualAreListed) {
-    const QStringList chromiumPages{server.url("one"), server.url("two")};
-    const QStringList firefoxPages{server.url("three"), server.url("four")};
-    startChromium(QString(), chromiumPages, false);
+    const QStringList chromiumPages{page("one"), page("two")};
+    const QStringList firefoxPages{page("three"), page("four")};
+    startChromium(chromiumPages);
     start(QStringLiteral("firefox-esr"), firefoxPages);
     // A profile of a browser that is not running: what it left must not be listed.
     const QString closed = home.filePath(QStringLiteral(".mozilla/firefox"));
@@ -203,22 +154,20 @@ TEST_F(OtherBrowsersX11Test, BothTabsOfBrowsersStartedAsUsualAreListed) {
         << "not every tab was listed; found " << tabs.size();
     EXPECT_FALSE(hasTab(tabs, QStringLiteral("https://closed.example/"), QStringLiteral("Firefox")))
         << "a profile no browser holds was read";
-    EXPECT_TRUE(QDir(home.filePath(QStringLiteral(".config/mozilla/firefox"))).exists() ||
-                QDir(home.filePath(QStringLiteral(".mozilla/firefox"))).exists());
 }
 
 TEST_F(OtherBrowsersX11Test, WhatCanBeReadIsListedWhateverElseFails) {
-    // Three running Chromium profiles, as /proc tells: one with a damaged session file, one
-    // whose DevTools port accepts but never answers (its session file is read instead), and
-    // one that cannot be read at all.
+    // Running browsers, as /proc tells: a Chromium profile with a damaged session file, one
+    // whose DevTools port accepts but never answers (its session file is read instead), one
+    // that cannot be read at all, and a Firefox started on a profile named on its command line.
     QTemporaryDir proc;
-    auto process = [&](const char* pid, const QString& profile) {
-        QDir(proc.path()).mkpath(QString::fromLatin1(pid));
-        QFile::link(QStringLiteral("/usr/lib/chromium/chromium"),
-                    proc.filePath(QString::fromLatin1(pid) + QStringLiteral("/exe")));
-        test::writeAll(proc.filePath(QString::fromLatin1(pid) + QStringLiteral("/cmdline")),
-                       QByteArray("chromium") + '\0' + "--user-data-dir=" + profile.toUtf8() +
-                           '\0');
+    auto process = [&](const char* pid, const char* exe, const QByteArray& option,
+                       const QString& profile) {
+        const QString dir = proc.filePath(QString::fromLatin1(pid));
+        QDir().mkpath(dir);
+        QFile::link(QString::fromLatin1(exe), dir + QStringLiteral("/exe"));
+        test::writeAll(dir + QStringLiteral("/cmdline"),
+                       QByteArray("browser\0", 8) + option + profile.toUtf8() + '\0');
     };
     const QString damaged = home.filePath(QStringLiteral("damaged"));
     QDir().mkpath(damaged + QStringLiteral("/Default/Sessions"));
@@ -234,11 +183,16 @@ TEST_F(OtherBrowsersX11Test, WhatCanBeReadIsListedWhateverElseFails) {
     saved.tabInWindow(1, 1);
     saved.navigation(1, 0, "https://example.org/saved", QStringLiteral("Saved"));
     test::writeAll(silent + QStringLiteral("/Default/Sessions/Session_2"), saved.bytes());
-    process("10", damaged);
-    process("11", silent);
-    process("12", home.filePath(QStringLiteral("does-not-exist")));
+    const QString fox = home.filePath(QStringLiteral("fox"));
+    QDir().mkpath(fox + QStringLiteral("/sessionstore-backups"));
+    test::writeAll(fox + QStringLiteral("/sessionstore-backups/recovery.jsonlz4"),
+                   test::mozLz4(R"({"windows":[{"tabs":[{"entries":[{"url":"https://f/"}]}]}]})"));
+    const char* chromium = "/usr/lib/chromium/chromium";
+    process("10", chromium, "--user-data-dir=", damaged);
+    process("11", chromium, "--user-data-dir=", silent);
+    process("12", chromium, "--user-data-dir=", home.filePath(QStringLiteral("does-not-exist")));
+    process("13", "/usr/lib/firefox-esr/firefox-esr", QByteArray("--profile\0", 10), fox);
     const QList<ImportedTab> tabs = listAllTabs(900, home.path(), proc.path());
-    ASSERT_EQ(tabs.size(), 1);
-    EXPECT_EQ(tabs[0].url, QStringLiteral("https://example.org/saved"));
-    EXPECT_EQ(tabs[0].appName, QStringLiteral("Chromium"));
+    EXPECT_EQ(tabs, (QList<ImportedTab>{{"https://f/", "", "Firefox"},
+                                        {"https://example.org/saved", "Saved", "Chromium"}}));
 }

@@ -37,12 +37,9 @@ ViewportPreset preset(const char* name, double width, double height) {
 } // namespace
 
 TEST(ParallelCaptureTest, SizesRunSideBySideWithinTheLanesAndEachPictureKeepsItsPlace) {
-    int open = 0;
-    int most = 0;
+    int open = 0, most = 0;
     ParallelCapture capture([&] { return std::make_unique<CountingEngine>(&open, &most); }, 2);
-    BatchCapture::Timing quick = BatchCapture::Timing::onReadiness();
-    quick.loadTimeoutMs = 100000;
-    capture.setTiming(quick);
+    capture.setTiming(BatchCapture::Timing::onReadiness());
 
     const QList<ViewportPreset> presets{preset("wide", 1200, 300), preset("a", 300, 200),
                                         preset("broken", 333, 100), preset("b", 400, 250),
@@ -69,8 +66,7 @@ TEST(ParallelCaptureTest, SizesRunSideBySideWithinTheLanesAndEachPictureKeepsIts
     // gives no picture and holds nothing up.
     EXPECT_EQ(order, (QList<int>{1, 3, 4, 0}));
     ASSERT_EQ(progress.size(), 5);
-    EXPECT_EQ(progress.last().current, 5);
-    EXPECT_EQ(progress.last().total, 5);
+    EXPECT_EQ(progress.last(), (CaptureProgress{5, 5}));
 
     // The same object runs again, and an empty list completes at once.
     completions = 0;

@@ -9,12 +9,10 @@ using namespace pintora;
 
 namespace {
 QStringList titles(const QList<QAction*>& items) {
-    QStringList out;
-    for (QAction* item : items) {
-        out << (item->isSeparator()
-                    ? QStringLiteral("---")
-                    : (item->isEnabled() ? QString() : QStringLiteral("~")) + item->text());
-    }
+    QStringList out; // "~": disabled
+    for (QAction* item : items)
+        out << (item->isSeparator() ? QStringLiteral("---")
+                                    : (item->isEnabled() ? "" : "~") + item->text());
     return out;
 }
 } // namespace
