@@ -35,6 +35,7 @@ protected:
     QString draftsDir() const {
         return home.filePath(QStringLiteral("data/Pintora/Pintora/Drafts"));
     }
+    QString draft(const QString& name) const { return draftsDir() + QLatin1Char('/') + name; }
 
     QProcess* start(const QStringList& arguments = {}) {
         auto* process = new QProcess;
@@ -71,8 +72,9 @@ protected:
         }
         EXPECT_EQ(countWindows(process, name), count);
     }
+    // Quits as logging out does (SIGTERM): the application saves and ends cleanly.
     static void quit(QProcess* process) {
-        process->terminate(); // SIGTERM: what logging out sends
+        process->terminate();
         ASSERT_TRUE(process->waitForFinished(-1));
         EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process->exitCode(), 0);
@@ -93,54 +95,46 @@ CanvasState noteState(const QString& text) {
 }
 } // namespace
 
-TEST_F(AppProcessTest, ALaunchWithNothingToRestoreOpensOneUntitledDocumentAndQuitsCleanly) {
-    QProcess* app = start();
-    waitForWindows(app, QStringLiteral("Untitled"), 1);
-    quit(app);
-    EXPECT_TRUE(draftNames().isEmpty()); // nothing was edited
-}
-
 TEST_F(AppProcessTest, DraftsSurviveAKillAfterTheyWereRestoredAndAreRewrittenAtQuit) {
     QDir().mkpath(draftsDir());
     const QStringList names{"11111111-1111-1111-1111-111111111111.pintora",
                             "22222222-2222-2222-2222-222222222222.pintora"};
     for (const QString& name : names) {
-        const QString path = draftsDir() + QLatin1Char('/') + name;
-        ASSERT_EQ(writeDocumentFile(path, noteState(name.left(1))), QString());
+        ASSERT_EQ(writeDocumentFile(draft(name), noteState(name.left(1))), QString());
         // Indented, so that a rewrite by the application shows.
-        test::writeAll(
-            path, QJsonDocument::fromJson(test::readAll(path)).toJson(QJsonDocument::Indented));
+        test::writeAll(draft(name), QJsonDocument::fromJson(test::readAll(draft(name)))
+                                        .toJson(QJsonDocument::Indented));
     }
-    test::writeAll(draftsDir() + QStringLiteral("/other.PINTORA"), "ignored");
-    const QByteArray original = test::readAll(draftsDir() + QLatin1Char('/') + names[0]);
+    test::writeAll(draft(QStringLiteral("other.PINTORA")), "ignored");
+    const QStringList all{names[0], names[1], "other.PINTORA"};
+    const QByteArray original = test::readAll(draft(names[0]));
 
     QProcess* first = start();
     waitForWindows(first, QStringLiteral("Untitled"), 2); // the two drafts, nothing else
     first->kill();                                        // SIGKILL: no chance to save
     first->waitForFinished(-1);
-    EXPECT_EQ(draftNames(), (QStringList{names[0], names[1], "other.PINTORA"}));
-    EXPECT_EQ(test::readAll(draftsDir() + QLatin1Char('/') + names[0]), original);
+    EXPECT_EQ(draftNames(), all);
+    EXPECT_EQ(test::readAll(draft(names[0])), original);
 
     QProcess* second = start();
     waitForWindows(second, QStringLiteral("Untitled"), 2);
     quit(second);
-    EXPECT_EQ(draftNames(), (QStringList{names[0], names[1], "other.PINTORA"}));
+    EXPECT_EQ(draftNames(), all);
     for (const QString& name : names) {
-        const QString path = draftsDir() + QLatin1Char('/') + name;
-        EXPECT_NE(test::readAll(path).left(2), QByteArray("{\n")) << "rewritten compact";
-        const auto state = readDocumentFile(path, QString());
+        EXPECT_NE(test::readAll(draft(name)).left(2), QByteArray("{\n")) << "rewritten compact";
+        const auto state = readDocumentFile(draft(name), QString());
         ASSERT_TRUE(state) << state.error().toStdString();
         EXPECT_EQ(state.value().items[0].text()->string, name.left(1));
     }
 
     // Drafts the application wrote itself survive the next run being killed too.
-    const QByteArray rewritten = test::readAll(draftsDir() + QLatin1Char('/') + names[1]);
+    const QByteArray rewritten = test::readAll(draft(names[1]));
     QProcess* third = start();
     waitForWindows(third, QStringLiteral("Untitled"), 2);
     third->kill();
     third->waitForFinished(-1);
-    EXPECT_EQ(draftNames(), (QStringList{names[0], names[1], "other.PINTORA"}));
-    EXPECT_EQ(test::readAll(draftsDir() + QLatin1Char('/') + names[1]), rewritten);
+    EXPECT_EQ(draftNames(), all);
+    EXPECT_EQ(test::readAll(draft(names[1])), rewritten);
 }
 
 TEST_F(AppProcessTest, ASecondLaunchHandsItsFilesToTheRunningApplication) {

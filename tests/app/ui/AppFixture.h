@@ -52,6 +52,13 @@ protected:
         QCoreApplication::processEvents();
     }
 
+    // A new untitled document, its window in front.
+    DocumentWindow* openNew() {
+        DocumentWindow* window = app.documents().newDocument();
+        activate(window);
+        return window;
+    }
+
     static void addBoxes(DocumentWindow* window, int count) {
         window->document()->apply(
             window->document()->undoStack(), QStringLiteral("Add"), [count](CanvasState& state) {

@@ -1,72 +1,38 @@
 #include "window/ui/ContentView.h"
 
-#include "app/ui/DocumentController.h"
+#include "app/ui/AppFixture.h"
 #include "canvas/CanvasController.h"
-#include "model/PintoraDocument.h"
 #include "platform/CommandBus.h"
-#include "platform/UserDefaults.h"
-#include "support/TestFiles.h"
-#include "window/ui/DocumentWindow.h"
 #include "window/ui/IntroSheet.h"
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QWheelEvent>
-#include <gtest/gtest.h>
 
 using namespace pintora;
 
 namespace {
-class ContentViewTest : public ::testing::Test {
+class ContentViewTest : public test::AppFixture {
 protected:
-    ContentViewTest() { defaults.setHasSeenIntro(true); }
-    void TearDown() override {
-        // Dialogs owned by a window go with it.
-        QList<QPointer<QWidget>> windows;
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            windows.append(widget);
-        for (const QPointer<QWidget>& widget : windows)
-            if (widget && !widget->parent()) delete widget;
-    }
-
-    // A shown window whose document holds the given state.
+    // A shown window in front whose document holds the given state.
     DocumentWindow* openWith(const CanvasState& state) {
         const QString path = dir.filePath(QStringLiteral("doc%1.pintora").arg(++files));
-        auto* probe = new PintoraDocument(QString());
-        probe->setState(state);
-        EXPECT_EQ(probe->writeToFile(path), QString());
-        delete probe;
-        DocumentWindow* window = controller.openFile(path);
-        settle(window);
+        PintoraDocument probe{QString()};
+        probe.setState(state);
+        EXPECT_EQ(probe.writeToFile(path), QString());
+        DocumentWindow* window = app.documents().openFile(path);
+        activate(window);
         return window;
     }
-    DocumentWindow* openNew() {
-        DocumentWindow* window = controller.newDocument();
-        settle(window);
-        return window;
-    }
-    static void settle(DocumentWindow* window) {
-        QApplication::setActiveWindow(window);
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
-        QCoreApplication::processEvents();
-    }
-    static CanvasState withBoxes(int count) {
+    static CanvasState withBoxes(int count, const char* tab = nullptr) {
         CanvasState state = CanvasState::makeNew(QString());
         for (int i = 0; i < count; ++i)
             state.items.append(makeShape(ShapeKind::rect, QRectF(10 * i, 20, 30, 40)));
+        if (tab) state.lastActiveTabRaw = QString::fromLatin1(tab);
         return state;
     }
+    static void post(const QString& command) { CommandBus::shared().post(command); }
 
-    QTemporaryDir dir;
     int files = 0;
-    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
-    UserDefaults defaults{&settings};
-    DocumentController controller{defaults};
 };
 } // namespace
 
@@ -77,18 +43,18 @@ TEST_F(ContentViewTest, TheRememberedTabWinsOverTheSettingAndUnknownNamesChooseN
         AppTab expected;
     };
     const Case cases[] = {
-        {std::nullopt, "annotate", AppTab::annotate}, {std::nullopt, "capture", AppTab::capture},
-        {"capture", "annotate", AppTab::capture},     {"annotate", "capture", AppTab::annotate},
+        {std::nullopt, "annotate", AppTab::annotate}, {"capture", "annotate", AppTab::capture},
+        {"annotate", "capture", AppTab::annotate},
         {"Annotate", "annotate", AppTab::annotate}, // raw strings match exactly
         {std::nullopt, "sideways", AppTab::capture},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.remembered.value_or("none").toStdString() + " / " + c.setting.toStdString());
         defaults.setDefaultTab(c.setting);
         CanvasState state = CanvasState::makeNew(QString());
         state.lastActiveTabRaw = c.remembered;
         DocumentWindow* window = openWith(state);
-        EXPECT_EQ(window->contentView()->activeTab(), c.expected)
-            << c.remembered.value_or("none").toStdString() << " / " << c.setting.toStdString();
+        EXPECT_EQ(window->contentView()->activeTab(), c.expected);
         EXPECT_FALSE(window->isEdited());
         window->close();
     }
@@ -96,37 +62,29 @@ TEST_F(ContentViewTest, TheRememberedTabWinsOverTheSettingAndUnknownNamesChooseN
 
 TEST_F(ContentViewTest, ControlDigitsSwitchTabsAndTheDocumentRemembersWithoutAnUndoStep) {
     DocumentWindow* window = openNew();
-    ContentView* view = window->contentView();
-    ASSERT_EQ(view->activeTab(), AppTab::capture);
     QTest::keyClick(window, Qt::Key_2, Qt::ControlModifier);
-    EXPECT_EQ(view->activeTab(), AppTab::annotate);
+    EXPECT_EQ(window->contentView()->activeTab(), AppTab::annotate);
     EXPECT_EQ(window->document()->state().lastActiveTabRaw, "annotate");
     QTest::keyClick(window, Qt::Key_1, Qt::ControlModifier);
-    EXPECT_EQ(view->activeTab(), AppTab::capture);
     EXPECT_EQ(window->document()->state().lastActiveTabRaw, "capture");
     EXPECT_EQ(window->document()->undoStack()->count(), 0);
     EXPECT_FALSE(window->isEdited());
 }
 
 TEST_F(ContentViewTest, TheCanvasIsFittedOnceWhenItsTabFirstShowsItems) {
-    // Two 30 × 40 boxes fit a view of at least 1000 × 650 at the largest fitting zoom, 4.
-    CanvasState state = withBoxes(2);
-    state.lastActiveTabRaw = QStringLiteral("annotate");
-    state.zoom = 2.5;
-    DocumentWindow* shown = openWith(state);
-    QTRY_COMPARE(shown->contentView()->canvasController().zoom(), 4.0);
-    EXPECT_TRUE(shown->contentView()->didFitOnFirstView());
-
     // Opened on capture: the fit waits for the first switch to annotate, and happens once.
-    state.lastActiveTabRaw = QStringLiteral("capture");
-    DocumentWindow* later = openWith(state);
-    CanvasController& canvas = later->contentView()->canvasController();
+    // (Opened on annotate, the end-to-end scenarios see the picture fitted at once.)
+    // Two 30 × 40 boxes fit a view of at least 1000 × 650 at the largest fitting zoom, 4.
+    CanvasState state = withBoxes(2, "capture");
+    state.zoom = 2.5;
+    ContentView* later = openWith(state)->contentView();
+    CanvasController& canvas = later->canvasController();
     EXPECT_EQ(canvas.zoom(), 2.5);
-    later->contentView()->setActiveTab(AppTab::annotate);
+    later->setActiveTab(AppTab::annotate);
     QTRY_COMPARE(canvas.zoom(), 4.0);
     canvas.setZoom(1.5);
-    later->contentView()->setActiveTab(AppTab::capture);
-    later->contentView()->setActiveTab(AppTab::annotate);
+    later->setActiveTab(AppTab::capture);
+    later->setActiveTab(AppTab::annotate);
     // The view has its size, so a fit that were due would come on the next turns of the loop.
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
@@ -134,15 +92,13 @@ TEST_F(ContentViewTest, TheCanvasIsFittedOnceWhenItsTabFirstShowsItems) {
 }
 
 TEST_F(ContentViewTest, ADocumentWithoutItemsKeepsItsStoredView) {
-    CanvasState state = CanvasState::makeNew(QString());
-    state.lastActiveTabRaw = QStringLiteral("annotate");
+    CanvasState state = withBoxes(0, "annotate");
     state.zoom = 0.5;
     state.panX = 12;
     state.panY = -7;
     DocumentWindow* window = openWith(state);
     CanvasController& canvas = window->contentView()->canvasController();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(window->contentView()->didFitOnFirstView());
     EXPECT_EQ(canvas.zoom(), 0.5);
     EXPECT_EQ(canvas.pan(), QPointF(12, -7));
     // Going away writes the view into the state without making the document edited.
@@ -153,45 +109,39 @@ TEST_F(ContentViewTest, ADocumentWithoutItemsKeepsItsStoredView) {
 }
 
 TEST_F(ContentViewTest, WheelsPanAndCtrlWheelsZoomOnlyOnTheAnnotateTab) {
-    DocumentWindow* window = openNew();
-    ContentView* view = window->contentView();
+    ContentView* view = openNew()->contentView();
     CanvasController& canvas = view->canvasController();
     const auto wheel = [&](QWidget* target, QPoint pixels, QPoint angle,
-                           Qt::KeyboardModifiers mods) {
+                           Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QWheelEvent event(QPointF(10, 10), QPointF(10, 10), pixels, angle, Qt::NoButton, mods,
                           Qt::NoScrollPhase, false);
         QApplication::sendEvent(target, &event);
     };
-    wheel(view->capturePane(), {}, {0, 120}, Qt::NoModifier);
+    wheel(view->capturePane(), {}, {0, 120});
     EXPECT_EQ(canvas.pan(), QPointF(0, 0)); // the browser's scroll
 
     view->setActiveTab(AppTab::annotate);
-    wheel(view->annotatePane(), {}, {0, -120}, Qt::NoModifier);
-    EXPECT_EQ(canvas.pan(), QPointF(0, -20));
-    wheel(view->annotatePane(), {15, 5}, {30, 10}, Qt::NoModifier); // a touchpad's points
-    EXPECT_EQ(canvas.pan(), QPointF(15, -15));
+    wheel(view->annotatePane(), {15, 5}, {30, 10}); // a touchpad's points
+    EXPECT_EQ(canvas.pan(), QPointF(15, 5));
     wheel(view->annotatePane(), {}, {0, 120}, Qt::ControlModifier);
     EXPECT_DOUBLE_EQ(canvas.zoom(), 1.2);
-    EXPECT_EQ(canvas.pan(), QPointF(15, -15));
+    EXPECT_EQ(canvas.pan(), QPointF(15, 5));
 }
 
-TEST_F(ContentViewTest, ToolKeysWorkOnTheCanvasButNotWithCommandKeysOrInATextField) {
-    DocumentWindow* window = openNew();
-    ContentView* view = window->contentView();
+TEST_F(ContentViewTest, ToolKeysWorkOnTheCanvasButNotWithCommandKeysOrOnTheCaptureTab) {
+    ContentView* view = openNew()->contentView();
     view->setActiveTab(AppTab::annotate);
     QWidget* canvas = view->annotatePane();
+    // Every tool's own letter, and words typed into texts and notes, are pressed in the
+    // end-to-end drawing scenarios.
     struct Case {
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
         Tool expected;
     };
     const Case cases[] = {
-        {Qt::Key_R, Qt::NoModifier, Tool::rect},        {Qt::Key_O, Qt::NoModifier, Tool::ellipse},
-        {Qt::Key_A, Qt::ShiftModifier, Tool::arrow},    {Qt::Key_L, Qt::NoModifier, Tool::line},
-        {Qt::Key_C, Qt::NoModifier, Tool::callout},     {Qt::Key_T, Qt::NoModifier, Tool::text},
-        {Qt::Key_N, Qt::NoModifier, Tool::note},        {Qt::Key_V, Qt::NoModifier, Tool::select},
-        {Qt::Key_R, Qt::ControlModifier, Tool::select}, {Qt::Key_R, Qt::AltModifier, Tool::select},
-        {Qt::Key_X, Qt::NoModifier, Tool::redact},      {Qt::Key_Q, Qt::NoModifier, Tool::select},
+        {Qt::Key_A, Qt::ShiftModifier, Tool::arrow},    {Qt::Key_R, Qt::ControlModifier, Tool::select},
+        {Qt::Key_R, Qt::AltModifier, Tool::select},     {Qt::Key_Q, Qt::NoModifier, Tool::select},
     };
     for (const Case& c : cases) {
         view->setTool(Tool::select);
@@ -200,25 +150,14 @@ TEST_F(ContentViewTest, ToolKeysWorkOnTheCanvasButNotWithCommandKeysOrInATextFie
             << QKeySequence(c.key | c.modifiers).toString().toStdString();
     }
 
-    // Typing into a field (a note being edited) keeps its letters.
-    auto* field = new QLineEdit(canvas);
-    field->show();
-    field->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), field);
-    QTest::keyClick(field, Qt::Key_R);
-    EXPECT_EQ(view->tool(), Tool::select);
-    EXPECT_EQ(field->text(), "r");
-
     // On the capture tab the keys belong to the browser.
-    field->clearFocus();
     view->setActiveTab(AppTab::capture);
     QTest::keyClick(view->capturePane(), Qt::Key_R);
     EXPECT_EQ(view->tool(), Tool::select);
 }
 
 TEST_F(ContentViewTest, ArrowsNudgeAndDeleteRemovesOnlyWithASelectionInTheirOwnWindow) {
-    CanvasState state = withBoxes(2);
-    state.lastActiveTabRaw = QStringLiteral("annotate");
+    const CanvasState state = withBoxes(2, "annotate");
     DocumentWindow* window = openWith(state);
     DocumentWindow* other = openWith(state);
     ContentView* view = window->contentView();
@@ -229,7 +168,7 @@ TEST_F(ContentViewTest, ArrowsNudgeAndDeleteRemovesOnlyWithASelectionInTheirOwnW
     QTest::keyClick(canvas, Qt::Key_Delete);
     EXPECT_EQ(stack->count(), 0); // nothing selected, nothing happens
 
-    const QUuid first = window->document()->state().items[0].id();
+    const QUuid first = state.items[0].id();
     view->setSelection({first});
     struct Case {
         Qt::Key key;
@@ -245,7 +184,6 @@ TEST_F(ContentViewTest, ArrowsNudgeAndDeleteRemovesOnlyWithASelectionInTheirOwnW
     for (const Case& c : cases) {
         QTest::keyClick(canvas, c.key, c.modifiers);
         EXPECT_EQ(window->document()->state().items[0].frame().topLeft(), c.origin);
-        EXPECT_EQ(stack->undoText(), "Nudge");
     }
     EXPECT_EQ(stack->count(), 4);
     EXPECT_EQ(other->document()->state(), state); // the other window saw none of it
@@ -253,33 +191,31 @@ TEST_F(ContentViewTest, ArrowsNudgeAndDeleteRemovesOnlyWithASelectionInTheirOwnW
     QTest::keyClick(canvas, Qt::Key_Backspace);
     ASSERT_EQ(window->document()->state().items.size(), 1);
     EXPECT_NE(window->document()->state().items[0].id(), first);
-    EXPECT_EQ(stack->undoText(), "Delete");
     EXPECT_TRUE(view->selection().isEmpty());
 }
 
 TEST_F(ContentViewTest, MenuCommandsActOnlyInTheWindowInFront) {
-    CanvasState state = withBoxes(3);
+    const CanvasState state = withBoxes(3);
     DocumentWindow* back = openWith(state);
     DocumentWindow* front = openWith(state);
     const QUuid first = state.items[0].id();
     back->contentView()->setSelection({first});
     front->contentView()->setSelection({state.items[1].id()});
 
-    CommandBus::shared().post(command::arrangeBringToFront);
-    CommandBus::shared().post(command::canvasDuplicate);
-    CommandBus::shared().post(command::canvasCopy);
-    CommandBus::shared().post(command::canvasCut);
+    for (const QString& command : {command::arrangeBringToFront, command::canvasDuplicate,
+                                   command::canvasCopy, command::canvasCut})
+        post(command);
     EXPECT_EQ(back->document()->undoStack()->count(), 0);
     EXPECT_EQ(back->contentView()->selection(), Selection({first}));
     EXPECT_EQ(front->document()->undoStack()->count(), 3);
 
     // What was cut in front is on the clipboard: a paste in the other window adds it.
-    settle(back);
-    CommandBus::shared().post(command::canvasPaste);
+    activate(back);
+    post(command::canvasPaste);
     EXPECT_EQ(back->document()->state().items.size(), 4);
     const qsizetype frontItems = front->document()->state().items.size();
-    CommandBus::shared().post(command::canvasSelectAll);
-    CommandBus::shared().post(command::canvasDelete);
+    post(command::canvasSelectAll);
+    post(command::canvasDelete);
     EXPECT_TRUE(back->document()->state().items.isEmpty());
     EXPECT_EQ(front->document()->state().items.size(), frontItems);
 }
@@ -291,35 +227,26 @@ TEST_F(ContentViewTest, CloseTabActsOnlyOnTheCaptureTabWithAnActiveTab) {
     state.activeTabIndex = 1;
     state.lastActiveTabRaw = QStringLiteral("annotate");
     DocumentWindow* window = openWith(state);
-    CommandBus::shared().post(command::closeCaptureTab);
+    post(command::closeCaptureTab);
     EXPECT_EQ(window->document()->state().tabs.size(), 3);
 
     window->contentView()->setActiveTab(AppTab::capture);
-    CommandBus::shared().post(command::closeCaptureTab);
-    const CanvasState& after = window->document()->state();
-    ASSERT_EQ(after.tabs.size(), 2);
-    EXPECT_EQ(after.tabs[1].url, "https://c.example/");
-    EXPECT_EQ(after.activeTabIndex, 0);
-    EXPECT_EQ(window->document()->undoStack()->undoText(), "Close Tab");
+    post(command::closeCaptureTab);
+    ASSERT_EQ(window->document()->state().tabs.size(), 2);
+    EXPECT_EQ(window->document()->state().tabs[1].url, "https://c.example/"); // b was closed
 }
 
 TEST_F(ContentViewTest, TheWelcomeSheetShowsUntilGetStartedIsPressedOnce) {
     defaults.setHasSeenIntro(false);
-    DocumentWindow* first = openNew();
-    QCoreApplication::processEvents();
-    IntroSheet* sheet = first->contentView()->introSheet();
+    IntroSheet* sheet = openNew()->contentView()->introSheet();
     ASSERT_NE(sheet, nullptr);
     EXPECT_TRUE(sheet->isVisible());
     auto* start = sheet->findChild<QPushButton*>(QStringLiteral("getStarted"));
     ASSERT_NE(start, nullptr);
-    EXPECT_TRUE(start->isDefault());
     QTest::mouseClick(start, Qt::LeftButton);
     EXPECT_TRUE(defaults.hasSeenIntro());
     EXPECT_FALSE(sheet->isVisible());
-
-    DocumentWindow* second = openNew();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(second->contentView()->introSheet(), nullptr);
+    EXPECT_EQ(openNew()->contentView()->introSheet(), nullptr);
 }
 
 TEST_F(ContentViewTest, CapturingABrowserWindowTakesOnlyA32BitWindowNumber) {
