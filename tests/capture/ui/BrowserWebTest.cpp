@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,9 +60,7 @@ QUrl childServer(const char* path) {
 }
 
 bool loadAndWait(QWebEngineView* view) {
-    bool done = false;
-    QObject::connect(view, &QWebEngineView::loadFinished, view, [&] { done = true; });
-    return QTest::qWaitFor([&] { return done; }, webWaitMs);
+    return QSignalSpy(view, &QWebEngineView::loadFinished).wait(webWaitMs);
 }
 } // namespace
 
@@ -93,13 +92,9 @@ TEST(BrowserWebTest, ABrowserLoadThatNeverEndsIsStoppedAfterItsTimeOut) {
     BrowserController browser;
     browser.setLoadTimeoutMs(1000);
     QWebEngineView* view = browser.webView(BrowserTab::withURL(server.url("/never").toString()));
-    bool finished = false, ok = true;
-    QObject::connect(view, &QWebEngineView::loadFinished, view, [&](bool success) {
-        finished = true;
-        ok = success;
-    });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, webWaitMs));
-    EXPECT_FALSE(ok);
+    QSignalSpy finished(view, &QWebEngineView::loadFinished);
+    ASSERT_TRUE(finished.wait(webWaitMs));
+    EXPECT_FALSE(finished[0][0].toBool());
 }
 
 TEST(BrowserWebTest, CookiesFromTheHiddenViewReachTheBrowserAndSurviveARestart) {
