@@ -1,5 +1,6 @@
 #include "shapes/Redaction.h"
 
+#include "canvas/ItemPainter.h"
 #include "export/PngEncoder.h"
 
 #include <QBuffer>
@@ -93,21 +94,14 @@ std::optional<QRect> pictureAreaUnder(const ImageItem& image, QSize pictureSize,
     const QRectF frame = image.frame.normalized();
     const QRectF covered = box.normalized() & frame;
     if (covered.isEmpty() || frame.isEmpty() || pictureSize.isEmpty()) return std::nullopt;
-    // The crop as the canvas draws it, clamped like there.
-    const QRectF crop(std::clamp(image.cropRect.x(), 0.0, 1.0),
-                      std::clamp(image.cropRect.y(), 0.0, 1.0),
-                      std::clamp(image.cropRect.width(), 0.001, 1.0),
-                      std::clamp(image.cropRect.height(), 0.001, 1.0));
-    const double w = pictureSize.width();
-    const double h = pictureSize.height();
-    // Canvas point -> picture pixel, through the crop the frame shows.
+    // Canvas point -> picture pixel, through the part of the picture the canvas draws.
+    const QRectF shown = cropSourceRect(image.cropRect, pictureSize, true);
     const auto toPixelX = [&](double x) {
-        return (crop.x() + (x - frame.x()) / frame.width() * crop.width()) * w;
+        return shown.x() + (x - frame.x()) / frame.width() * shown.width();
     };
     const auto toPixelY = [&](double y) {
-        return (crop.y() + (y - frame.y()) / frame.height() * crop.height()) * h;
+        return shown.y() + (y - frame.y()) / frame.height() * shown.height();
     };
-    const QRectF shown(crop.x() * w, crop.y() * h, crop.width() * w, crop.height() * h);
     const int left = int(std::floor(std::max(toPixelX(covered.left()), shown.left())));
     const int top = int(std::floor(std::max(toPixelY(covered.top()), shown.top())));
     const int right = int(std::ceil(std::min(toPixelX(covered.right()), shown.right())));

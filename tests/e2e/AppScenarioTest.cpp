@@ -24,6 +24,7 @@
 #include <memory>
 
 using namespace pintora;
+using test::near;
 
 namespace {
 
@@ -64,12 +65,6 @@ QRect windowGeometry(const QString& id) {
 QImage screenshot() {
     return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
         QImage::Format_RGB32);
-}
-
-bool near(QRgb pixel, QColor colour, int tolerance) {
-    return std::abs(qRed(pixel) - colour.red()) <= tolerance &&
-           std::abs(qGreen(pixel) - colour.green()) <= tolerance &&
-           std::abs(qBlue(pixel) - colour.blue()) <= tolerance;
 }
 
 // Where pixels of one colour are inside `area`: their bounding box and how many there are.

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace pintora;
+using test::near;
 
 namespace {
 
@@ -32,11 +33,6 @@ QColor at(const QImage& image, QPointF canvas, QPointF origin = {0, 0}) {
     const QPointF p =
         (canvas - origin + QPointF(exportMargin, exportMargin)) * image.devicePixelRatio();
     return image.pixelColor(int(p.x()), int(p.y()));
-}
-
-bool near(const QColor& a, const QColor& b) {
-    return std::abs(a.red() - b.red()) <= 8 && std::abs(a.green() - b.green()) <= 8 &&
-           std::abs(a.blue() - b.blue()) <= 8;
 }
 
 } // namespace

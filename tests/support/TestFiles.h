@@ -3,8 +3,10 @@
 #include "model/CanvasState.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QImage>
 #include <QString>
+#include <cstdlib>
 #include <ostream>
 
 namespace pintora::test {
@@ -17,6 +19,13 @@ QByteArray pngClaimingSize(quint32 width, quint32 height);
 
 // A state with one item of each kind and every field set away from its default.
 CanvasState sampleState();
+
+// Whether two colours differ by at most `tolerance` in each of red, green and blue.
+inline bool near(const QColor& a, const QColor& b, int tolerance = 8) {
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
 
 QByteArray readAll(const QString& path);
 void writeAll(const QString& path, const QByteArray& bytes);

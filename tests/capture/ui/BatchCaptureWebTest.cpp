@@ -1,6 +1,7 @@
 // The batch capture against the real web engine, on pages served here on 127.0.0.1.
 #include "capture/BatchCapture.h"
 #include "capture/ui/WebCaptureEngine.h"
+#include "support/TestFiles.h"
 #include "support/TestWebServer.h"
 
 #include <QApplication>
@@ -12,16 +13,12 @@
 #include <gtest/gtest.h>
 
 using namespace pintora;
+using test::near;
 using pintora::test::TestWebServer;
 
 namespace {
 ViewportPreset preset(double width, double height) {
     return {QUuid::createUuid(), QStringLiteral("P"), width, height, true};
-}
-
-bool near(QRgb a, QColor b) {
-    return std::abs(qRed(a) - b.red()) <= 8 && std::abs(qGreen(a) - b.green()) <= 8 &&
-           std::abs(qBlue(a) - b.blue()) <= 8;
 }
 
 TestWebServer::Handler answer(QByteArray contentType, QByteArray body, int delayMs = 0) {
