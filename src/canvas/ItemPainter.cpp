@@ -105,6 +105,29 @@ void paintShape(QPainter& painter, const ShapeItem& shape, PaintTarget target) {
     painter.restore();
 }
 
+QRectF exportedExtent(const CanvasItem& item) {
+    const QRectF frame = standardized(item.frame());
+    const ShapeItem* shape = item.shape();
+    if (!shape) return frame;
+    // Strokes are centred on their path in an export; caps and joins at the heads are round.
+    const double half = shape->lineWidth / 2;
+    const auto inked = [half](const QRectF& box) { return box.adjusted(-half, -half, half, half); };
+    if (!isLinear(shape->kind)) return shape->filled ? frame : inked(frame);
+    const EndPoints ends = canvasEndPoints(shape->frame);
+    QRectF extent = inked(frame);
+    if (shape->kind == ShapeKind::callout) {
+        const QRectF head = calloutHeadBox(*shape, ends.end);
+        return joined(extent, shape->filled ? head : inked(head));
+    }
+    if (shape->hasEndHead)
+        extent =
+            joined(extent, inked(arrowHead(ends.start, ends.end, shape->lineWidth).boundingRect()));
+    if (shape->hasStartHead)
+        extent =
+            joined(extent, inked(arrowHead(ends.end, ends.start, shape->lineWidth).boundingRect()));
+    return extent;
+}
+
 namespace {
 
 void drawString(QPainter& painter, const QRectF& area, const TextItem& text, bool wrap) {

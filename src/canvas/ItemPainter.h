@@ -39,6 +39,10 @@ void paintText(QPainter& painter, const TextItem& text, PaintTarget target);
 void paintPicture(QPainter& painter, const ImageItem& image, const QImage& picture,
                   PaintTarget target);
 
+// Everything an export draws for the item: its standardised frame, and whatever its strokes,
+// arrow heads or callout head reach beyond it.
+QRectF exportedExtent(const CanvasItem& item);
+
 // The rectangle of the picture, in its pixels, that a crop shows.
 QRectF cropSourceRect(const QRectF& crop, QSize pictureSize, bool clamp);
 

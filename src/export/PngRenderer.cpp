@@ -19,6 +19,16 @@ constexpr double maxExportRatio = 4;
 constexpr double maxExportPixels = 400e6;
 } // namespace
 
+std::optional<QRectF> exportBox(const CanvasState& state) {
+    std::optional<QRectF> box;
+    for (const CanvasItem& item : state.items) {
+        const QRectF extent = exportedExtent(item);
+        box = box ? joined(*box, extent) : extent;
+    }
+    if (box) box = box->adjusted(-exportMargin, -exportMargin, exportMargin, exportMargin);
+    return box;
+}
+
 double exportPixelRatio(const CanvasState& state) {
     double ratio = 1;
     for (const CanvasItem& item : state.items) {
@@ -49,10 +59,10 @@ struct ExportFrame {
 };
 
 std::optional<ExportFrame> exportFrame(const CanvasState& state) {
-    const std::optional<QRectF> content = contentBoundingBox(state.items);
-    if (!content) return std::nullopt;
+    const std::optional<QRectF> box = exportBox(state);
+    if (!box) return std::nullopt;
     ExportFrame frame;
-    frame.box = content->adjusted(-exportMargin, -exportMargin, exportMargin, exportMargin);
+    frame.box = *box;
     frame.ratio = exportPixelRatio(state);
     const double points = frame.box.width() * frame.box.height();
     if (points * frame.ratio * frame.ratio > maxExportPixels) {
@@ -98,9 +108,9 @@ QImage renderImage(const CanvasState& state) {
 }
 
 QImage renderThumbnail(const CanvasState& state, QSize pixels) {
-    const std::optional<QRectF> content = contentBoundingBox(state.items);
-    if (!content || pixels.isEmpty()) return {};
-    const QRectF box = content->adjusted(-exportMargin, -exportMargin, exportMargin, exportMargin);
+    const std::optional<QRectF> framed = exportBox(state);
+    if (!framed || pixels.isEmpty()) return {};
+    const QRectF box = *framed;
     const double scale = std::min(pixels.width() / box.width(), pixels.height() / box.height());
     QImage image(std::max(1, int(std::ceil(box.width() * scale))),
                  std::max(1, int(std::ceil(box.height() * scale))),

@@ -11,12 +11,16 @@ namespace pintora {
 // The margin around the content in an exported picture, in points.
 inline constexpr double exportMargin = 24;
 
+// What an export and its thumbnail show, in canvas points: everything the items draw, grown by
+// the margin; none without items.
+std::optional<QRectF> exportBox(const CanvasState& state);
+
 // How many pixels per point an export needs so that no picture on the canvas loses detail:
 // the densest picture's, at least 1 and at most 4.
 double exportPixelRatio(const CanvasState& state);
 
-// The whole canvas as an image: the content's bounding box grown by the margin, on white,
-// every item in order. Null without items. Its device pixel ratio is the export's.
+// The whole canvas as an image: the export box on white, every item in order. Null without
+// items. Its device pixel ratio is the export's.
 QImage renderImage(const CanvasState& state);
 
 // The canvas as `renderImage` frames it, scaled to fit within `pixels`, for a thumbnail:

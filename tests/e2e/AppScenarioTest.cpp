@@ -86,6 +86,15 @@ Found findColour(const QImage& shot, const QRect& area, QColor colour, int toler
     return found;
 }
 
+// How many pixels outside `inside` are not white.
+int inkOutside(const QImage& image, const QRect& inside) {
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ink += !inside.contains(x, y) && image.pixel(x, y) != qRgb(255, 255, 255);
+    return ink;
+}
+
 CanvasState documentWith(QList<CanvasItem> items) {
     CanvasState state = CanvasState::makeNew("about:blank");
     state.items = std::move(items);
@@ -836,6 +845,7 @@ std::vector<Scenario> scenarios() {
         s.saveShot("clipboard-read");
         return picture.convertToFormat(QImage::Format_ARGB32);
     };
+    auto rectangle = std::make_shared<QImage>();
     all.push_back(
         {"CopyAsPNGAndExportGiveTheCanvasAsTheCommandLineRendersItOrOnlyTheSelectedItems",
          {launchPictureInFrame(), keys("ctrl+shift+c"), check([clipboardPicture](Session& s) {
@@ -846,8 +856,8 @@ std::vector<Scenario> scenarios() {
                   << "the clipboard's picture is not the export";
           }),
           // A new rectangle is drawn selected: only it is copied, with the export's margin.
-          drawIn(0, "r"), keys("ctrl+shift+c"), check([clipboardPicture](Session& s) {
-              QImage copied;
+          drawIn(0, "r"), keys("ctrl+shift+c"), check([clipboardPicture, rectangle](Session& s) {
+              QImage& copied = *rectangle;
               ASSERT_TRUE(QTest::qWaitFor(
                   [&] {
                       copied = clipboardPicture(s);
@@ -858,6 +868,26 @@ std::vector<Scenario> scenarios() {
               EXPECT_GT(findColour(copied, copied.rect(), strokeRed, 30).count, 200);
               EXPECT_EQ(findColour(copied, copied.rect(), pictureBlue, 4).count, 0)
                   << "the picture under the selected rectangle was copied with it";
+          }),
+          // A callout's head, centred on where the drag ended, reaches past its frame: the
+          // copy still shows all of it on paper. The drag starts left of the picture's frame
+          // (one that starts on an item moves it).
+          keys("c"), drag({40, 430}, {180, 560}), keys("ctrl+shift+c"),
+          check([clipboardPicture, rectangle](Session& s) {
+              QImage copied;
+              ASSERT_TRUE(QTest::qWaitFor(
+                  [&] {
+                      copied = clipboardPicture(s);
+                      return copied.width() < 1000 && copied != *rectangle;
+                  },
+                  expectTimeoutMs))
+                  << "the callout was not copied";
+              s.saveShot("callout-copied");
+              copied.save(s.shotsDir + "/callout-copy.png");
+              EXPECT_GT(findColour(copied, copied.rect(), strokeRed, 30).count, 200);
+              const int paper = int(exportMargin) - 4;
+              const QRect inside = copied.rect().adjusted(paper, paper, -paper, -paper);
+              EXPECT_EQ(inkOutside(copied, inside), 0) << "the callout reaches into the margin";
           }),
           keys("Escape", "ctrl+s", "ctrl+shift+e"),
           check([](Session& s) {

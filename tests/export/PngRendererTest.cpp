@@ -28,11 +28,21 @@ CanvasState stateOf(std::initializer_list<CanvasItem> items) {
     return state;
 }
 
-// The colour at a canvas point of an export whose content box starts at `origin`.
-QColor at(const QImage& image, QPointF canvas, QPointF origin = {0, 0}) {
-    const QPointF p =
-        (canvas - origin + QPointF(exportMargin, exportMargin)) * image.devicePixelRatio();
+// The colour at a canvas point of an export whose box starts at `origin`.
+QColor at(const QImage& image, QPointF canvas, QPointF origin = {-exportMargin, -exportMargin}) {
+    const QPointF p = (canvas - origin) * image.devicePixelRatio();
     return image.pixelColor(int(p.x()), int(p.y()));
+}
+
+// Whether every pixel within `depth` of the image's edge is white.
+bool paperAllRound(const QImage& image, int depth) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const bool edge = x < depth || y < depth || x >= image.width() - depth ||
+                              y >= image.height() - depth;
+            if (edge && image.pixelColor(x, y) != Qt::white) return false;
+        }
+    return true;
 }
 
 } // namespace
@@ -51,9 +61,11 @@ TEST(PngRenderer, TheContentBoxGrownByTheMarginOnWhite) {
 TEST(PngRenderer, UnfilledBoxesAreStrokedOnTheEdgeInExportsAndInsideOnCanvas) {
     const ShapeItem shape = box({0, 0, 100, 100}, false, 10);
     const QImage exported = renderImage(stateOf({shape}));
-    EXPECT_TRUE(near(at(exported, {-4, 50}), red)) << "half the stroke outside";
-    EXPECT_TRUE(near(at(exported, {4, 50}), red));
-    EXPECT_EQ(at(exported, {6, 50}), white);
+    const QPointF origin(-5 - exportMargin, -5 - exportMargin);
+    EXPECT_TRUE(near(at(exported, {-4, 50}, origin), red)) << "half the stroke outside";
+    EXPECT_TRUE(near(at(exported, {4, 50}, origin), red));
+    EXPECT_EQ(at(exported, {6, 50}, origin), white);
+    EXPECT_EQ(at(exported, {-6, 50}, origin), white);
 
     QImage canvas(120, 120, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::white);
@@ -116,10 +128,34 @@ TEST(PngRenderer, ArrowsPointFromStartToEnd) {
     // the head is wider than the shaft.
     ShapeItem arrow = makeShape(ShapeKind::arrow, {200, 200, -200, 0});
     arrow.lineWidth = 4;
-    const QImage image = renderImage(stateOf({arrow}));
-    EXPECT_TRUE(near(at(image, {8, 204}, {0, 200}), red)) << "head at the end";
-    EXPECT_EQ(at(image, {192, 205}, {0, 200}), white) << "no head at the start";
-    EXPECT_TRUE(near(at(image, {150, 200}, {0, 200}), red)) << "shaft";
+    const CanvasState state = stateOf({arrow});
+    const QImage image = renderImage(state);
+    const QPointF origin = exportBox(state)->topLeft();
+    EXPECT_TRUE(near(at(image, {8, 204}, origin), red)) << "head at the end";
+    EXPECT_EQ(at(image, {192, 205}, origin), white) << "no head at the start";
+    EXPECT_TRUE(near(at(image, {150, 200}, origin), red)) << "shaft";
+}
+
+TEST(PngRenderer, NothingDrawnReachesIntoTheMargin) {
+    // Each of these draws past its frame by more than the margin.
+    ShapeItem callout = makeShape(ShapeKind::callout, {0, 0, 200, 0}); // head centred on the end
+    callout.calloutSize = 120;
+    ShapeItem filledHead = callout;
+    filledHead.filled = true;
+    filledHead.calloutHead = CalloutHead::rect;
+    ShapeItem arrow = makeShape(ShapeKind::arrow, {0, 0, -300, 0}); // wings across a flat frame
+    arrow.lineWidth = 20;
+    arrow.hasStartHead = true;
+    ShapeItem thick = box({0, 0, 100, 100}, false, 60);
+    for (const ShapeItem& shape : {callout, filledHead, arrow, thick}) {
+        SCOPED_TRACE(int(shape.kind));
+        const CanvasState state = stateOf({shape});
+        const QImage image = renderImage(state);
+        EXPECT_TRUE(paperAllRound(image, int(exportMargin) - 2));
+        EXPECT_FALSE(paperAllRound(image, image.width() / 2)) << "the shape is drawn";
+        const QImage thumb = renderThumbnail(state, QSize(96, 56));
+        EXPECT_TRUE(paperAllRound(thumb, 1)) << "the thumbnail frames it alike";
+    }
 }
 
 TEST(PngRenderer, TheThumbnailFitsItsSizeAndTakesPicturesFromTheirCopies) {
@@ -147,7 +183,7 @@ TEST(PngRenderer, ThePNGIsRenderedInBandsExactlyAsTheWholePicture) {
         {picture, makeShape(ShapeKind::ellipse, {3500, 200, 2000, 2200}),
          makeShape(ShapeKind::arrow, {6000, 100, 1500, 2300}), box({0, 0, 7952, 2400}, false)});
     const QImage whole = renderImage(state);
-    ASSERT_EQ(whole.size(), QSize(8000, 2448));
+    ASSERT_EQ(whole.size(), QSize(8003, 2451)) << "the outline's outer half counts";
     const auto png = renderPNG(state);
     ASSERT_TRUE(png);
     const QImage banded = QImage::fromData(*png, "PNG");
