@@ -77,7 +77,8 @@ TEST(DocumentEncode, NumbersAreShortestAndIntegralOnesHaveNoFraction) {
         const std::string text = formatJsonNumber(value);
         ASSERT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
     }
-    EXPECT_EQ(formatJsonNumber(1e300).size(), 301u);
+    // The longest integral value: 309 digits and a sign, no exponent.
+    EXPECT_EQ(formatJsonNumber(-std::numeric_limits<double>::max()).size(), 310u);
 }
 
 TEST(DocumentEncode, NonFiniteNumbersFailTheSaveAndSayWhere) {
@@ -93,9 +94,8 @@ TEST(DocumentEncode, NonFiniteNumbersFailTheSaveAndSayWhere) {
         CanvasState state = test::sampleState();
         spoil(state);
         const auto result = encodeCanvasStateToBytes(state);
-        ASSERT_FALSE(result.ok());
-        EXPECT_TRUE(result.error().startsWith(QLatin1StringView(where)))
-            << result.error().toStdString();
+        EXPECT_TRUE(!result.ok() && result.error().startsWith(QLatin1StringView(where)))
+            << where << result.error().toStdString();
     }
 }
 
@@ -107,10 +107,7 @@ TEST(DocumentEncode, TextWithNulCharactersIsWrittenWhole) {
     state.items = {text};
     state.tabs = {BrowserTab{QUuid::createUuid(), withNul, withNul}};
     state.lastActiveTabRaw = withNul;
-
-    const QByteArray json = encode(state);
-    EXPECT_TRUE(json.contains(R"("before\u0000after")")) << json.constData();
-    const auto decoded = decodeCanvasState(json, QString());
+    const auto decoded = decodeCanvasState(encode(state), QString());
     ASSERT_TRUE(decoded.ok()) << decoded.error().toStdString();
     EXPECT_EQ(decoded.value(), state);
     EXPECT_EQ(decodeItems(encodeItems(state.items).value()).value(), state.items);

@@ -1,6 +1,6 @@
 // What a save or an open does when the machine or the file works against it: a full disk, a
 // process killed while writing, a picture that claims more pixels than memory holds, a file of
-// gigabytes.
+// gigabytes, a file that is no document at all.
 #include "canvas/DecodedImageCache.h"
 #include "export/PngRenderer.h"
 #include "model/DocumentCodec.h"
@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cerrno>
@@ -30,7 +31,6 @@ constexpr qint64 MB = 1024 * 1024;
 CanvasState withPicture(qint64 pictureBytes) {
     CanvasState state = test::sampleState();
     ImageItem image;
-    image.frame = QRectF(0, 0, 1920, 1080);
     image.pngData = QByteArray(pictureBytes, 'Z');
     state.items.append(image);
     return state;
@@ -47,19 +47,6 @@ qint64 procField(const QString& file, const QByteArray& name) {
     return -1;
 }
 
-// A small tmpfs over a fresh folder, gone again with the object.
-struct SmallDisk {
-    explicit SmallDisk(const char* options)
-        : mounted(::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs",
-                          MS_NOSUID | MS_NODEV, options) == 0) {}
-    ~SmallDisk() {
-        if (mounted) ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
-    }
-
-    QTemporaryDir dir;
-    const bool mounted;
-};
-
 class DocumentFaultTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
@@ -68,31 +55,26 @@ protected:
 } // namespace
 
 TEST_F(DocumentFaultTest, ASaveToAFullDiskKeepsTheOldFileAndSaysWhy) {
-    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
-    SmallDisk disk("size=256k");
-    if (!disk.mounted) GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    const QByteArray disk = QFile::encodeName(dir.path());
+    if (::mount("tmpfs", disk.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+    const auto unmount = qScopeGuard([&] { ::umount2(disk.constData(), MNT_DETACH); });
 
-    const QString file = disk.dir.filePath(QStringLiteral("doc.pintora"));
+    const QString file = dir.filePath(QStringLiteral("doc.pintora"));
     ASSERT_EQ(writeDocumentFile(file, test::sampleState()), QString());
     const QByteArray before = test::readAll(file);
-
     const QString error = writeDocumentFile(file, withPicture(MB));
     EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
         << error.toStdString();
     EXPECT_EQ(test::readAll(file), before);
-    EXPECT_EQ(QDir(disk.dir.path()).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("doc.pintora")});
-    // The partial copy gave its space back: a save that fits succeeds.
-    CanvasState smaller = test::sampleState();
-    smaller.zoom = 2;
-    EXPECT_EQ(writeDocumentFile(file, smaller), QString());
-    EXPECT_EQ(readDocumentFile(file, QString()).value(), smaller);
+    // The partial copy is gone and gave its space back: a save that fits succeeds.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_EQ(writeDocumentFile(file, test::sampleState()), QString());
 }
 
 TEST_F(DocumentFaultTest, ASaveKilledWhileWritingKeepsTheOldFile) {
     const QString file = dir.filePath(QStringLiteral("doc.pintora"));
-    const CanvasState old = test::sampleState();
-    ASSERT_EQ(writeDocumentFile(file, old), QString());
+    ASSERT_EQ(writeDocumentFile(file, test::sampleState()), QString());
     const QByteArray before = test::readAll(file);
     const CanvasState big = withPicture(200 * MB); // a document of about 270 MB
 
@@ -113,21 +95,17 @@ TEST_F(DocumentFaultTest, ASaveKilledWhileWritingKeepsTheOldFile) {
     ASSERT_GE(written, 4 * MB) << "the save did not start writing";
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
         << "the save finished before it was killed";
-
     EXPECT_EQ(test::readAll(file), before);
-    const auto read = readDocumentFile(file, QString());
-    ASSERT_TRUE(read.ok()) << read.error().toStdString();
-    EXPECT_EQ(read.value(), old);
 }
 
 TEST_F(DocumentFaultTest, APictureClaimingTenBillionPixelsOpensAndDrawsAsMissing) {
     configureImageAllocationLimit();
-    CanvasState state;
     ImageItem huge;
     huge.frame = QRectF(0, 0, 100, 100);
     huge.pngData = test::pngClaimingSize(100'000, 100'000);
     ShapeItem box = makeShape(ShapeKind::rect, QRectF(200, 0, 10, 10));
     box.filled = true;
+    CanvasState state;
     state.items = {huge, box};
     const QString file = dir.filePath(QStringLiteral("huge.pintora"));
     ASSERT_EQ(writeDocumentFile(file, state), QString());
@@ -141,19 +119,18 @@ TEST_F(DocumentFaultTest, APictureClaimingTenBillionPixelsOpensAndDrawsAsMissing
     const auto read = readDocumentFile(file, QString());
     ASSERT_TRUE(read.ok()) << read.error().toStdString();
     ASSERT_EQ(read.value().items, state.items);
-    EXPECT_TRUE(DecodedImageCache::shared().image(huge.id, huge.pngData).isNull());
     const QImage image = renderImage(read.value());
     const double r = image.devicePixelRatio();
     EXPECT_EQ(image.size() / r, QSize(258, 148)) << "its frame still counts";
     EXPECT_EQ(image.pixelColor(int(74 * r), int(74 * r)), QColor(Qt::white)) << "left out";
     EXPECT_NE(image.pixelColor(int(229 * r), int(29 * r)), QColor(Qt::white)) << "the box is drawn";
-
     if (peakReset) {
         const qint64 growthKB = procField(QStringLiteral("/proc/self/status"), "VmHWM") - rssBefore;
         EXPECT_LT(growthKB, 64 * 1024) << "opening and drawing took " << growthKB / 1024 << " MB";
     }
 }
 
+// What the decoder says of bad content is checked on text in memory; here the file's own faults.
 TEST_F(DocumentFaultTest, HostileFilesAreRefusedWithAClearMessage) {
     // A file of `bytes`, grown to `size` by a hole that costs no disk.
     auto file = [&](const char* name, const QByteArray& bytes, qint64 size = 0) {
@@ -162,12 +139,19 @@ TEST_F(DocumentFaultTest, HostileFilesAreRefusedWithAClearMessage) {
         EXPECT_TRUE(size == 0 || QFile::resize(path, size));
         return path;
     };
+    const QByteArray sample = encodeCanvasStateToBytes(test::sampleState()).value();
+    QDir(dir.path()).mkdir(QStringLiteral("folder.pintora"));
     const std::pair<QString, const char*> cases[] = {
+        {dir.filePath(QStringLiteral("folder.pintora")), "not a regular file"},
+        {dir.filePath(QStringLiteral("missing.pintora")), "does not exist"},
+        {file("empty.pintora", QByteArray()), "empty"},
+        {file("truncated.pintora", sample.left(sample.size() / 2)), "not valid JSON"},
+        {file("array.pintora", QByteArray(1'000'000, '[') + QByteArray(1'000'000, ']')),
+         "expected a JSON object"},
         {file("deep.pintora",
               R"({"future":)" + QByteArray(100'000, '[') + QByteArray(100'000, ']') + "}"),
          "future: nested deeper than 512 levels"},
-        {file("utf8.pintora", "{\"items\":[{\"text\":{\"_0\":{\"frame\":[[0,0],[1,1]],"
-                              "\"string\":\"\xFF\xFE\"}}}]}"),
+        {file("utf8.pintora", "{\"lastActiveTabRaw\":\"\xFF\xFE\"}"),
          "The file is not valid UTF-8 text."},
         {file("zeros.pintora", QByteArray(), 2048 * MB),
          "The file is not valid JSON: it holds a NUL byte at byte 0."},
@@ -175,10 +159,8 @@ TEST_F(DocumentFaultTest, HostileFilesAreRefusedWithAClearMessage) {
          "The file is not valid JSON: it holds a NUL byte at byte 35."},
     };
     for (const auto& [path, message] : cases) {
-        SCOPED_TRACE(path.toStdString());
         const auto result = readDocumentFile(path, QString());
-        ASSERT_FALSE(result.ok());
-        EXPECT_TRUE(result.error().contains(QLatin1StringView(message)))
-            << result.error().toStdString();
+        EXPECT_TRUE(!result.ok() && result.error().contains(QLatin1StringView(message)))
+            << path.toStdString() << ": " << (result.ok() ? "read" : result.error().toStdString());
     }
 }

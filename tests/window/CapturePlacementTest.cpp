@@ -1,6 +1,5 @@
 #include "window/CapturePlacement.h"
 
-#include "model/PintoraDocument.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -32,23 +31,6 @@ TEST(CapturePlacement, ContentBoundsUseStandardisedFrames) {
     dot.frame = QRectF(-5, 300, 0, 0); // a zero-size item still counts
     EXPECT_EQ(contentBoundingBox({a}), QRectF(50, 80, 50, 20));
     EXPECT_EQ(contentBoundingBox({a, b, dot}), QRectF(-5, 0, 215, 300));
-}
-
-TEST(CapturePlacement, PlacedPicturesAreOneCaptureStepAndTheSelection) {
-    PintoraDocument document{QString()};
-    Selection selection{QUuid::createUuid()};
-    const QList<CapturePicture> pictures{{test::pngBytes(4, 2), {200, 100}},
-                                         {test::pngBytes(2, 2), {50, 50}}};
-    ASSERT_TRUE(placeCaptures(document, document.undoStack(), selection, pictures, std::nullopt,
-                              QPointF(0, 0)));
-    const auto& items = document.state().items;
-    ASSERT_EQ(items.size(), 2);
-    EXPECT_EQ(items[1].frame(), QRectF(95, -25, 50, 50));
-    EXPECT_EQ(items[1].image()->pngData, pictures[1].pngData);
-    EXPECT_EQ(selection, (Selection{items[0].id(), items[1].id()}));
-    EXPECT_EQ(document.undoStack()->undoText(), "Capture");
-    document.undoStack()->undo();
-    EXPECT_TRUE(document.state().items.isEmpty());
 }
 
 TEST(CapturePlacement, PictureSizeIsInPointsAndKeepsEveryPixel) {
