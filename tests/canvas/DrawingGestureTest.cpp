@@ -27,55 +27,65 @@ struct DrawingTest : CanvasFixture {
         drawing.end(context, to, QSizeF(to.x() - from.x(), to.y() - from.y()), shift);
     }
     const CanvasItem& last() const { return document.state().items.last(); }
-    void setDefaultFont(double size, TextStyle noteStyle = TextStyle::plain) {
-        CanvasState state = document.state();
-        state.defaultFontSize = size;
-        state.defaultNoteStyle = noteStyle;
-        document.setState(state);
-    }
 };
 
 } // namespace
 
-TEST_F(DrawingTest, BoxesAreNormalisedAndSegmentsKeepTheirDirection) {
-    tool = Tool::rect;
-    drag({100, 100}, {40, 160});
-    EXPECT_EQ(last().frame(), QRectF(40, 100, 60, 60));
-    EXPECT_EQ(undoText(), QStringLiteral("Add Rect"));
-    tool = Tool::arrow;
-    controller.setZoom(2);
-    controller.setPan({100, 0});
-    drag({300, 100}, {240, 160});
-    EXPECT_EQ(last().frame(), QRectF(100, 50, -30, 30)) << "in canvas units";
-    EXPECT_EQ(selection, Selection{last().id()});
-    EXPECT_EQ(tool, Tool::arrow) << "shape tools stay active";
-}
-
-TEST_F(DrawingTest, NewShapesTakeTheDefaults) {
+TEST_F(DrawingTest, EachToolDrawsItsFrameWithTheDefaults) {
     CanvasState state = document.state();
     state.defaultLineWidth = 14;
+    state.defaultFontSize = 20;
+    state.defaultNoteStyle = TextStyle::success;
     document.setState(state);
     defaults.setDefaultStrokeHex(QStringLiteral("#123456"));
+    defaults.setDefaultTextHex(QStringLiteral("#00FF00"));
     defaults.setDefaultCalloutSize(150);
-    tool = Tool::callout;
-    drag({0, 0}, {200, 100});
-    const ShapeItem& callout = *last().shape();
+    const double lh = lineHeight(20);
+    const QSizeF card = noteMinimumSize(20);
+    struct Case {
+        const char* what;
+        Tool tool;
+        QPointF from, to;
+        bool shift;
+        QRectF frame;
+    };
+    const std::vector<Case> cases{
+        {"box, normalised", Tool::rect, {100, 100}, {40, 160}, false, {40, 100, 60, 60}},
+        {"segment, directed", Tool::callout, {300, 100}, {240, 160}, false, {300, 100, -60, 60}},
+        {"Shift: a square", Tool::ellipse, {500, 100}, {530, 50}, true, {500, 50, 50, 50}},
+        {"text click", Tool::text, {200, 300}, {201, 301}, false, {200, 300 - lh / 2, 8, lh}},
+        {"text drag", Tool::text, {50, 450}, {150, 452}, false, {50, 450, 100, lh}},
+        {"note click", Tool::note, {700, 100}, {702, 101}, false, {{700, 100}, card}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        tool = k.tool;
+        drag(k.from, k.to, k.shift);
+        EXPECT_EQ(last().frame(), k.frame);
+        EXPECT_EQ(selection, Selection{last().id()});
+        // Shape tools stay for the next shape; the others hand over to the select tool.
+        EXPECT_EQ(tool, k.tool == Tool::rect || k.tool == Tool::ellipse ? k.tool : Tool::select);
+    }
+    const QList<CanvasItem>& items = document.state().items;
+    const ShapeItem& callout = *items[1].shape();
     EXPECT_EQ(std::tuple(callout.strokeHex, callout.lineWidth, callout.calloutSize),
               std::tuple(QStringLiteral("#123456"), 14.0, 150.0));
-    EXPECT_EQ(tool, Tool::select) << "a callout hands over to the select tool";
-}
+    EXPECT_FALSE(items[3].text()->wraps) << "a clicked text grows with its line";
+    EXPECT_EQ(items[3].text()->colorHex, QStringLiteral("#00FF00")) << "the text colour";
+    EXPECT_TRUE(items[4].text()->wraps);
+    EXPECT_EQ(items[5].text()->colorHex,
+              QLatin1StringView(lookOf(TextStyle::success).foregroundHex));
+    EXPECT_TRUE(textEdit.isEditing(items[5].id()));
 
-TEST_F(DrawingTest, ShiftMakesSquaresAndSnapsDirections) {
     const QPointF s(100, 100);
-    EXPECT_EQ(constrainedEnd(Tool::rect, s, s + QPointF(30, -50)), QPointF(150, 50));
     EXPECT_EQ(constrainedEnd(Tool::note, s, s + QPointF(0, -5)), QPointF(105, 95))
         << "a zero difference counts as positive";
     const QPointF flat = constrainedEnd(Tool::arrow, s, s + QPointF(100, 30));
     EXPECT_NEAR(flat.x(), 100 + std::hypot(100, 30), 1e-9);
     EXPECT_NEAR(flat.y(), 100, 1e-9);
-    tool = Tool::ellipse;
-    drag({100, 100}, {130, 50}, true);
-    EXPECT_EQ(last().frame(), QRectF(100, 50, 50, 50));
+    tool = Tool::text;
+    drawing.change(context, {51, 52}, {1, 2}, false);
+    EXPECT_FALSE(drawing.draftItem()) << "no text box within 4 points of the press";
 }
 
 TEST_F(DrawingTest, ClicksSelectItemsInsteadOfDrawing) {
@@ -115,12 +125,9 @@ TEST_F(DrawingTest, DragsStartingOnAnItemMoveItOrTheSelectionUnlessItIsAPicture)
     controller.setZoom(0.5);
     tool = Tool::line;
     selection = {b};
-    const int before = steps();
     drag({260, 10}, {300, 10}); // canvas (520, 20): on the note
     EXPECT_EQ(frame(a), QRectF(580, 0, 100, 50)) << "40 view points at zoom 0.5";
     EXPECT_EQ(frame(b), QRectF(700, 0, 100, 50)) << "an unselected start replaces the selection";
-    EXPECT_EQ(steps(), before + 1);
-    EXPECT_EQ(undoText(), QStringLiteral("Move"));
     EXPECT_EQ(tool, Tool::select);
     EXPECT_EQ(selection, Selection{a});
 
@@ -128,10 +135,11 @@ TEST_F(DrawingTest, DragsStartingOnAnItemMoveItOrTheSelectionUnlessItIsAPicture)
     tool = Tool::rect;
     selection = {a, c};
     const CanvasState moved = document.state();
+    const int before = steps();
     drag({590, 10}, {610, 10});
     EXPECT_EQ(frame(a), QRectF(600, 0, 100, 50));
     EXPECT_EQ(frame(c), QRectF(920, 0, 100, 50));
-    EXPECT_EQ(frame(b), QRectF(700, 0, 100, 50));
+    EXPECT_EQ(steps(), before + 1);
     document.undoStack()->undo();
     EXPECT_EQ(document.state(), moved) << "one undo puts everything back";
 }
@@ -152,10 +160,8 @@ TEST_F(DrawingTest, RedactIsOneUndoableStepOnThePicturesUnderTheBoxAndShiftBlurs
 
     drag({0, 0}, {30, 30});
     EXPECT_EQ(steps(), 1);
-    EXPECT_EQ(undoText(), QStringLiteral("Redact"));
     EXPECT_EQ(tool, Tool::redact) << "more boxes can follow";
     const QByteArray pixelated = document.state().items[0].image()->pngData;
-    EXPECT_NE(pixelated, image.pngData);
     document.undoStack()->undo();
     EXPECT_EQ(document.state().items[0], CanvasItem(image)) << "undo brings the original back";
 
@@ -163,47 +169,4 @@ TEST_F(DrawingTest, RedactIsOneUndoableStepOnThePicturesUnderTheBoxAndShiftBlurs
     EXPECT_NE(QImage::fromData(document.state().items[0].image()->pngData, "PNG"),
               QImage::fromData(pixelated, "PNG"))
         << "Shift blurs instead of pixelating";
-}
-
-TEST_F(DrawingTest, TextClickMakesAGrowingLineInEditing) {
-    setDefaultFont(20);
-    defaults.setDefaultTextHex(QStringLiteral("#00FF00"));
-    tool = Tool::text;
-    drag({200, 300}, {201, 301});
-    const double lh = lineHeight(20);
-    const TextItem& text = *last().text();
-    EXPECT_EQ(text.frame, QRectF(200, 300 - lh / 2, 8, lh));
-    EXPECT_FALSE(text.wraps);
-    EXPECT_EQ(text.colorHex, QStringLiteral("#00FF00"));
-    EXPECT_EQ(undoText(), QStringLiteral("Add Text"));
-    EXPECT_EQ(tool, Tool::select);
-    EXPECT_TRUE(textEdit.isEditing(text.id));
-}
-
-TEST_F(DrawingTest, TextDragHasAMinimumBoxAndShowsNothingBeforeItMoves) {
-    tool = Tool::text;
-    drawing.change(context, {51, 52}, {1, 2}, false);
-    EXPECT_FALSE(drawing.draftItem()) << "still within 4 points of the press";
-    drawing.change(context, {150, 52}, {100, 2}, false);
-    ASSERT_TRUE(drawing.draftItem());
-    EXPECT_TRUE(document.state().items.isEmpty()) << "a draft is not in the document";
-    drawing.end(context, {150, 52}, {100, 2}, false);
-    const TextItem& text = *last().text();
-    EXPECT_EQ(text.frame, QRectF(50, 50, 100, lineHeight(60)));
-    EXPECT_TRUE(text.wraps);
-    EXPECT_EQ(text.colorHex, QStringLiteral("#000000")) << "the text colour, not the stroke";
-}
-
-TEST_F(DrawingTest, NotesHaveAMinimumSizeFromTheirFont) {
-    for (double fontSize : {20.0, 40.0}) {
-        setDefaultFont(fontSize, TextStyle::success);
-        tool = Tool::note;
-        const QPointF at(fontSize * 100, 1000); // each on empty canvas
-        drag(at, at + QPointF(2, 1));
-        const TextItem& note = *last().text();
-        const double height = std::max(2 * lineHeight(fontSize) + 24, 80.0);
-        EXPECT_EQ(note.frame, QRectF(at.x(), 1000, fontSize == 20 ? 220 : 320, height));
-        EXPECT_EQ(note.colorHex, QLatin1StringView(lookOf(TextStyle::success).foregroundHex));
-        EXPECT_TRUE(textEdit.isEditing(note.id));
-    }
 }

@@ -1,7 +1,6 @@
 #include "export/PngEncoder.h"
 
-#include <QBuffer>
-#include <QImageReader>
+#include <QImage>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 #include <set>
@@ -28,46 +27,17 @@ QImage varied(int width, int height, QImage::Format format, bool translucent) {
     return image.convertToFormat(format);
 }
 
-QImage decode(const QByteArray& png) {
-    QBuffer buffer;
-    buffer.setData(png);
-    QImageReader reader(&buffer, "png");
-    return reader.read();
-}
-
 quint32 be32(const QByteArray& bytes, qsizetype at) {
     const auto* p = reinterpret_cast<const uchar*>(bytes.constData() + at);
     return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
 }
 
-struct Chunk {
-    QByteArray type;
-    QByteArray data;
-};
-
-// The chunks after the signature, each checked against its CRC.
-std::vector<Chunk> chunksOf(const QByteArray& png) {
-    std::vector<Chunk> chunks;
-    EXPECT_EQ(png.left(8), QByteArray("\x89PNG\r\n\x1a\n", 8));
-    for (qsizetype at = 8; at + 12 <= png.size();) {
-        const qsizetype length = be32(png, at);
-        EXPECT_LE(at + 12 + length, png.size());
-        const QByteArray typeAndData = png.mid(at + 4, 4 + length);
-        const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(typeAndData.constData()),
-                                uInt(typeAndData.size()));
-        EXPECT_EQ(be32(png, at + 8 + length), quint32(crc)) << typeAndData.left(4).constData();
-        chunks.push_back({typeAndData.left(4), typeAndData.mid(4)});
-        at += 12 + length;
-    }
-    return chunks;
-}
-
-// The filtered rows held by the IDAT chunks, which must join into one zlib stream (Adler-32
-// included) of exactly `size` bytes.
+// The filtered rows the IDAT chunks hold, which must join into one zlib stream of exactly
+// `size` bytes. The reader checks the chunks' CRCs and the stream's Adler-32.
 std::vector<Bytef> inflatedRows(const QByteArray& png, std::size_t size) {
     QByteArray zlibData;
-    for (const Chunk& chunk : chunksOf(png))
-        if (chunk.type == "IDAT") zlibData += chunk.data;
+    for (qsizetype at = 8; at + 12 <= png.size(); at += 12 + be32(png, at))
+        if (png.mid(at + 4, 4) == "IDAT") zlibData += png.mid(at + 8, be32(png, at));
     std::vector<Bytef> rows(size + 1);
     uLongf rowsSize = uLongf(rows.size());
     EXPECT_EQ(uncompress(rows.data(), &rowsSize,
@@ -81,7 +51,9 @@ std::vector<Bytef> inflatedRows(const QByteArray& png, std::size_t size) {
 
 } // namespace
 
-TEST(PngEncoder, RoundTripsPixelsExactly) {
+// A picture of each way through the encoder, and what the fuzzer's small pictures and few
+// threads do not reach; the fuzzer tries every format.
+TEST(PngEncoder, RoundTripsPixelsAndDensityExactly) {
     struct Case {
         const char* name;
         QImage image;
@@ -90,71 +62,45 @@ TEST(PngEncoder, RoundTripsPixelsExactly) {
     };
     QImage halfTransparent(9, 4, QImage::Format_ARGB32);
     halfTransparent.fill(qRgba(200, 100, 50, 10)); // premultiplying would lose these values
+    halfTransparent.setDotsPerMeterX(5669);
+    halfTransparent.setDotsPerMeterY(2835);
+    halfTransparent.setDevicePixelRatio(1.5);
+    // Noise does not deflate: 700 x 500 RGBA takes more than one IDAT chunk.
+    QImage noise(700, 500, QImage::Format_ARGB32);
+    QRandomGenerator rng(3);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, rng.generate());
     const Case cases[] = {
+        {"noise over several chunks", noise, 3, true},
         {"opaque, odd width", varied(37, 23, QImage::Format_RGB32, false), 2, false},
-        {"opaque with an alpha channel", varied(40, 17, QImage::Format_ARGB32_Premultiplied, false),
-         2, false},
-        {"translucent ARGB32", varied(33, 19, QImage::Format_ARGB32, true), 2, true},
+        {"opaque capture: no alpha channel",
+         varied(40, 17, QImage::Format_ARGB32_Premultiplied, false), 2, false},
         {"translucent premultiplied", varied(21, 9, QImage::Format_ARGB32_Premultiplied, true), 3,
          true},
-        {"non-premultiplied values kept", halfTransparent, 2, true},
+        {"non-premultiplied values and density kept", halfTransparent, 0, true},
         {"translucent RGBA8888", varied(18, 11, QImage::Format_RGBA8888, true), 4, true},
-        {"RGB888", varied(31, 12, QImage::Format_RGB888, false), 2, false},
         {"grayscale", varied(26, 8, QImage::Format_Grayscale8, false), 2, false},
-        {"1 x 1", varied(1, 1, QImage::Format_RGB32, false), 0, false},
-        {"13 rows in 12 bands", varied(50, 13, QImage::Format_RGB32, false), 3, false},
         {"more threads than rows", varied(29, 5, QImage::Format_ARGB32, true), 16, true},
-        {"one pixel wide", varied(1, 40, QImage::Format_ARGB32, true), 4, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const auto png = encodePNG(c.image, c.threads);
         ASSERT_TRUE(png);
-        const QImage read = decode(*png);
-        ASSERT_FALSE(read.isNull());
+        const QImage read = QImage::fromData(*png, "PNG");
         EXPECT_EQ(read.hasAlphaChannel(), c.alpha);
         const QImage::Format compared = c.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
         EXPECT_EQ(read.convertToFormat(compared), c.image.convertToFormat(compared));
+        EXPECT_EQ(read.dotsPerMeterX(), c.image.dotsPerMeterX());
+        EXPECT_EQ(read.dotsPerMeterY(), c.image.dotsPerMeterY());
     }
     EXPECT_FALSE(encodePNG(QImage(), 4));
     // Bands and threads change where the deflate data is cut, never the pixels it holds.
     const QImage image = varied(120, 90, QImage::Format_RGB32, false);
     const auto one = encodePNG(image, 1), many = encodePNG(image, 7);
     ASSERT_TRUE(one && many);
-    EXPECT_EQ(decode(*one), decode(*many));
+    EXPECT_EQ(QImage::fromData(*one, "PNG"), QImage::fromData(*many, "PNG"));
     EXPECT_NE(*one, *many); // 28 bands really were joined
-}
-
-TEST(PngEncoder, KeepsPhysicalResolution) {
-    QImage image = varied(20, 10, QImage::Format_ARGB32, true);
-    image.setDotsPerMeterX(5669);
-    image.setDotsPerMeterY(2835);
-    image.setDevicePixelRatio(1.5);
-    const auto png = encodePNG(image);
-    ASSERT_TRUE(png);
-    const QImage read = decode(*png);
-    EXPECT_EQ(read.dotsPerMeterX(), 5669);
-    EXPECT_EQ(read.dotsPerMeterY(), 2835);
-}
-
-TEST(PngEncoder, ALargeImageIsOneStreamOverSeveralChunks) {
-    // Noise does not deflate: 700 x 500 RGBA is about 1.4 MB, so two IDAT chunks of one MiB
-    // at most.
-    QImage noise(700, 500, QImage::Format_ARGB32);
-    QRandomGenerator rng(3);
-    for (int y = 0; y < noise.height(); ++y)
-        for (int x = 0; x < noise.width(); ++x)
-            noise.setPixel(x, y, rng.generate());
-    const auto png = encodePNG(noise, 3);
-    ASSERT_TRUE(png);
-    const std::vector<Chunk> chunks = chunksOf(*png);
-    ASSERT_GE(chunks.size(), 3u);
-    EXPECT_EQ(chunks.front().type, "IHDR");
-    EXPECT_EQ(chunks.back().type, "IEND");
-    EXPECT_EQ(std::count_if(chunks.begin(), chunks.end(),
-                            [](const Chunk& k) { return k.type == "IDAT"; }),
-              2);
-    inflatedRows(*png, std::size_t(noise.height()) * (noise.width() * 4 + 1));
 }
 
 TEST(PngEncoder, RowsTakeDifferentFiltersWhereTheyPayOff) {

@@ -4,6 +4,7 @@
 #include "model/DocumentFile.h"
 #include "support/TestFiles.h"
 
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -32,35 +33,26 @@ ImageItem pictureOf(const QImage& image, QRectF frame, QRectF crop = {0, 0, 1, 1
     return item;
 }
 
-// Each block of `area` (blocks counted from its corner) is one colour, the mean of the
-// original's pixels there; everything outside the area is the original.
-void expectPixelated(const QImage& original, const QImage& redacted, const QRect& area) {
-    ASSERT_EQ(original.size(), redacted.size());
+// The original with each block of `area` (blocks counted from its corner) filled with the mean
+// of the original's pixels there.
+QImage pixelated(const QImage& original, const QRect& area) {
+    QImage expected = original;
+    QPainter painter(&expected);
     const int n = redactBlockPixels;
-    for (int y = 0; y < original.height(); ++y)
-        for (int x = 0; x < original.width(); ++x)
-            if (!area.contains(x, y)) {
-                ASSERT_EQ(original.pixel(x, y), redacted.pixel(x, y)) << x << "," << y;
-            }
-    for (int by = area.top(); by <= area.bottom(); by += n) {
+    for (int by = area.top(); by <= area.bottom(); by += n)
         for (int bx = area.left(); bx <= area.right(); bx += n) {
             const QRect block = QRect(bx, by, n, n) & area;
             double sum[3] = {0, 0, 0};
-            for (int y = block.top(); y <= block.bottom(); ++y) {
+            for (int y = block.top(); y <= block.bottom(); ++y)
                 for (int x = block.left(); x <= block.right(); ++x) {
                     const QRgb p = original.pixel(x, y);
                     sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p);
-                    ASSERT_EQ(redacted.pixel(x, y), redacted.pixel(block.topLeft()))
-                        << "a block that is not one colour at " << x << "," << y;
                 }
-            }
             const double count = double(block.width()) * block.height();
-            const QRgb mean = redacted.pixel(block.topLeft());
-            EXPECT_NEAR(qRed(mean), sum[0] / count, 0.5);
-            EXPECT_NEAR(qGreen(mean), sum[1] / count, 0.5);
-            EXPECT_NEAR(qBlue(mean), sum[2] / count, 0.5);
+            const auto mean = [&](int c) { return int(std::lround(sum[c] / count)); };
+            painter.fillRect(block, QColor(mean(0), mean(1), mean(2)));
         }
-    }
+    return expected;
 }
 
 QImage pictureIn(const CanvasState& state, int index) {
@@ -88,7 +80,7 @@ TEST(Redaction, PixelatesTheBoxInThePicturesOwnPixelsThroughItsFrameAndCrop) {
     EXPECT_EQ(edited.frame, picture.frame);
     EXPECT_EQ(edited.cropRect, picture.cropRect);
     EXPECT_EQ(redacted->items[1], state.items[1]);
-    expectPixelated(original, pictureIn(*redacted, 0), QRect(220, 0, 60, 120));
+    EXPECT_TRUE(pictureIn(*redacted, 0) == pixelated(original, QRect(220, 0, 60, 120)));
 
     EXPECT_FALSE(redactedState(state, {0, 0, 500, 500}, RedactStyle::pixelate))
         << "a box that covers no picture changes nothing";
@@ -111,12 +103,8 @@ TEST(Redaction, NothingOfTheHiddenPixelsSurvivesInTheSavedDocument) {
     const auto reopened = readDocumentFile(file, QString());
     ASSERT_TRUE(reopened);
     const QImage saved = pictureIn(reopened.value(), 0);
-    expectPixelated(original, saved, original.rect());
-    for (int y = 0; y < original.height(); ++y) {
-        const QImage row = original.copy(0, y, original.width(), 1);
-        ASSERT_NE(row, saved.copy(0, y, original.width(), 1)) << "row " << y << " survived";
-    }
-    expectPixelated(noise(60, 60, 3), pictureIn(reopened.value(), 1), QRect(0, 0, 60, 60));
+    EXPECT_TRUE(saved == pixelated(original, original.rect()));
+    EXPECT_TRUE(pictureIn(reopened.value(), 1) == pixelated(noise(60, 60, 3), {0, 0, 60, 60}));
     // The export draws the redacted pixels, one to one at the pictures' density.
     const QImage exported = renderImage(reopened.value()).convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(exported.copy(int(exportMargin), int(exportMargin), 120, 96), saved);
