@@ -27,47 +27,45 @@ TEST_F(UpdaterTest, TheFeedDecidesWhatTheDialogSays) {
     test::TestWebServer feed;
     test::TestWebServer::Response answer;
     feed.route("/latest.json", [&](const auto&) { return answer; });
-    struct Case {
-        int status;
-        QByteArray body;
-        Kind kind;
-        QString text;
-        QString detail;
-    };
-    const Case cases[] = {
-        {200, R"({"version":"0.3.1","url":"https://example.org/r/0.3.1"})", Kind::available,
-         "Pintora 0.3.1 is available; you have 0.1.0.", "https://example.org/r/0.3.1"},
-        {200, R"({"version":"0.1.0","url":"https://example.org/r/0.1.0"})", Kind::upToDate,
-         "Pintora 0.1.0 is the newest version.", "https://example.org/r/0.1.0"},
-        {404, "{}", Kind::failed, "Pintora could not check for updates.", "replied"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.body.toStdString());
-        answer.status = c.status;
-        answer.body = c.body;
-        EXPECT_EQ(check(app, defaults, feed.url(QStringLiteral("/latest.json")).toString()).kind,
-                  c.kind);
-        QMessageBox* dialog = app.updater().resultDialog();
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->text(), c.text);
-        EXPECT_TRUE(dialog->informativeText().contains(c.detail))
-            << dialog->informativeText().toStdString();
-    }
-}
-
-TEST_F(UpdaterTest, WithoutAnAnsweringFeedItSaysItCouldNotCheck) {
+    const QString served = feed.url(QStringLiteral("/latest.json")).toString();
     QString closed;
     {
         test::TestWebServer gone;
         closed = gone.url(QStringLiteral("/latest.json")).toString();
     }
-    const QString cases[] = {
-        closed,
-        QStringLiteral("http://releases.example.org/latest.json"), // plain HTTP from afar
-        QStringLiteral("not an address"),
+    const QString failed = QStringLiteral("Pintora could not check for updates.");
+    const struct {
+        QString url;
+        int status;
+        QByteArray body;
+        Kind kind;
+        QString text;
+        QString detail;
+    } cases[] = {
+        {served, 200, R"({"version":"0.3.1","url":"https://example.org/r/0.3.1"})", Kind::available,
+         "Pintora 0.3.1 is available; you have 0.1.0.", "https://example.org/r/0.3.1"},
+        {served, 200, R"({"version":"0.1.0","url":"https://example.org/r/0.1.0"})", Kind::upToDate,
+         "Pintora 0.1.0 is the newest version.", "https://example.org/r/0.1.0"},
+        {served, 404, "{}", Kind::failed, failed, "replied"},
+        {served, 200, "<html>", Kind::failed, failed, "not a JSON object"},
+        {served, 200, R"({"version":"soon","url":"https://e.org/"})", Kind::failed, failed,
+         "no version number"},
+        {served, 200, R"({"version":"1.0","url":"file:///etc/passwd"})", Kind::failed, failed,
+         "no web page"},
+        {closed, 200, {}, Kind::failed, failed, "refused"},
+        // Plain HTTP from afar.
+        {"http://releases.example.org/latest.json", 200, {}, Kind::failed, failed, "not an HTTPS"},
+        {"not an address", 200, {}, Kind::failed, failed, "not an HTTPS"},
     };
-    for (const QString& url : cases) {
-        EXPECT_EQ(check(app, defaults, url).kind, Kind::failed) << url.toStdString();
-        EXPECT_EQ(app.updater().resultDialog()->text(), "Pintora could not check for updates.");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.toStdString() + " " + c.body.toStdString());
+        answer.status = c.status;
+        answer.body = c.body;
+        EXPECT_EQ(check(app, defaults, c.url).kind, c.kind);
+        QMessageBox* dialog = app.updater().resultDialog();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->text(), c.text);
+        EXPECT_TRUE(dialog->informativeText().contains(c.detail))
+            << dialog->informativeText().toStdString();
     }
 }
