@@ -42,19 +42,11 @@ TEST(BrowserTabEditsTest, ClosingATabPicksItsLeftNeighbourAndUndoesInOneStep) {
     }
 }
 
-TEST(BrowserTabEditsTest, ClosingTheOnlyTabLeavesNoneAndAnIndexOutOfRangeNothing) {
+// Closing the only tab is in BrowserWebTest, with its empty state.
+TEST(BrowserTabEditsTest, NewTabsAreAppendedActiveAndOutOfRangeIndexesChangeNothing) {
     PintoraDocument document{QStringLiteral("https://a.example/")};
     EXPECT_FALSE(closeTab(document, document.undoStack(), 1));
     EXPECT_FALSE(closeTab(document, document.undoStack(), -1));
-    EXPECT_EQ(document.undoStack()->count(), 0);
-    ASSERT_TRUE(closeTab(document, document.undoStack(), 0));
-    EXPECT_TRUE(document.state().tabs.isEmpty());
-    EXPECT_EQ(document.state().activeTabIndex, 0);
-    EXPECT_EQ(activeTabIndex(document), -1);
-}
-
-TEST(BrowserTabEditsTest, NewTabsAreAppendedActiveUnderTheirOwnStepName) {
-    PintoraDocument document{QStringLiteral("https://a.example/")};
     addTab(document, document.undoStack(), QStringLiteral("https://n.example/"),
            actionName::importURL);
     ASSERT_EQ(document.state().tabs.size(), 2);
