@@ -128,18 +128,6 @@ void ScaledPictureCache::insert(const Key& key, const QImage& image) {
     bytes_ += size;
 }
 
-QImage ScaledPictureCache::scaled(const QUuid& id, const QImage& picture, QSize size) {
-    if (size == picture.size() || picture.isNull() || size.isEmpty()) {
-        return picture;
-    }
-    if (QImage hit = find({id, size}); !hit.isNull()) {
-        return hit;
-    }
-    const QImage copy = areaDownscaled(picture, size);
-    insert({id, size}, copy);
-    return copy;
-}
-
 void ScaledPictureCache::request(const Key& key, const QImage& picture) {
     startJob(key, 1, [picture, size = key.size] { return areaDownscaled(picture, size); });
 }

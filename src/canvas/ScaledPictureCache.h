@@ -36,9 +36,6 @@ public:
 
     static ScaledPictureCache& shared();
 
-    // The picture of item `id` at exactly `size` pixels, made now if it is missing.
-    QImage scaled(const QUuid& id, const QImage& picture, QSize size);
-
     // Draws a picture item as the canvas shows it (crop clamped, stretched over the frame
     // shifted by `offset`), through the painter's current canvas-to-device mapping.
     void paint(QPainter& painter, const ImageItem& image, const QImage& picture,

@@ -8,7 +8,6 @@ PintoraDocument::PintoraDocument(const QString& newTabURL, QObject* parent)
     : QObject(parent), newTabURL_(newTabURL), state_(CanvasState::makeNew(newTabURL)) {}
 
 void PintoraDocument::setState(CanvasState state) {
-    emit stateAboutToChange();
     state_ = std::move(state);
     emit stateChanged();
 }
@@ -39,7 +38,6 @@ private:
 void PintoraDocument::apply(QUndoStack* stack, const QString& actionName,
                             const Mutation& mutation) {
     CanvasState before = state_;
-    emit stateAboutToChange();
     mutation(state_);
     emit stateChanged();
     if (stack) stack->push(new StateStep(this, actionName, std::move(before), state_));

@@ -42,7 +42,6 @@ public:
     QString writeToFile(const QString& path) const;
 
 signals:
-    void stateAboutToChange();
     void stateChanged();
 
 private:
