@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-dev
   # Qt 6 and the web engine
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
-  qt6-svg-dev qt6-image-formats-plugins qt6-qpa-plugins libqt6opengl6-dev
+  qt6-svg-dev qt6-image-formats-plugins qt6-qpa-plugins libqt6opengl6-dev qt6-websockets-dev
   libgl-dev libglx-dev libopengl-dev libxkbcommon-dev
   # parsing and encoding
   libsimdjson-dev liblz4-dev libmodpbase64-dev zlib1g-dev

@@ -102,6 +102,23 @@ QString pinHeightsScript(int viewHeight) {
         .arg(viewHeight);
 }
 
+// The single-page-app layout: the document itself never scrolls (html and body as tall as the
+// view, overflow hidden) and an element inside does. The tallest such scroller covering a good
+// part of the view, and what holds it, grow to their content, so the document scrolls instead.
+const QString unrollScript = QStringLiteral(
+    "(function(){var b=document.body,d=document.documentElement;if(!b)return 'none';"
+    "if(Math.max(b.scrollHeight,d.scrollHeight)>innerHeight+1)return 'none';"
+    "var best=null,most=1;document.querySelectorAll('body *').forEach(function(e){"
+    "var extra=e.scrollHeight-e.clientHeight;if(extra<=most)return;"
+    "if(!/(auto|scroll|overlay)/.test(getComputedStyle(e).overflowY))return;"
+    "var r=e.getBoundingClientRect();if(r.width*r.height<innerWidth*innerHeight/4)return;"
+    "best=e;most=extra;});if(!best)return 'none';"
+    "for(var e=best;e;e=e.parentElement){['overflow','overflow-y'].forEach(function(k){"
+    "e.style.setProperty(k,'visible','important');});"
+    "e.style.setProperty('height','auto','important');"
+    "e.style.setProperty('max-height','none','important');}"
+    "return 'unrolled '+most;})()");
+
 // In tiles the view scrolls: sticky elements would stick to the top of every tile, so they
 // stay where they are at the top of the page, as a sticky element that has not stuck.
 const QString unstickScript =
@@ -430,12 +447,23 @@ void BatchCapture::captureReady() {
                     [this, then = std::move(then)] { later(steps_.delayMs, then); });
     };
     if (fullPage_) {
-        prepared([this, owner] {
-            // Heights at the preset's size, then the page's height.
-            engine_.evaluate(recordHeightsScript, [this, owner](const QVariant&) {
-                if (!running_ || owner != step_) return;
-                engine_.evaluate(measureScript, [this, owner](const QVariant& result) {
-                    if (running_ && owner == step_) captureFullPage(result);
+        const auto measure = [this, owner] {
+            engine_.evaluate(measureScript, [this, owner](const QVariant& result) {
+                if (running_ && owner == step_) captureFullPage(result);
+            });
+        };
+        // A page that scrolls inside an element is unrolled first, so that the scroll-through
+        // and the measure see the element's whole content.
+        engine_.evaluate(unrollScript, [this, owner, prepared, measure](const QVariant&) {
+            if (!running_ || owner != step_) return;
+            prepared([this, owner, measure] {
+                if (engine_.grabsBeyondView()) {
+                    measure();
+                    return;
+                }
+                // Heights at the preset's size, before the view grows.
+                engine_.evaluate(recordHeightsScript, [this, owner, measure](const QVariant&) {
+                    if (running_ && owner == step_) measure();
                 });
             });
         });
@@ -463,6 +491,10 @@ void BatchCapture::captureFullPage(const QVariant& measured) {
     const double height = isNumber(measured) ? measured.toDouble() : preset_.height;
     const int full = int(std::min<double>(std::max(height, preset_.height), maxFullPageHeight));
     if (height > maxFullPageHeight) emit pageCut(preset_, height);
+    if (engine_.grabsBeyondView()) {
+        engine_.grabPage(QSize(int(preset_.width), full), deliverer());
+        return;
+    }
     const double ratio = engine_.devicePixelRatio();
     if (std::ceil(full * ratio) > engine_.maxGrabHeight()) {
         captureTiles(full);
@@ -556,7 +588,8 @@ void BatchCapture::grabTile(int top) {
 
 void BatchCapture::deliver(const QImage& image) {
     if (image.isNull()) {
-        fail(tr("the page could not be grabbed"));
+        const QString why = engine_.failure();
+        fail(why.isEmpty() ? tr("the page could not be grabbed") : why);
         return;
     }
     if (steps_.clipTo.isEmpty()) {

@@ -41,6 +41,17 @@ public:
     virtual double devicePixelRatio() const = 0;
     // The tallest grab, in device pixels, that the graphics stack can deliver whole.
     virtual int maxGrabHeight() const = 0;
+    // Whether `grabPage` takes the page's top part as laid out at the view's current size,
+    // beyond the view's bottom, without growing the view: a page sized by its viewport (100vh
+    // sections, heights set by script) then keeps the preset's layout in a full-page capture.
+    virtual bool grabsBeyondView() const { return false; }
+    // The page's top `points.height()` points, `points.width()` wide; a null image on failure.
+    virtual void grabPage(QSize points, std::function<void(const QImage&)> done) {
+        Q_UNUSED(points);
+        grab(std::move(done));
+    }
+    // Why the engine can take no more pictures (its browser quit, say); empty while it can.
+    virtual QString failure() const { return QString(); }
 };
 
 } // namespace pintora

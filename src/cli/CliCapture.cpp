@@ -2,6 +2,8 @@
 #include "capture/AddressText.h"
 #include "capture/AppPresetsStore.h"
 #include "capture/BatchCapture.h"
+#include "capture/ChromiumBrowser.h"
+#include "capture/ChromiumEngine.h"
 #include "capture/ParallelCapture.h"
 #include "capture/ui/WebCaptureEngine.h"
 #include "cli/CliCommands.h"
@@ -23,8 +25,12 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QStringList>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
+#include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <future>
 #include <mutex>
@@ -112,6 +118,25 @@ QString rawValue(const QStringList& raw, const QString& name, const QString& fal
     return fallback;
 }
 
+// "K/N": the K-th of N parts of a list.
+std::optional<std::pair<int, int>> parseShard(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,6})/(\\d{1,6})$"));
+    const QRegularExpressionMatch match = pattern.match(text.trimmed());
+    if (!match.hasMatch()) return std::nullopt;
+    const int part = match.captured(1).toInt();
+    const int parts = match.captured(2).toInt();
+    if (parts < 1 || part < 1 || part > parts) return std::nullopt;
+    return std::pair(part, parts);
+}
+
+// Ctrl+C and SIGTERM end the run through the event loop, so that every browser and helper it
+// started is ended before the process goes.
+int signalPipe[2] = {-1, -1};
+void onSignal(int number) {
+    const char byte = char(number);
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
 QString jsonLine(const QJsonObject& object) {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
@@ -135,7 +160,7 @@ const char* const captureHelp =
     "  --selector CSS    only the box of the first element matching CSS, taken from the whole\n"
     "                    page, clipped to the page\n"
     "  --scroll-y N      the vertical scroll offset of a viewport capture, in points\n"
-    "  --scale 1|2       pixels per point of the pictures (default 1)\n"
+    "  --scale 1|2|3     pixels per point of the pictures (default 1)\n"
     "  -o FILE           write a new document with the pictures placed in a row\n"
     "  --png-dir DIR     write one PNG per size, named after the preset and size\n"
     "\n"
@@ -153,12 +178,23 @@ const char* const captureHelp =
     "  --profile app     browse with the application's profile (its cookies and logins); by\n"
     "                    default a fresh profile kept in memory only\n"
     "\n"
+    "The engine:\n"
+    "  --engine chromium|builtin\n"
+    "                    chromium: the system's Chromium-family browser, headless (the default\n"
+    "                    when one is installed); builtin: the application's own web engine\n"
+    "  --browser PATH|ws://HOST:PORT/...\n"
+    "                    the browser program to start (default: the first of chromium,\n"
+    "                    chromium-browser, google-chrome-stable, google-chrome, microsoft-edge,\n"
+    "                    brave-browser on PATH), or the DevTools address of one already running\n"
+    "\n"
     "Running:\n"
+    "  --shard K/N       capture only the K-th of N equal parts of the address list, by its\n"
+    "                    order, so that N machines share one list\n"
     "  --jobs N          sizes captured at once, each in a view of its own (default: one per\n"
     "                    core, 2 to 4)\n"
     "  --json            print a JSON line on stdout for each picture written: url, preset,\n"
-    "                    size, scale, file, pixelWidth, pixelHeight, ms (from the load's start\n"
-    "                    to the picture written)\n"
+    "                    size, scale, file, pixelWidth, pixelHeight, engine, engineVersion, ms\n"
+    "                    (from the load's start to the picture written)\n"
     "  -h, --help        show this help\n";
 
 } // namespace
@@ -169,8 +205,9 @@ int capture(int argc, char** argv) {
     for (int i = 0; i < argc; ++i)
         raw << QString::fromLocal8Bit(argv[i]);
     const QString scale = rawValue(raw, QStringLiteral("--scale"), QStringLiteral("1"));
-    if (scale != QLatin1StringView("1") && scale != QLatin1StringView("2")) {
-        printError(QStringLiteral("--scale takes 1 or 2"));
+    if (scale != QLatin1StringView("1") && scale != QLatin1StringView("2") &&
+        scale != QLatin1StringView("3")) {
+        printError(QStringLiteral("--scale takes 1, 2 or 3"));
         return usage;
     }
     const QString scheme = rawValue(raw, QStringLiteral("--color-scheme"), QString());
@@ -179,7 +216,21 @@ int capture(int argc, char** argv) {
         printError(QStringLiteral("--color-scheme takes light or dark"));
         return usage;
     }
-    qputenv("QT_SCALE_FACTOR", scale.toLatin1());
+    // The engine, from the options or the user's settings.
+    QCoreApplication::setOrganizationName(QStringLiteral("Pintora"));
+    QCoreApplication::setApplicationName(QStringLiteral("Pintora"));
+    const EngineChoice engine = [&] {
+        QSettings settings;
+        UserDefaults defaults(&settings);
+        return chooseEngine(rawValue(raw, QStringLiteral("--engine"), defaults.captureEngine()),
+                            rawValue(raw, QStringLiteral("--browser"), defaults.captureBrowser()));
+    }();
+    if (!engine.error.isEmpty()) {
+        printError(engine.error);
+        return usage;
+    }
+    const bool chromium = !engine.browser.isEmpty();
+    if (!chromium) qputenv("QT_SCALE_FACTOR", scale.toLatin1());
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     // Chromium refuses to run as root with its sandbox.
     if (flags.isEmpty() && geteuid() == 0) flags = "--no-sandbox";
@@ -220,10 +271,13 @@ int capture(int argc, char** argv) {
     const QCommandLineOption schemeOption = valued("color-scheme", "SCHEME");
     const QCommandLineOption profileOption = valued("profile", "NAME");
     const QCommandLineOption jsonOption(QStringLiteral("json"), QString());
+    const QCommandLineOption engineOption = valued("engine", "NAME");
+    const QCommandLineOption browserOption = valued("browser", "PATH");
+    const QCommandLineOption shardOption = valued("shard", "K/N");
     parser.addOptions({help, presetOption, sizeOption, fullPage, scrollY, scaleOption, out,
                        pngDir, jobsOption, urlsOption, waitForOption, delayOption, timeoutOption,
                        hideOption, scriptOption, selectorOption, schemeOption, profileOption,
-                       jsonOption});
+                       jsonOption, engineOption, browserOption, shardOption});
     if (!parser.parse(args)) {
         printError(parser.errorText());
         return usage;
@@ -254,6 +308,19 @@ int capture(int argc, char** argv) {
             return usage;
         }
         urls << *listed;
+    }
+    if (parser.isSet(shardOption)) {
+        const auto shard = parseShard(parser.value(shardOption));
+        if (!shard) {
+            printError(QStringLiteral("--shard takes K/N, a part K from 1 to N"));
+            return usage;
+        }
+        // Parts by position: part K holds the addresses from (K-1)·n/N up to K·n/N.
+        const qsizetype n = urls.size();
+        const qsizetype from = (shard->first - 1) * n / shard->second;
+        const qsizetype to = shard->first * n / shard->second;
+        urls = urls.mid(from, to - from);
+        if (urls.isEmpty()) return ok; // more parts than addresses: this one has none
     }
     if (parser.isSet(out) == parser.isSet(pngDir)) {
         printError(QStringLiteral("give exactly one of -o FILE and --png-dir DIR"));
@@ -355,7 +422,7 @@ int capture(int argc, char** argv) {
             return failed;
         }
     }
-    if (!parser.isSet(profileOption)) useFreshWebProfile();
+    if (!parser.isSet(profileOption) && !chromium) useFreshWebProfile();
     const bool json = parser.isSet(jsonOption);
     const bool named = parser.isSet(urlsOption);
 
@@ -388,8 +455,40 @@ int capture(int argc, char** argv) {
     const bool showProgress = isatty(STDERR_FILENO);
     bool timedOut = false;
     int failures = 0;
+    int stoppedBy = 0; // the signal that ended the run
+    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
+    QSocketNotifier signalled(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalled, &QSocketNotifier::activated, &app, [&] {
+        char byte = 0;
+        if (::read(signalPipe[0], &byte, 1) == 1 && !stoppedBy) stoppedBy = byte;
+        QCoreApplication::exit(1);
+    });
+    std::shared_ptr<ChromiumBrowser> browser;
+    ChromiumEngine::Options chromiumOptions;
+    QString engineName = QStringLiteral("builtin");
+    QString engineVersion = QString::fromLatin1(qWebEngineChromiumVersion());
+    if (chromium) {
+        browser = std::make_shared<ChromiumBrowser>(engine.browser);
+        chromiumOptions.scale = scale.toInt();
+        chromiumOptions.colorScheme = scheme;
+        if (parser.isSet(profileOption)) {
+            const QJsonArray cookies = loadedWebProfileCookies();
+            chromiumOptions.cookies = [cookies] { return cookies; };
+        }
+        engineName = QStringLiteral("chromium");
+        // Started now, while the rest is set up.
+        browser->start([](const QString&) {});
+    }
     {
-        ParallelCapture capture([] { return std::make_unique<WebCaptureEngine>(); }, lanes);
+        ParallelCapture capture(
+            [&]() -> std::unique_ptr<CaptureEngine> {
+                if (browser) return std::make_unique<ChromiumEngine>(browser, chromiumOptions);
+                return std::make_unique<WebCaptureEngine>();
+            },
+            lanes);
         capture.setTiming(BatchCapture::Timing::onReadiness());
         capture.setPageSteps(steps);
         qsizetype current = 0; // the address being captured
@@ -430,7 +529,11 @@ int capture(int argc, char** argv) {
                                       QStringLiteral("%1x%2").arg(preset.width).arg(preset.height)},
                                      {QStringLiteral("scale"), scale.toInt()},
                                      {QStringLiteral("pixelWidth"), image.width()},
-                                     {QStringLiteral("pixelHeight"), image.height()}};
+                                     {QStringLiteral("pixelHeight"), image.height()},
+                                     {QStringLiteral("engine"), engineName},
+                                     {QStringLiteral("engineVersion"),
+                                      browser ? browser->product().section(u'/', 1)
+                                              : engineVersion}};
                     QElapsedTimer since;
                     since.start();
                     encoding[size_t(current * count + index)] =
@@ -487,7 +590,14 @@ int capture(int argc, char** argv) {
         captureNext();
         app.exec();
     }
+    if (browser) browser->shutdown();
     if (showProgress) std::fputs("\n", stderr);
+    if (stoppedBy) {
+        for (auto& result : encoding)
+            if (result.valid()) result.wait();
+        printError(QStringLiteral("stopped"));
+        return 128 + stoppedBy;
+    }
     // The pictures of each address, in the order of the presets.
     QList<QList<CapturePicture>> rows(urls.size());
     QList<QJsonObject> lines;

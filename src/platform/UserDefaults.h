@@ -24,6 +24,10 @@ public:
     static inline const QString viewportPresetsKey = QStringLiteral("viewportPresets.v1");
     static inline const QString browsingHistoryKey = QStringLiteral("browsingHistory.v1");
     static inline const QString updateFeedURLKey = QStringLiteral("updateFeedURL");
+    // Which engine takes captures: "chromium", "builtin", or nothing (Chromium when one is
+    // installed); and the browser program or ws:// address Chromium captures use.
+    static inline const QString captureEngineKey = QStringLiteral("captureEngine");
+    static inline const QString captureBrowserKey = QStringLiteral("captureBrowser");
     // Where the updater learns of the newest release while "updateFeedURL" holds nothing.
     static inline const QString builtInUpdateFeed =
         QStringLiteral("https://orlanvale.com/pintora/releases/latest.json");
@@ -71,6 +75,13 @@ public:
 
     QString updateFeedURL() const;
     void setUpdateFeedURL(const QString& url);
+
+    QString captureEngine() const { return string(captureEngineKey, QString()); }
+    void setCaptureEngine(const QString& engine) { settings_->setValue(captureEngineKey, engine); }
+    QString captureBrowser() const { return string(captureBrowserKey, QString()); }
+    void setCaptureBrowser(const QString& browser) {
+        settings_->setValue(captureBrowserKey, browser);
+    }
 
     void remove(const QString& key) { settings_->remove(key); }
 

@@ -39,7 +39,7 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
       add_(new QPushButton(symbolIcon(QStringLiteral("plus")), tr("Add size"))),
       visible_(new QPushButton(tr("Visible"))), fullPage_(new QPushButton(tr("Full page"))),
       capture_(new QPushButton(symbolIcon(QStringLiteral("camera.viewfinder")), tr("Capture"))),
-      notice_(new QLabel) {
+      notice_(new QLabel), engine_(new QLabel) {
     setMinimumWidth(narrowest);
     setMaximumWidth(widest);
     resize(ideal, height());
@@ -84,6 +84,10 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
     footer->setSpacing(10);
     footer->addLayout(segments);
     footer->addWidget(capture_);
+    engine_->setFont(countFont);
+    engine_->setForegroundRole(QPalette::PlaceholderText);
+    engine_->setAlignment(Qt::AlignHCenter);
+    footer->addWidget(engine_);
     notice_->setWordWrap(true);
     notice_->setFont(countFont);
     notice_->setForegroundRole(QPalette::PlaceholderText);
@@ -113,6 +117,11 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
     });
     fitRows();
     updateButton();
+}
+
+void CapturePresetsSidebar::setEngineLabel(const QString& text) {
+    engine_->setText(text);
+    engine_->setAccessibleName(tr("Capture engine: %1").arg(text));
 }
 
 QString CapturePresetsSidebar::countLabel(const AppPresetsStore& store) {

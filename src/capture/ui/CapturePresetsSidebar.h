@@ -28,6 +28,9 @@ public:
     // each, under the capture button until the next capture starts.
     void addCaptureNotice(const QString& text);
     void clearCaptureNotices();
+    // Which engine takes the pictures, under the capture button ("Chromium 156").
+    void setEngineLabel(const QString& text);
+    QLabel* engineLabel() const { return engine_; }
     static QString countLabel(const AppPresetsStore& store);
     static QString captureLabel(std::optional<CaptureProgress> progress);
 
@@ -55,6 +58,7 @@ private:
     QPushButton* fullPage_;
     QPushButton* capture_;
     QLabel* notice_;
+    QLabel* engine_;
     std::optional<CaptureProgress> progress_;
 };
 

@@ -87,6 +87,8 @@ void WebCaptureEngine::open(std::function<void(int)> onLoadEnded) {
     view_ = new QWebEngineView(host_);
     auto* page = new CapturePage(webProfile(), view_);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    // The page gets the preset's whole width, as on a phone: no scrollbar takes 15 points.
+    page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     view_->setPage(page);
     view_->setGeometry(0, 0, 1024, 768);
     view_->setFocusPolicy(Qt::NoFocus);

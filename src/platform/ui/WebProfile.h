@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QJsonArray>
+
 class QWebEngineProfile;
 
 namespace pintora {
@@ -12,5 +14,12 @@ QWebEngineProfile* webProfile();
 // Makes `webProfile` a fresh profile that keeps everything in memory and forgets it at exit;
 // called before the first view, for a process that must not see the user's cookies.
 void useFreshWebProfile();
+
+// The cookies of `webProfile()`, as the DevTools protocol's `Network.CookieParam` objects;
+// followed from the first call on, so that later calls answer at once.
+QJsonArray webProfileCookies();
+// The same, once the stored cookies have been read (a few seconds at most): for a process
+// that has only just made the profile.
+QJsonArray loadedWebProfileCookies();
 
 } // namespace pintora

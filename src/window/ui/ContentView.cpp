@@ -41,7 +41,7 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
       capturePane_(new QWidget), annotatePane_(new QWidget),
       toolbar_(new AnnotateToolbar(*document, *canvasController_, defaults)),
       canvasPane_(new CanvasPane(*document, *canvasController_, defaults)),
-      browser_(new BrowserController(this)), captureEngine_(new WebCaptureEngine(this)),
+      browser_(new BrowserController(this)), captureEngine_(makeCaptureEngine()),
       batch_(new BatchCapture(*captureEngine_, this)),
       browserPane_(new BrowserPane(*document, *browser_, BrowsingHistoryStore::shared(), defaults)),
       sidebar_(new CapturePresetsSidebar(AppPresetsStore::shared(), defaults)),
@@ -61,6 +61,7 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
     capture->addWidget(browserPane_, 1);
     capture->addWidget(sidebar_);
     connect(sidebar_, &CapturePresetsSidebar::captureAllRequested, this, &ContentView::captureAll);
+    showEngineLabel();
     connect(batch_, &BatchCapture::pageCut, this,
             [this](const ViewportPreset& preset, double height) {
                 const QString message = BatchCapture::cutMessage(preset, height);
@@ -102,6 +103,7 @@ ContentView::~ContentView() {
     // The batch drives the engine: it goes first; every web view goes before the application.
     delete batch_;
     delete captureEngine_;
+    captureBrowser_.reset();
     delete browser_;
 }
 

@@ -2,6 +2,8 @@
 
 #include "canvas/Tool.h"
 #include "capture/CaptureProgress.h"
+
+#include <memory>
 #include "model/SelectionEdits.h"
 #include "window/AppTab.h"
 
@@ -24,7 +26,8 @@ class NoticeBar;
 class BrowserController;
 class BrowserPane;
 class CapturePresetsSidebar;
-class WebCaptureEngine;
+class CaptureEngine;
+class ChromiumBrowser;
 class CanvasController;
 class CanvasPane;
 class IntroSheet;
@@ -61,7 +64,7 @@ public:
     BrowserController& browserController() const { return *browser_; }
     CapturePresetsSidebar* presetsSidebar() const { return sidebar_; }
     BatchCapture& batchCapture() const { return *batch_; }
-    WebCaptureEngine& captureEngine() const { return *captureEngine_; }
+    CaptureEngine& captureEngine() const { return *captureEngine_; }
     std::optional<CaptureProgress> captureProgress() const { return captureProgress_; }
 
     // Captures the active tab's page at every enabled preset, then places the pictures.
@@ -121,6 +124,9 @@ private:
     static constexpr int fitAttempts = 20;
 
     void showIntro();
+    // The engine captures take, from the user's settings, and its name under the button.
+    CaptureEngine* makeCaptureEngine();
+    void showEngineLabel();
     void setCaptureProgress(std::optional<CaptureProgress> progress);
     void placePictures(const QList<CapturePicture>& pictures);
     void closeCaptureTab();
@@ -145,7 +151,9 @@ private:
     CanvasPane* canvasPane_;
     IntroSheet* introSheet_ = nullptr;
     BrowserController* browser_;
-    WebCaptureEngine* captureEngine_;
+    // The system's Chromium when there is one (started for each run), else the built-in engine.
+    std::shared_ptr<ChromiumBrowser> captureBrowser_;
+    CaptureEngine* captureEngine_;
     BatchCapture* batch_;
     BrowserPane* browserPane_;
     CapturePresetsSidebar* sidebar_;

@@ -5,23 +5,74 @@
 #include "capture/AppPresetsStore.h"
 #include "capture/BatchCapture.h"
 #include "capture/BrowserTabEdits.h"
+#include "capture/ChromiumBrowser.h"
+#include "capture/ChromiumEngine.h"
 #include "capture/ui/BrowserController.h"
 #include "capture/ui/CapturePresetsSidebar.h"
+#include "capture/ui/WebCaptureEngine.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/WebProfile.h"
 #include "platform/ui/X11WindowCapture.h"
 #include "window/CapturePlacement.h"
 #include "window/ui/NoticeBar.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 #include <QWebEngineView>
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 #include <future>
 
 // The capture flow: the current page at every enabled size, or another browser's window, and
 // the pictures placed on the canvas.
 
 namespace pintora {
+
+CaptureEngine* ContentView::makeCaptureEngine() {
+    const EngineChoice choice =
+        chooseEngine(defaults_.captureEngine(), defaults_.captureBrowser());
+    if (choice.browser.isEmpty()) return new WebCaptureEngine(this);
+    captureBrowser_ = std::make_shared<ChromiumBrowser>(choice.browser);
+    ChromiumEngine::Options options;
+    options.scale = qApp->devicePixelRatio();
+    // Logins carry over: the built-in browser's cookies as they are when a run starts.
+    webProfileCookies();
+    options.cookies = [] { return webProfileCookies(); };
+    return new ChromiumEngine(captureBrowser_, options, this);
+}
+
+void ContentView::showEngineLabel() {
+    if (!captureBrowser_) {
+        const QString version = QString::fromLatin1(qWebEngineChromiumVersion()).section(u'.', 0, 0);
+        sidebar_->setEngineLabel(tr("Built-in engine (Chromium %1)").arg(version));
+        return;
+    }
+    if (!captureBrowser_->versionLabel().isEmpty()) {
+        sidebar_->setEngineLabel(captureBrowser_->versionLabel());
+        return;
+    }
+    const QString browser = chooseEngine(defaults_.captureEngine(), defaults_.captureBrowser()).browser;
+    if (ChromiumBrowser::isEndpoint(browser)) {
+        const QUrl endpoint(browser);
+        sidebar_->setEngineLabel(tr("Chromium at %1:%2").arg(endpoint.host()).arg(endpoint.port()));
+        return;
+    }
+    // Asked once a process: every window shows the same program.
+    static QHash<QString, QString> known;
+    if (known.contains(browser)) {
+        sidebar_->setEngineLabel(known.value(browser));
+        return;
+    }
+    sidebar_->setEngineLabel(QStringLiteral("Chromium"));
+    QPointer<CapturePresetsSidebar> sidebar(sidebar_);
+    ChromiumBrowser::probeVersion(browser, this, [sidebar, browser](const QString& label) {
+        if (label.isEmpty()) return;
+        known.insert(browser, label);
+        if (sidebar) sidebar->setEngineLabel(label);
+    });
+}
 
 void ContentView::captureBrowserWindow(quint32 windowId) {
     const windowCapture::CaptureResult result = windowCapture::capture(windowId);
@@ -110,6 +161,12 @@ void ContentView::captureAll() {
             },
             [this, results] {
                 setCaptureProgress(std::nullopt);
+                if (captureBrowser_) {
+                    // The browser lives for a run only: nothing of it stays while the user
+                    // annotates.
+                    showEngineLabel();
+                    QTimer::singleShot(0, this, [this] { captureBrowser_->shutdown(); });
+                }
                 QList<CapturePicture> pictures;
                 for (const auto& result : std::as_const(*results))
                     if (auto picture = result.get()) pictures.append(std::move(*picture));

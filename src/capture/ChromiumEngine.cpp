@@ -1,0 +1,378 @@
+#include "capture/ChromiumEngine.h"
+
+#include "capture/ChromiumBrowser.h"
+
+#include <QPainter>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+
+namespace pintora {
+
+namespace {
+const QString worldName = QStringLiteral("pintora");
+
+QImage decodeShot(const QJsonObject& result, double scale) {
+    const QByteArray png =
+        QByteArray::fromBase64(result.value(QLatin1String("data")).toString().toLatin1());
+    QImage image = QImage::fromData(png, "PNG");
+    if (!image.isNull()) image.setDevicePixelRatio(scale);
+    return image;
+}
+
+QVariant valueOf(const QJsonObject& result, const QString& error) {
+    if (!error.isEmpty() || result.contains(QLatin1String("exceptionDetails"))) return QVariant();
+    const QJsonObject remote = result.value(QLatin1String("result")).toObject();
+    if (!remote.contains(QLatin1String("value"))) return QVariant(); // undefined, a function...
+    return remote.value(QLatin1String("value")).toVariant();
+}
+} // namespace
+
+ChromiumEngine::ChromiumEngine(std::shared_ptr<ChromiumBrowser> browser, Options options,
+                               QObject* parent)
+    : QObject(parent), browser_(std::move(browser)), options_(std::move(options)) {
+    // A load waited for ends with the browser; every later command fails at once.
+    connect(browser_.get(), &ChromiumBrowser::lost, this, [this] { reportLoad(); });
+    // A browser started again knows nothing of this page: the next command attaches anew.
+    connect(browser_.get(), &ChromiumBrowser::closed, this, [this] {
+        reportLoad();
+        context_.clear();
+        target_.clear();
+        blankLoader_.clear();
+        session_.clear();
+        attachError_.clear();
+        attaching_ = false;
+    });
+}
+
+ChromiumEngine::~ChromiumEngine() {
+    close();
+    if (!session_.isEmpty()) browser_->unlisten(session_);
+    // Its page goes with it.
+    if (!context_.isEmpty() && browser_->failure().isEmpty())
+        browser_->send(QStringLiteral("Target.disposeBrowserContext"),
+                       {{QStringLiteral("browserContextId"), context_}}, QString());
+}
+
+QString ChromiumEngine::failure() const {
+    return browser_->failure().isEmpty() ? attachError_ : browser_->failure();
+}
+
+void ChromiumEngine::open(std::function<void(int)> onLoadEnded) {
+    close();
+    token_ = std::make_shared<int>(0);
+    onLoadEnded_ = std::move(onLoadEnded);
+    // Before each run: what the user's browser knows by now.
+    if (options_.cookies) {
+        const QJsonArray cookies = options_.cookies();
+        if (!cookies.isEmpty()) {
+            whenAttached([this, cookies] {
+                browser_->send(QStringLiteral("Storage.setCookies"),
+                               {{QStringLiteral("cookies"), cookies},
+                                {QStringLiteral("browserContextId"), context_}},
+                               QString());
+            });
+        }
+    }
+}
+
+void ChromiumEngine::close() {
+    if (!token_) return;
+    token_.reset();
+    onLoadEnded_ = {};
+    loadReported_ = true;
+    // Nothing of the last page keeps running while the lane waits.
+    if (!session_.isEmpty())
+        browser_->send(QStringLiteral("Page.navigate"),
+                       {{QStringLiteral("url"), QStringLiteral("about:blank")}}, session_);
+}
+
+void ChromiumEngine::whenAttached(std::function<void()> step) {
+    if ((!session_.isEmpty() || !attachError_.isEmpty()) && !attaching_) {
+        step();
+        return;
+    }
+    queued_ << std::move(step);
+    if (!attaching_) attach();
+}
+
+void ChromiumEngine::attach() {
+    attaching_ = true;
+    browser_->start([this](const QString& error) {
+        if (!error.isEmpty()) {
+            attached(error);
+            return;
+        }
+        browser_->send(
+            QStringLiteral("Target.createBrowserContext"),
+            {{QStringLiteral("disposeOnDetach"), true}}, QString(),
+            [this](const QJsonObject& result, const QString& error) {
+                if (!error.isEmpty()) return attached(error);
+                context_ = result.value(QLatin1String("browserContextId")).toString();
+                // A download is not a page: nothing is saved.
+                browser_->send(QStringLiteral("Browser.setDownloadBehavior"),
+                               {{QStringLiteral("behavior"), QStringLiteral("deny")},
+                                {QStringLiteral("browserContextId"), context_},
+                                {QStringLiteral("eventsEnabled"), true}},
+                               QString());
+                browser_->send(
+                    QStringLiteral("Target.createTarget"),
+                    {{QStringLiteral("url"), QStringLiteral("about:blank")},
+                     {QStringLiteral("browserContextId"), context_}},
+                    QString(), [this](const QJsonObject& result, const QString& error) {
+                        if (!error.isEmpty()) return attached(error);
+                        target_ = result.value(QLatin1String("targetId")).toString();
+                        browser_->send(QStringLiteral("Target.attachToTarget"),
+                                       {{QStringLiteral("targetId"), target_},
+                                        {QStringLiteral("flatten"), true}},
+                                       QString(),
+                                       [this](const QJsonObject& result, const QString& error) {
+                                           session_ = result.value(QLatin1String("sessionId"))
+                                                          .toString();
+                                           attached(error);
+                                       });
+                    });
+            });
+    });
+}
+
+void ChromiumEngine::attached(const QString& error) {
+    if (!error.isEmpty() || session_.isEmpty()) {
+        attachError_ = error.isEmpty() ? tr("the browser gave no page") : error;
+        session_.clear();
+    } else {
+        browser_->listen(session_, [this](const QString& method, const QJsonObject& params) {
+            event(method, params);
+        });
+        // Commands on one session run in order: these come before anything queued.
+        browser_->send(QStringLiteral("Page.enable"), {}, session_);
+        browser_->send(QStringLiteral("Page.setLifecycleEventsEnabled"),
+                       {{QStringLiteral("enabled"), true}}, session_);
+        browser_->send(QStringLiteral("Emulation.setScrollbarsHidden"),
+                       {{QStringLiteral("hidden"), true}}, session_);
+        if (!options_.colorScheme.isEmpty()) {
+            const QJsonArray features{QJsonObject{
+                {QStringLiteral("name"), QStringLiteral("prefers-color-scheme")},
+                {QStringLiteral("value"), options_.colorScheme}}};
+            browser_->send(QStringLiteral("Emulation.setEmulatedMedia"),
+                           {{QStringLiteral("features"), features}}, session_);
+        }
+        applyMetrics();
+        // A new page's own first load of about:blank can still commit after this and cut a load
+        // sent now short; once a load of about:blank of ours has fired its load event, it has.
+        browser_->send(QStringLiteral("Page.navigate"),
+                       {{QStringLiteral("url"), QStringLiteral("about:blank")}}, session_,
+                       [this](const QJsonObject& result, const QString& error) {
+                           blankLoader_ = result.value(QLatin1String("loaderId")).toString();
+                           if (!error.isEmpty() || blankLoader_.isEmpty() ||
+                               loaded_.contains(blankLoader_))
+                               flush();
+                       });
+        // However the page answers, the run goes on before long.
+        QTimer::singleShot(2000, this, [this] {
+            if (attaching_ && !session_.isEmpty()) flush();
+        });
+        return;
+    }
+    flush();
+}
+
+void ChromiumEngine::flush() {
+    attaching_ = false;
+    const auto queued = std::exchange(queued_, {});
+    for (const auto& step : queued)
+        step();
+}
+
+void ChromiumEngine::command(const QString& method, const QJsonObject& params, Reply reply) {
+    command(method, std::function<QJsonObject()>([params] { return params; }), std::move(reply));
+}
+
+void ChromiumEngine::command(const QString& method, std::function<QJsonObject()> makeParams,
+                             Reply reply) {
+    std::weak_ptr<int> token = token_;
+    whenAttached([this, method, makeParams, token, reply = std::move(reply)] {
+        const QJsonObject params = makeParams();
+        const auto answer = [token, reply](const QJsonObject& result, const QString& error) {
+            if (reply && !token.expired()) reply(result, error);
+        };
+        if (session_.isEmpty()) {
+            // No page to send it to: answered as failed, later, as the browser would.
+            const QString why = failure();
+            QTimer::singleShot(0, this, [answer, why] { answer({}, why); });
+            return;
+        }
+        browser_->send(method, params, session_, answer);
+    });
+}
+
+void ChromiumEngine::event(const QString& method, const QJsonObject& params) {
+    if (method == QLatin1String("Page.lifecycleEvent")) {
+        if (params.value(QLatin1String("frameId")).toString() != target_ ||
+            params.value(QLatin1String("name")).toString() != QLatin1String("load")) {
+            return;
+        }
+        const QString loader = params.value(QLatin1String("loaderId")).toString();
+        loaded_.insert(loader);
+        if (attaching_ && loader == blankLoader_) flush();
+        if (loader == loader_) reportLoad();
+    } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
+        // Nobody is there to answer: alerts read as seen, confirm and prompt as cancelled, and
+        // "leave this page?" lets the capture go on.
+        const QString type = params.value(QLatin1String("type")).toString();
+        browser_->send(QStringLiteral("Page.handleJavaScriptDialog"),
+                       {{QStringLiteral("accept"), type == QLatin1String("alert") ||
+                                                       type == QLatin1String("beforeunload")}},
+                       session_);
+    }
+}
+
+void ChromiumEngine::reportLoad() {
+    if (loadReported_) return;
+    loadReported_ = true;
+    if (onLoadEnded_) onLoadEnded_(loadId_);
+}
+
+void ChromiumEngine::applyMetrics() {
+    if (session_.isEmpty()) return;
+    browser_->send(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+                   {{QStringLiteral("width"), size_.width()},
+                    {QStringLiteral("height"), size_.height()},
+                    {QStringLiteral("deviceScaleFactor"), options_.scale},
+                    {QStringLiteral("mobile"), false}},
+                   session_);
+}
+
+void ChromiumEngine::resize(QSize points) {
+    size_ = points;
+    whenAttached([this] { applyMetrics(); });
+}
+
+void ChromiumEngine::load(const QUrl& url, int loadId) {
+    loadId_ = loadId;
+    loader_.clear();
+    loadReported_ = false;
+    command(QStringLiteral("Page.navigate"),
+            {{QStringLiteral("url"), QString::fromUtf8(url.toEncoded())}},
+            [this, loadId](const QJsonObject& result, const QString& error) {
+                if (loadId != loadId_) return;
+                loader_ = result.value(QLatin1String("loaderId")).toString();
+                // A failed navigation, or one within the same document, ends here.
+                if (!error.isEmpty() || result.contains(QLatin1String("errorText")) ||
+                    loader_.isEmpty() || loaded_.contains(loader_)) {
+                    reportLoad();
+                }
+            });
+}
+
+void ChromiumEngine::stop() {
+    command(QStringLiteral("Page.stopLoading"), {});
+}
+
+void ChromiumEngine::evaluate(const QString& script, std::function<void(const QVariant&)> done) {
+    run(script, true, std::move(done));
+}
+
+void ChromiumEngine::evaluateInPage(const QString& script,
+                                    std::function<void(const QVariant&)> done) {
+    run(script, false, std::move(done));
+}
+
+void ChromiumEngine::run(const QString& script, bool ownWorld,
+                         std::function<void(const QVariant&)> done) {
+    const auto evaluateIn = [this, script, done](int context) {
+        QJsonObject params{{QStringLiteral("expression"), script},
+                           {QStringLiteral("returnByValue"), true}};
+        if (context > 0) params.insert(QStringLiteral("contextId"), context);
+        command(QStringLiteral("Runtime.evaluate"), params,
+                [done](const QJsonObject& result, const QString& error) {
+                    if (done) done(valueOf(result, error));
+                });
+    };
+    if (!ownWorld) {
+        evaluateIn(0);
+        return;
+    }
+    // A world of its own, the same one for every script of a document: the browser keeps one
+    // world per name and frame, so asking again costs a round trip and no state.
+    command(QStringLiteral("Page.createIsolatedWorld"),
+            std::function<QJsonObject()>([this] {
+                return QJsonObject{{QStringLiteral("frameId"), target_},
+                                   {QStringLiteral("worldName"), worldName}};
+            }),
+            [evaluateIn, done](const QJsonObject& result, const QString& error) {
+                const int context = result.value(QLatin1String("executionContextId")).toInt();
+                if (!error.isEmpty() || context <= 0) {
+                    if (done) done(QVariant());
+                    return;
+                }
+                evaluateIn(context);
+            });
+}
+
+void ChromiumEngine::shoot(const QRect& clip, std::function<void(const QImage&)> done) {
+    QJsonObject params{{QStringLiteral("format"), QStringLiteral("png")},
+                       {QStringLiteral("optimizeForSpeed"), true}};
+    if (!clip.isNull()) {
+        params.insert(QStringLiteral("captureBeyondViewport"), true);
+        params.insert(QStringLiteral("clip"),
+                      QJsonObject{{QStringLiteral("x"), clip.x()},
+                                  {QStringLiteral("y"), clip.y()},
+                                  {QStringLiteral("width"), clip.width()},
+                                  {QStringLiteral("height"), clip.height()},
+                                  {QStringLiteral("scale"), 1}});
+    }
+    const double scale = options_.scale;
+    command(QStringLiteral("Page.captureScreenshot"), params,
+            [done, scale](const QJsonObject& result, const QString& error) {
+                done(error.isEmpty() ? decodeShot(result, scale) : QImage());
+            });
+}
+
+void ChromiumEngine::grab(std::function<void(const QImage&)> done) {
+    shoot(QRect(), std::move(done));
+}
+
+void ChromiumEngine::grabPage(QSize points, std::function<void(const QImage&)> done) {
+    const double scale = options_.scale;
+    const int part = std::max(1, int(std::floor(maxShotHeight / scale)));
+    if (points.height() <= part) {
+        shoot(QRect(QPoint(0, 0), points), std::move(done));
+        return;
+    }
+    // Parts of the page taken one after the other, each copied into place.
+    auto whole = std::make_shared<QImage>(int(std::ceil(points.width() * scale)),
+                                          int(std::ceil(points.height() * scale)),
+                                          QImage::Format_RGB32);
+    if (whole->isNull()) {
+        done(QImage());
+        return;
+    }
+    // Each part's reply holds the chain; a reply dropped with a closed run frees it all.
+    auto next = std::make_shared<std::function<void(int)>>();
+    *next = [this, whole, chain = std::weak_ptr(next), points, part, scale, done](int top) {
+        const int height = std::min(part, points.height() - top);
+        shoot(QRect(0, top, points.width(), height),
+              [whole, next = chain.lock(), points, part, scale, done, top,
+               height](const QImage& shot) {
+                  if (shot.isNull()) {
+                      done(QImage());
+                      return;
+                  }
+                  QPainter painter(whole.get());
+                  QImage pixels = shot;
+                  pixels.setDevicePixelRatio(1);
+                  painter.drawImage(QPoint(0, int(std::lround(top * scale))), pixels);
+                  painter.end();
+                  if (top + height < points.height()) {
+                      (*next)(top + part);
+                      return;
+                  }
+                  whole->setDevicePixelRatio(scale);
+                  done(std::exchange(*whole, QImage()));
+              });
+    };
+    (*next)(0);
+}
+
+} // namespace pintora
