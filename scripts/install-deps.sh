@@ -14,6 +14,8 @@ packages=(
   libgl-dev libglx-dev libopengl-dev libxkbcommon-dev
   # parsing and encoding
   libsimdjson-dev liblz4-dev libmodpbase64-dev zlib1g-dev
+  # the built-in browser's cookie file, read for captures in Chromium
+  libsqlite3-dev
   # other browsers' windows
   libxcb1-dev libxcb-composite0-dev
   # tests and benchmarks

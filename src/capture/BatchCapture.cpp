@@ -252,7 +252,10 @@ void BatchCapture::run(const QUrl& url, const QList<ViewportPreset>& presets, bo
     onComplete_ = std::move(onComplete);
     running_ = true;
     engine_.open([this](int loadId) { loadEnded(loadId); });
-    next();
+    const int owner = step_;
+    engine_.whenReady([this, owner] {
+        if (running_ && owner == step_) next();
+    });
 }
 
 void BatchCapture::next() {

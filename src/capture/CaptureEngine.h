@@ -18,6 +18,9 @@ public:
     // Makes the hidden host; every end of a load (finished or failed) is reported to
     // `onLoadEnded` with the id given to `load`.
     virtual void open(std::function<void(int loadId)> onLoadEnded) = 0;
+    // Calls `ready` once the engine opened can take a load: at once, or when a browser it
+    // starts has answered, so that its start counts against no page's time.
+    virtual void whenReady(std::function<void()> ready) { ready(); }
     virtual void close() = 0;
     // The view and its host take exactly this size in points.
     virtual void resize(QSize points) = 0;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -71,6 +72,8 @@ QStringList ChromiumBrowser::launchFlags(const QString& profileDir) {
         QStringLiteral("--password-store=basic"),
         QStringLiteral("--use-mock-keychain"),
         QStringLiteral("--mute-audio"),
+        // Software compositing: without a GPU the emulated one only costs time.
+        QStringLiteral("--disable-gpu"),
         QStringLiteral("--hide-scrollbars"),
         QStringLiteral("--disable-crash-reporter"),
         QStringLiteral("--disable-breakpad"),
@@ -81,6 +84,9 @@ QStringList ChromiumBrowser::launchFlags(const QString& profileDir) {
     };
     // Chromium refuses to run as root with its sandbox.
     if (geteuid() == 0) flags << QStringLiteral("--no-sandbox");
+    // Extra flags for a browser of our own, for trying things out.
+    for (const QString& extra : qEnvironmentVariable("PINTORA_CHROMIUM_FLAGS").split(u' ', Qt::SkipEmptyParts))
+        flags << extra;
     flags << QStringLiteral("about:blank");
     return flags;
 }
@@ -266,12 +272,31 @@ namespace {
 // PINTORA_DEVTOOLS_LOG=1 shows the protocol's traffic on stderr, each message cut short.
 const bool logTraffic = qEnvironmentVariableIsSet("PINTORA_DEVTOOLS_LOG");
 void logMessage(const char* direction, const QByteArray& message) {
-    if (logTraffic) std::fprintf(stderr, "%s %s\n", direction, message.left(300).constData());
+    static QElapsedTimer clock;
+    if (!clock.isValid()) clock.start();
+    if (logTraffic)
+        std::fprintf(stderr, "%6lld %s %s\n", clock.elapsed(), direction, message.left(200).constData());
 }
 } // namespace
 
 void ChromiumBrowser::received(const QByteArray& message) {
     logMessage("<", message);
+    // A screenshot's megabytes are handed on as they are, never parsed into a string.
+    static const QByteArray dataKey = QByteArrayLiteral("\"data\":\"");
+    static const QByteArray idKey = QByteArrayLiteral("{\"id\":");
+    if (!wantData_.isEmpty() && message.startsWith(idKey)) {
+        const int id = message.mid(idKey.size(), 12).split(',').value(0).toInt();
+        const qsizetype start = message.indexOf(dataKey);
+        const qsizetype end = start < 0 ? -1 : message.indexOf('"', start + dataKey.size());
+        if (wantData_.remove(id) && end > 0) {
+            const Reply reply = pending_.take(id);
+            if (!reply) return;
+            replyData_ = message.mid(start + dataKey.size(), end - start - dataKey.size());
+            reply({}, QString());
+            replyData_.clear();
+            return;
+        }
+    }
     const QJsonObject object = QJsonDocument::fromJson(message).object();
     if (object.contains(QLatin1String("id"))) {
         const Reply reply = pending_.take(object.value(QLatin1String("id")).toInt());
@@ -309,6 +334,13 @@ void ChromiumBrowser::send(const QString& method, const QJsonObject& params,
     write(QJsonDocument(command).toJson(QJsonDocument::Compact));
 }
 
+void ChromiumBrowser::sendForData(const QString& method, const QJsonObject& params,
+                                  const QString& sessionId, Reply reply) {
+    const int id = nextId_ + 1;
+    send(method, params, sessionId, std::move(reply));
+    if (pending_.contains(id)) wantData_.insert(id);
+}
+
 void ChromiumBrowser::write(const QByteArray& message) {
     logMessage(">", message);
     if (socket_) {
@@ -338,6 +370,7 @@ void ChromiumBrowser::lose(const QString& reason) {
     failure_ = reason;
     ready_ = false;
     const auto pending = std::exchange(pending_, {});
+    wantData_.clear();
     for (const Reply& reply : pending)
         reply({}, reason);
     if (starting_) answered(reason);
@@ -385,6 +418,7 @@ void ChromiumBrowser::shutdown() {
     incoming_.clear();
     profile_.reset();
     const auto pending = std::exchange(pending_, {});
+    wantData_.clear();
     const auto waiting = std::exchange(waiting_, {});
     listeners_.clear();
     starting_ = false;

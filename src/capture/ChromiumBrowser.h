@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QJsonObject>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -54,6 +55,11 @@ public:
     // Sends a command, to the browser itself or to one attached session.
     void send(const QString& method, const QJsonObject& params, const QString& sessionId,
               Reply reply = {});
+    // The same for a command answered with a large "data" string (a screenshot): the reply's
+    // result leaves it out, and `replyData` holds its raw text while the reply runs.
+    void sendForData(const QString& method, const QJsonObject& params, const QString& sessionId,
+                     Reply reply);
+    QByteArray replyData() const { return replyData_; }
     void listen(const QString& sessionId, Listener listener);
     void unlisten(const QString& sessionId) { listeners_.remove(sessionId); }
 
@@ -94,6 +100,8 @@ private:
     QList<std::function<void(const QString&)>> waiting_;
     int nextId_ = 0;
     QHash<int, Reply> pending_;
+    QSet<int> wantData_;
+    QByteArray replyData_;
     QHash<QString, Listener> listeners_;
 
     // A browser started here.

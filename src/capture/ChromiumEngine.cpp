@@ -1,8 +1,12 @@
 #include "capture/ChromiumEngine.h"
 
 #include "capture/ChromiumBrowser.h"
+#include "capture/ScreenshotPng.h"
+#include "model/Base64.h"
 
+#include <QCoreApplication>
 #include <QPainter>
+#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -12,11 +16,16 @@ namespace pintora {
 namespace {
 const QString worldName = QStringLiteral("pintora");
 
-QImage decodeShot(const QJsonObject& result, double scale) {
-    const QByteArray png =
-        QByteArray::fromBase64(result.value(QLatin1String("data")).toString().toLatin1());
+// Runs on a worker: the Base64 and PNG decoding of a tall page take a good part of a second.
+QImage decodeShot(const QByteArray& base64, double scale) {
+    QByteArray png;
+    if (!decodeBase64JsonText(base64.constData(), base64.constData() + base64.size(), png))
+        return QImage();
     QImage image = QImage::fromData(png, "PNG");
-    if (!image.isNull()) image.setDevicePixelRatio(scale);
+    if (image.isNull()) return image;
+    image.setDevicePixelRatio(scale);
+    // Stored as the browser encoded it, unless it is cut or joined on the way.
+    rememberScreenshotPng(image, png);
     return image;
 }
 
@@ -76,15 +85,18 @@ void ChromiumEngine::open(std::function<void(int)> onLoadEnded) {
     }
 }
 
+void ChromiumEngine::whenReady(std::function<void()> ready) {
+    std::weak_ptr<int> token = token_;
+    whenAttached([token, ready = std::move(ready)] {
+        if (!token.expired()) ready();
+    });
+}
+
 void ChromiumEngine::close() {
     if (!token_) return;
     token_.reset();
     onLoadEnded_ = {};
     loadReported_ = true;
-    // Nothing of the last page keeps running while the lane waits.
-    if (!session_.isEmpty())
-        browser_->send(QStringLiteral("Page.navigate"),
-                       {{QStringLiteral("url"), QStringLiteral("about:blank")}}, session_);
 }
 
 void ChromiumEngine::whenAttached(std::function<void()> step) {
@@ -323,10 +335,36 @@ void ChromiumEngine::shoot(const QRect& clip, std::function<void(const QImage&)>
                                   {QStringLiteral("scale"), 1}});
     }
     const double scale = options_.scale;
-    command(QStringLiteral("Page.captureScreenshot"), params,
-            [done, scale](const QJsonObject& result, const QString& error) {
-                done(error.isEmpty() ? decodeShot(result, scale) : QImage());
+    std::weak_ptr<int> token = token_;
+    whenAttached([this, params, scale, token, done] {
+        if (token.expired()) return;
+        if (session_.isEmpty()) {
+            QTimer::singleShot(0, this, [done, token] {
+                if (!token.expired()) done(QImage());
             });
+            return;
+        }
+        browser_->sendForData(
+            QStringLiteral("Page.captureScreenshot"), params, session_,
+            [this, scale, token, done](const QJsonObject&, const QString& error) {
+                if (token.expired()) return;
+                if (!error.isEmpty()) {
+                    done(QImage());
+                    return;
+                }
+                // Decoded beside the event loop, which goes on serving the other lanes.
+                QThreadPool::globalInstance()->start(
+                    [data = browser_->replyData(), scale, token, done] {
+                        const QImage image = decodeShot(data, scale);
+                        QMetaObject::invokeMethod(
+                            QCoreApplication::instance(),
+                            [image, token, done] {
+                                if (!token.expired()) done(image);
+                            },
+                            Qt::QueuedConnection);
+                    });
+            });
+    });
 }
 
 void ChromiumEngine::grab(std::function<void(const QImage&)> done) {

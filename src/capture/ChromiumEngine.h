@@ -31,6 +31,7 @@ public:
     ~ChromiumEngine() override;
 
     void open(std::function<void(int)> onLoadEnded) override;
+    void whenReady(std::function<void()> ready) override;
     void close() override;
     void resize(QSize points) override;
     void load(const QUrl& url, int loadId) override;

@@ -475,7 +475,7 @@ int capture(int argc, char** argv) {
         chromiumOptions.scale = scale.toInt();
         chromiumOptions.colorScheme = scheme;
         if (parser.isSet(profileOption)) {
-            const QJsonArray cookies = loadedWebProfileCookies();
+            const QJsonArray cookies = storedWebProfileCookies();
             chromiumOptions.cookies = [cookies] { return cookies; };
         }
         engineName = QStringLiteral("chromium");

@@ -1,5 +1,7 @@
 #include "window/CapturePlacement.h"
 
+#include "capture/ScreenshotPng.h"
+
 #include "export/PngEncoder.h"
 #include "model/PintoraDocument.h"
 
@@ -34,6 +36,8 @@ QList<QRectF> layoutCaptureRow(const QList<QSizeF>& sizes, std::optional<QPointF
 }
 
 std::optional<CapturePicture> capturePicture(const QImage& image) {
+    if (QByteArray png = takeScreenshotPng(image); !png.isEmpty())
+        return CapturePicture{std::move(png), image.deviceIndependentSize()};
     std::optional<QByteArray> png = encodePNG(image);
     if (!png) return std::nullopt;
     return CapturePicture{std::move(*png), image.deviceIndependentSize()};

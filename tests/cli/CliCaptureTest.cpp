@@ -188,9 +188,16 @@ TEST_F(CliCaptureTest, TheApplicationsCookiesOnlyWithProfileApp) {
         return QByteArray("(not asked for)");
     };
     const QStringList common{"--size", "200x100", "--png-dir", pngs()};
-    ok(QStringList{server.url("/login").toString(), "--profile", "app"} + common);
-    ok(QStringList{server.url("/tall?app").toString(), "--profile", "app"} + common);
-    EXPECT_EQ(cookieOf("/tall?app"), "who=tester") << "the application's profile keeps cookies";
-    ok(QStringList{server.url("/tall?fresh").toString()} + common);
-    EXPECT_EQ(cookieOf("/tall?fresh"), QByteArray()) << "a fresh profile knows no cookies";
+    // Logged in with the built-in engine, the application's own browser.
+    ok(QStringList{server.url("/login").toString(), "--profile", "app", "--engine", "builtin"} +
+       common);
+    for (const char* engine : {"builtin", "chromium"}) {
+        SCOPED_TRACE(engine);
+        const QString app = QStringLiteral("/tall?app-%1").arg(engine);
+        const QString fresh = QStringLiteral("/tall?fresh-%1").arg(engine);
+        ok(QStringList{server.url(app).toString(), "--profile", "app", "--engine", engine} + common);
+        EXPECT_EQ(cookieOf(app.toUtf8()), "who=tester") << "the application's login carries over";
+        ok(QStringList{server.url(fresh).toString(), "--engine", engine} + common);
+        EXPECT_EQ(cookieOf(fresh.toUtf8()), QByteArray()) << "a fresh profile knows no cookies";
+    }
 }

@@ -15,11 +15,12 @@ QWebEngineProfile* webProfile();
 // called before the first view, for a process that must not see the user's cookies.
 void useFreshWebProfile();
 
-// The cookies of `webProfile()`, as the DevTools protocol's `Network.CookieParam` objects;
-// followed from the first call on, so that later calls answer at once.
+// The cookies of `webProfile()` as they are now, as the DevTools protocol's
+// `Network.CookieParam` objects: those in its cookie file, with what the built-in browser
+// changed since the first call.
 QJsonArray webProfileCookies();
-// The same, once the stored cookies have been read (a few seconds at most): for a process
-// that has only just made the profile.
-QJsonArray loadedWebProfileCookies();
+// Only those in the cookie file, read without starting the web engine: for a process that
+// browses with no built-in view.
+QJsonArray storedWebProfileCookies();
 
 } // namespace pintora
