@@ -55,6 +55,8 @@ ChromiumEngine::ChromiumEngine(std::shared_ptr<ChromiumBrowser> browser, Options
 }
 
 ChromiumEngine::~ChromiumEngine() {
+    // The browser may go with this engine; its last words must not reach a half-gone one.
+    browser_->disconnect(this);
     close();
     if (!session_.isEmpty()) browser_->unlisten(session_);
     // Its page goes with it.
@@ -110,7 +112,8 @@ void ChromiumEngine::whenAttached(std::function<void()> step) {
 
 void ChromiumEngine::attach() {
     attaching_ = true;
-    browser_->start([this](const QString& error) {
+    browser_->start([this, alive = std::weak_ptr(alive_)](const QString& error) {
+        if (alive.expired()) return;
         if (!error.isEmpty()) {
             attached(error);
             return;
@@ -118,7 +121,8 @@ void ChromiumEngine::attach() {
         browser_->send(
             QStringLiteral("Target.createBrowserContext"),
             {{QStringLiteral("disposeOnDetach"), true}}, QString(),
-            [this](const QJsonObject& result, const QString& error) {
+            [this, alive = std::weak_ptr(alive_)](const QJsonObject& result, const QString& error) {
+                if (alive.expired()) return;
                 if (!error.isEmpty()) return attached(error);
                 context_ = result.value(QLatin1String("browserContextId")).toString();
                 // A download is not a page: nothing is saved.
@@ -131,14 +135,18 @@ void ChromiumEngine::attach() {
                     QStringLiteral("Target.createTarget"),
                     {{QStringLiteral("url"), QStringLiteral("about:blank")},
                      {QStringLiteral("browserContextId"), context_}},
-                    QString(), [this](const QJsonObject& result, const QString& error) {
+                    QString(), [this, alive = std::weak_ptr(alive_)](const QJsonObject& result,
+                                                                     const QString& error) {
+                        if (alive.expired()) return;
                         if (!error.isEmpty()) return attached(error);
                         target_ = result.value(QLatin1String("targetId")).toString();
                         browser_->send(QStringLiteral("Target.attachToTarget"),
                                        {{QStringLiteral("targetId"), target_},
                                         {QStringLiteral("flatten"), true}},
                                        QString(),
-                                       [this](const QJsonObject& result, const QString& error) {
+                                       [this, alive = std::weak_ptr(alive_)](
+                                           const QJsonObject& result, const QString& error) {
+                                           if (alive.expired()) return;
                                            session_ = result.value(QLatin1String("sessionId"))
                                                           .toString();
                                            attached(error);
@@ -174,7 +182,9 @@ void ChromiumEngine::attached(const QString& error) {
         // sent now short; once a load of about:blank of ours has fired its load event, it has.
         browser_->send(QStringLiteral("Page.navigate"),
                        {{QStringLiteral("url"), QStringLiteral("about:blank")}}, session_,
-                       [this](const QJsonObject& result, const QString& error) {
+                       [this, alive = std::weak_ptr(alive_)](const QJsonObject& result,
+                                                             const QString& error) {
+                           if (alive.expired()) return;
                            blankLoader_ = result.value(QLatin1String("loaderId")).toString();
                            if (!error.isEmpty() || blankLoader_.isEmpty() ||
                                loaded_.contains(blankLoader_))
@@ -373,7 +383,7 @@ void ChromiumEngine::grab(std::function<void(const QImage&)> done) {
 
 void ChromiumEngine::grabPage(QSize points, std::function<void(const QImage&)> done) {
     const double scale = options_.scale;
-    const int part = std::max(1, int(std::floor(maxShotHeight / scale)));
+    const int part = std::max(1, int(std::floor(maxShotHeight_ / scale)));
     if (points.height() <= part) {
         shoot(QRect(QPoint(0, 0), points), std::move(done));
         return;

@@ -50,8 +50,8 @@ public:
     QString failure() const override;
 
     // The tallest part of a page, in device pixels, taken in one screenshot; taller pages are
-    // taken in parts and joined.
-    static constexpr int maxShotHeight = 32768;
+    // taken in parts and joined. Tests lower it to see parts on short pages.
+    void setMaxShotHeight(int pixels) { maxShotHeight_ = pixels; }
 
 private:
     using Reply = std::function<void(const QJsonObject&, const QString&)>;
@@ -79,14 +79,17 @@ private:
     bool attaching_ = false;
     QString attachError_;
     QList<std::function<void()>> queued_;
-    // Replies of a closed run never reach the caller.
+    // Replies of a closed run never reach the caller; those of the browser never reach an engine
+    // that is gone.
     std::shared_ptr<int> token_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     std::function<void(int)> onLoadEnded_;
     int loadId_ = 0;
     QString loader_;
     bool loadReported_ = true;
     QSet<QString> loaded_; // loaders whose document has fired its load event
     QSize size_{1024, 768};
+    int maxShotHeight_ = 32768;
 };
 
 } // namespace pintora

@@ -10,8 +10,12 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QDir>
+#include <QSet>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace pintora;
 
@@ -27,10 +31,10 @@ struct CliCaptureTest : ::testing::Test {
         int exitCode;
         QByteArray err, out;
     };
-    // Runs the program while this process keeps serving the page; its settings and browsing
+    // Starts the program while this process keeps serving the page; its settings and browsing
     // profile live in the test's folder.
-    Run capture(const QStringList& args) {
-        QProcess process;
+    std::unique_ptr<QProcess> start(const QStringList& args) {
+        auto process = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         const QString home = dir.filePath(QStringLiteral("home"));
@@ -38,13 +42,18 @@ struct CliCaptureTest : ::testing::Test {
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
         env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
         env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(PINTORA_CLI), QStringList{QStringLiteral("capture")} + args);
+        process->setProcessEnvironment(env);
+        process->start(QStringLiteral(PINTORA_CLI), QStringList{QStringLiteral("capture")} + args);
+        EXPECT_TRUE(process->waitForStarted());
+        return process;
+    }
+    Run finish(QProcess& process, int timeoutMs = 120000) {
         EXPECT_TRUE(
-            QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 120000));
+            QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs));
         return {process.exitCode(), process.readAllStandardError(),
                 process.readAllStandardOutput()};
     }
+    Run capture(const QStringList& args) { return finish(*start(args)); }
     // Captures that must succeed; what they report on the error stream.
     QByteArray ok(const QStringList& args) {
         const Run run = capture(args);
@@ -200,4 +209,140 @@ TEST_F(CliCaptureTest, TheApplicationsCookiesOnlyWithProfileApp) {
         ok(QStringList{server.url(fresh).toString(), "--engine", engine} + common);
         EXPECT_EQ(cookieOf(fresh.toUtf8()), QByteArray()) << "a fresh profile knows no cookies";
     }
+}
+
+namespace {
+// The processes a run of the program with this id started, found by the mark its browser and
+// every helper of it carry; `browserOnly` keeps the browser itself, not its helpers.
+QList<pid_t> browserProcessesOf(qint64 runner, bool browserOnly = false) {
+    const QByteArray mark = "PINTORA_BROWSER_RUN=" + QByteArray::number(runner) + '.';
+    QList<pid_t> found;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(entry));
+        if (!environ.open(QIODevice::ReadOnly) || !environ.readAll().contains(mark)) continue;
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        cmdline.open(QIODevice::ReadOnly);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        stat.open(QIODevice::ReadOnly);
+        if (stat.readAll().split(')').value(1).trimmed().startsWith('Z')) continue; // gone
+        if (browserOnly && cmdline.readAll().contains("--type=")) continue;
+        found << pid_t(entry.toInt());
+    }
+    return found;
+}
+} // namespace
+
+TEST_F(CliCaptureTest, NoBrowserProcessOutlivesARunHoweverItEnds) {
+    server.route("/never", [](auto&) {
+        test::TestWebServer::Response response;
+        response.hang = true;
+        return response;
+    });
+    const QString tall = server.url(QStringLiteral("/tall")).toString();
+    const QString never = server.url(QStringLiteral("/never")).toString();
+    const struct {
+        const char* end;
+        QString url;
+        const char* timeout;
+        int signal; // sent once the browser runs; 0 for none
+        int exitCode;
+    } ends[] = {
+        {"success", tall, "20", 0, 0},
+        {"time-out", never, "2", 0, 3},
+        {"SIGTERM", never, "20", SIGTERM, 128 + SIGTERM},
+        {"Ctrl+C", never, "20", SIGINT, 128 + SIGINT},
+    };
+    for (const auto& end : ends) {
+        SCOPED_TRACE(end.end);
+        auto process = start({end.url, "--engine", "chromium", "--timeout", end.timeout,
+                              "--size", "300x200", "--png-dir", pngs()});
+        const qint64 pid = process->processId();
+        if (end.signal) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !browserProcessesOf(pid, true).isEmpty(); },
+                                        20000));
+            QTest::qWait(500);
+            ::kill(pid_t(pid), end.signal);
+        }
+        const Run run = finish(*process, end.exitCode == 3 ? 60000 : 30000);
+        EXPECT_EQ(run.exitCode, end.exitCode) << run.err.toStdString();
+        EXPECT_EQ(browserProcessesOf(pid), QList<pid_t>());
+    }
+}
+
+TEST_F(CliCaptureTest, ABrowserThatDiesMidRunFailsTheRunNamingTheAddressAndSize) {
+    server.route("/never", [](auto&) {
+        test::TestWebServer::Response response;
+        response.hang = true;
+        return response;
+    });
+    const QString never = server.url(QStringLiteral("/never")).toString();
+    auto process = start({never, "--engine", "chromium", "--size", "300x200", "--png-dir", pngs()});
+    const qint64 pid = process->processId();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !browserProcessesOf(pid, true).isEmpty(); }, 20000));
+    QTest::qWait(500);
+    for (pid_t browser : browserProcessesOf(pid, true))
+        ::kill(browser, SIGKILL);
+    QElapsedTimer clock;
+    clock.start();
+    const Run run = finish(*process, 20000);
+    EXPECT_LT(clock.elapsed(), 10000) << "the run went on waiting for a browser that is gone";
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.err.contains((never + " at Custom (300x200): the browser").toUtf8()))
+        << run.err.toStdString();
+    EXPECT_EQ(browserProcessesOf(pid), QList<pid_t>());
+}
+
+TEST_F(CliCaptureTest, ShardsSplitTheListWithNoAddressTwiceAndNoneLeftOut) {
+    QByteArray list;
+    QSet<QString> all;
+    for (int i = 1; i <= 7; ++i) {
+        const QString url = server.url(QStringLiteral("/tall?page=%1").arg(i)).toString();
+        list += url.toUtf8() + '\n';
+        all << url;
+    }
+    const QString file = dir.filePath(QStringLiteral("urls.txt"));
+    test::writeAll(file, list);
+    QStringList seen;
+    for (const char* shard : {"1/3", "2/3", "3/3"}) {
+        const Run run = capture({"--urls", file, "--shard", shard, "--size", "200x100", "--json",
+                                 "--png-dir", pngs()});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        for (const QByteArray& line : run.out.trimmed().split('\n')) {
+            const QJsonObject row = QJsonDocument::fromJson(line).object();
+            seen << row.value("url").toString();
+            EXPECT_EQ(row.value("engine").toString(), "chromium");
+            EXPECT_TRUE(row.value("engineVersion").toString().contains('.'));
+        }
+    }
+    EXPECT_EQ(seen.size(), 7);
+    EXPECT_EQ(QSet<QString>(seen.begin(), seen.end()), all);
+}
+
+TEST_F(CliCaptureTest, ABrowserAlreadyRunningIsReachedAtItsAddressAndLeftRunning) {
+    QTemporaryDir profile;
+    QProcess browser;
+    QStringList flags{"--headless", "--remote-debugging-port=0", "--no-first-run",
+                      "--user-data-dir=" + profile.path(), "about:blank"};
+    if (geteuid() == 0) flags << "--no-sandbox";
+    browser.start(QStringLiteral("chromium"), flags);
+    ASSERT_TRUE(browser.waitForStarted());
+    QByteArray active;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QFile file(profile.filePath(QStringLiteral("DevToolsActivePort")));
+            if (file.open(QIODevice::ReadOnly)) active = file.readAll();
+            return active.count('\n') >= 1 && active.contains("/devtools/");
+        },
+        20000));
+    const QList<QByteArray> lines = active.trimmed().split('\n');
+    const QString endpoint = QStringLiteral("ws://127.0.0.1:%1%2")
+                                 .arg(QString::fromUtf8(lines.value(0)), QString::fromUtf8(lines.value(1)));
+    const Run run = capture({server.url(QStringLiteral("/tall")).toString(), "--browser", endpoint,
+                             "--size", "300x200", "--size", "200x300", "--png-dir", pngs()});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(QImage(pngs() + QStringLiteral("/Custom 200x300.png")).size(), QSize(200, 300));
+    EXPECT_EQ(browser.state(), QProcess::Running) << "someone else's browser was closed";
+    browser.kill();
+    browser.waitForFinished();
 }

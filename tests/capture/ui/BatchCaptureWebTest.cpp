@@ -1,5 +1,7 @@
 // The batch capture against the real web engine, on pages served here on 127.0.0.1.
 #include "capture/BatchCapture.h"
+#include "capture/ChromiumBrowser.h"
+#include "capture/ChromiumEngine.h"
 #include "capture/ui/WebCaptureEngine.h"
 #include "support/TestFiles.h"
 #include "support/TestWebServer.h"
@@ -7,6 +9,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -34,12 +38,30 @@ struct Outcome {
     int completions = 0;
 };
 
-class BatchCaptureWebTest : public ::testing::Test {
+// Every case runs on both engines unless it says why not: the built-in one, and the system's
+// Chromium over the DevTools protocol.
+class BatchCaptureWebTest : public ::testing::TestWithParam<const char*> {
 protected:
     BatchCaptureWebTest() {
         server.page("/tall", TestWebServer::tallPage(5000));
         server.page("/short", "<!doctype html><body style='margin:0;background:#00ff00'>"
                               "<div style='height:300px'>short</div></body>");
+    }
+
+    bool onChromium() const { return GetParam() == std::string("chromium"); }
+    // The tallest grab or screenshot the engine takes in one piece, lowered.
+    void limitGrabHeight(int pixels) {
+        if (builtin)
+            builtin->setMaxGrabHeight(pixels);
+        else
+            chromium->setMaxShotHeight(pixels);
+    }
+    static std::unique_ptr<CaptureEngine> makeEngine(bool onChromium) {
+        if (!onChromium) return std::make_unique<WebCaptureEngine>();
+        const QString program = chooseEngine(QStringLiteral("chromium"), QString()).browser;
+        EXPECT_FALSE(program.isEmpty()) << "no Chromium to capture with";
+        return std::make_unique<ChromiumEngine>(std::make_shared<ChromiumBrowser>(program),
+                                                ChromiumEngine::Options{});
     }
 
     Outcome capture(const QUrl& url, const QList<ViewportPreset>& presets, bool fullPage,
@@ -50,7 +72,7 @@ protected:
             [&](CaptureProgress p) {
                 run.progress.append(p);
                 // The host must stay hidden through every step of the run.
-                if (QWidget* host = engine.hostWindow()) {
+                if (QWidget* host = builtin ? builtin->hostWindow() : nullptr) {
                     EXPECT_LE(host->geometry().right(), WebCaptureEngine::hostOrigin + 40000);
                     EXPECT_LT(host->geometry().bottom(), 0);
                 }
@@ -60,7 +82,9 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([&] { return run.completions > 0; }, 120000));
         QTest::qWait(10); // a second completion would arrive here
         EXPECT_EQ(run.completions, 1);
-        EXPECT_EQ(engine.hostWindow(), nullptr);
+        if (builtin) {
+            EXPECT_EQ(builtin->hostWindow(), nullptr);
+        }
         return run;
     }
     // The one picture of a capture at one preset.
@@ -82,12 +106,17 @@ protected:
     }
 
     TestWebServer server;
-    WebCaptureEngine engine;
-    BatchCapture batch{engine};
+    std::unique_ptr<CaptureEngine> engine = makeEngine(onChromium());
+    WebCaptureEngine* builtin = dynamic_cast<WebCaptureEngine*>(engine.get());
+    ChromiumEngine* chromium = dynamic_cast<ChromiumEngine*>(engine.get());
+    BatchCapture batch{*engine};
 };
 } // namespace
 
-TEST_F(BatchCaptureWebTest, AVisibleCaptureStartsAtTheUsersWholeScrollOffset) {
+INSTANTIATE_TEST_SUITE_P(Engines, BatchCaptureWebTest, ::testing::Values("builtin", "chromium"),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST_P(BatchCaptureWebTest, AVisibleCaptureStartsAtTheUsersWholeScrollOffset) {
     const QImage scrolled =
         capture(server.url("/tall"), {preset(500, 400)}, false, 120.9).images.value(0);
     const QImage reference = captureOne("/tall", preset(500, 400), false);
@@ -96,9 +125,12 @@ TEST_F(BatchCaptureWebTest, AVisibleCaptureStartsAtTheUsersWholeScrollOffset) {
     const int shift = int(120 * reference.devicePixelRatio());
     for (int y = 0; y + shift < reference.height(); ++y)
         ASSERT_EQ(scrolled.pixel(250, y), reference.pixel(250, y + shift)) << y;
+    // No scrollbar: the page's own bands reach the right edge.
+    for (int y : {50, 200, 350})
+        EXPECT_EQ(at(reference, 499, y), at(reference, 250, y)) << y;
 }
 
-TEST_F(BatchCaptureWebTest, FailedRedirectedEndlessAndStalledLoadsStillGiveOnePicturePerPreset) {
+TEST_P(BatchCaptureWebTest, FailedRedirectedEndlessAndStalledLoadsStillGiveOnePicturePerPreset) {
     server.route("/redirect", answer([](TestWebServer::Response& r) {
                      r.status = 302;
                      r.headers = {"Location: /short"};
@@ -133,7 +165,7 @@ TEST_F(BatchCaptureWebTest, FailedRedirectedEndlessAndStalledLoadsStillGiveOnePi
     }
 }
 
-TEST_F(BatchCaptureWebTest, DialogsAndPopupsOfThePageNeitherShowNorHoldTheCapture) {
+TEST_P(BatchCaptureWebTest, DialogsAndPopupsOfThePageNeitherShowNorHoldTheCapture) {
     // Each dialog answers as cancelled: the page turns green only if confirm and prompt did.
     server.page("/dialogs",
                 "<!doctype html><body style='margin:0;background:#ff0000'><script>"
@@ -153,7 +185,7 @@ TEST_F(BatchCaptureWebTest, DialogsAndPopupsOfThePageNeitherShowNorHoldTheCaptur
             << "a dialog was shown: " << window->metaObject()->className();
 }
 
-TEST_F(BatchCaptureWebTest, AFullPageIsLaidOutAtThePresetsHeightWithItsLazyPicturesIn) {
+TEST_P(BatchCaptureWebTest, AFullPageIsLaidOutAtThePresetsHeightWithItsLazyPicturesIn) {
     const auto green = answer([](TestWebServer::Response& r) {
         r.contentType = "image/svg+xml";
         r.body = "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'>"
@@ -180,7 +212,7 @@ TEST_F(BatchCaptureWebTest, AFullPageIsLaidOutAtThePresetsHeightWithItsLazyPictu
         EXPECT_TRUE(near(at(image, 50, top + 50), Qt::green)) << "the picture at " << top;
 }
 
-TEST_F(BatchCaptureWebTest, APageThatGrowsAsItIsScrolledStillEndsAndKeepsWhatItGrew) {
+TEST_P(BatchCaptureWebTest, APageThatGrowsAsItIsScrolledStillEndsAndKeepsWhatItGrew) {
     // Endless scrolling: each scroll near the bottom adds 2000 px more, for ever.
     server.page("/grows",
                 "<!doctype html><body style='margin:0'><div id=f><div style='height:1000px;"
@@ -202,14 +234,14 @@ TEST_F(BatchCaptureWebTest, APageThatGrowsAsItIsScrolledStillEndsAndKeepsWhatItG
     EXPECT_TRUE(near(at(image, 200, height - 10), Qt::blue));
 }
 
-TEST_F(BatchCaptureWebTest, InTilesFixedAndStickyHeadersShowOnceAndAViewportStaysThePresets) {
+TEST_P(BatchCaptureWebTest, InTilesFixedAndStickyHeadersShowOnceAndAViewportStaysThePresets) {
     server.page("/headers", "<!doctype html><style>body{margin:0}</style><body>"
                             "<div style='position:fixed;top:0;left:0;width:100%;height:40px;"
                             "background:#f0f;z-index:5'></div>"
                             "<section style='height:100vh;background:#f00'></section>"
                             "<div style='position:sticky;top:0;height:30px;background:#0ff'></div>"
                             "<div style='height:5000px;background:#808080'></div></body>");
-    engine.setMaxGrabHeight(1700);
+    limitGrabHeight(1700);
     const QImage image = captureOne("/headers", preset(400, 600), true);
     EXPECT_EQ(pointSize(image), QSize(400, 5630));
     EXPECT_TRUE(near(at(image, 200, 20), Qt::magenta));
@@ -220,7 +252,7 @@ TEST_F(BatchCaptureWebTest, InTilesFixedAndStickyHeadersShowOnceAndAViewportStay
         EXPECT_TRUE(near(at(image, 200, y), QColor(128, 128, 128))) << y;
 }
 
-TEST_F(BatchCaptureWebTest, AWebFontThatComesAfterTheLoadIsInThePicture) {
+TEST_P(BatchCaptureWebTest, AWebFontThatComesAfterTheLoadIsInThePicture) {
     QFile font(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
     ASSERT_TRUE(font.open(QIODevice::ReadOnly));
     server.route("/late.ttf", answer([&](TestWebServer::Response& r) {
@@ -245,17 +277,17 @@ TEST_F(BatchCaptureWebTest, AWebFontThatComesAfterTheLoadIsInThePicture) {
     EXPECT_GT(dark, image.width() * image.height() / 20) << "the words are drawn";
 }
 
-TEST_F(BatchCaptureWebTest, AFullPageCoversThePageAndPagesTallerThanOneGrabAreStitched) {
+TEST_P(BatchCaptureWebTest, AFullPageCoversThePageAndPagesTallerThanOneGrabAreStitched) {
     const QImage single = captureOne("/tall", preset(400, 600), true);
     EXPECT_EQ(pointSize(single), QSize(400, 5000));
     // Painted to the bottom: no stale, shorter frame.
     EXPECT_TRUE(near(single.pixel(200, single.height() - 5), Qt::blue));
-    engine.setMaxGrabHeight(1700);
+    limitGrabHeight(1700);
     EXPECT_TRUE(single.convertToFormat(QImage::Format_RGB32) ==
                 captureOne("/tall", preset(400, 600), true).convertToFormat(QImage::Format_RGB32));
 
     // Taller than the graphics stack allows in one grab.
-    engine.setMaxGrabHeight(16384);
+    limitGrabHeight(16384);
     server.page("/huge", TestWebServer::tallPage(30000));
     const QImage image = captureOne("/huge", preset(300, 600), true);
     EXPECT_EQ(pointSize(image), QSize(300, 30000));
@@ -264,4 +296,81 @@ TEST_F(BatchCaptureWebTest, AFullPageCoversThePageAndPagesTallerThanOneGrabAreSt
     const int grey = 80 + (149 * 37) % 150;
     EXPECT_TRUE(near(at(image, 150, 15050), QColor(grey, grey, grey)));
     EXPECT_TRUE(near(image.pixel(150, image.height() - 5), Qt::blue));
+}
+
+// Each row is green where the engine draws the feature and red where it does not.
+const QByteArray currentCss =
+    "<!doctype html><style>body{margin:0;font:16px sans-serif}div{height:40px;background:#f00}"
+    "@supports selector(:has(a)){.has{background:#0f0}}"
+    ".nest{&.on{background:#0f0}}"
+    ".box{container-type:inline-size}@container (min-width:10px){.cq{background:#0f0}}"
+    "@supports (grid-template-columns:subgrid){.sub{background:#0f0}}"
+    "@supports (text-wrap:balance){.bal{background:#0f0}}"
+    "@supports (anchor-name:--a){.anc{background:#0f0}}"
+    "@supports (height:1dvh){.dvh{background:#0f0}}"
+    "</style><body><div class=has></div><div class='nest on'></div>"
+    "<section class=box><div class=cq></div></section><div class=sub></div>"
+    "<div class=bal></div><div class=anc></div><div class=dvh></div>"
+    "<p style='text-wrap:balance'>Pintora draws the page as the browser does.</p></body>";
+
+TEST_P(BatchCaptureWebTest, CurrentCssIsDrawnAsTheBrowserItselfDrawsIt) {
+    if (!onChromium()) GTEST_SKIP() << "the built-in engine is Chromium 102, older than these";
+    server.page("/css", currentCss);
+    const QImage image =
+        captureOne("/css", preset(400, 320), false).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(image.size(), QSize(400, 320));
+    for (int row = 0; row < 7; ++row)
+        EXPECT_TRUE(near(image.pixel(200, row * 40 + 20), Qt::green)) << "row " << row;
+
+    // The browser's own screenshot of the same page at the same size.
+    QTemporaryDir dir;
+    const QString shot = dir.filePath(QStringLiteral("own.png"));
+    QStringList flags{"--headless", "--hide-scrollbars", "--window-size=400,320",
+                      "--user-data-dir=" + dir.filePath(QStringLiteral("profile")),
+                      "--screenshot=" + shot, server.url("/css").toString()};
+    if (geteuid() == 0) flags << "--no-sandbox";
+    QProcess browser;
+    browser.start(chooseEngine(QStringLiteral("chromium"), QString()).browser, flags);
+    // The page is served from here: the loop goes on while the browser runs.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return browser.state() == QProcess::NotRunning; }, 60000));
+    const QImage own = QImage(shot).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(own.size(), image.size());
+    EXPECT_TRUE(own == image) << "the picture differs from the browser's own";
+}
+
+TEST_P(BatchCaptureWebTest, PagesSizedByTheirViewportAreWholeAndKeepThePresetsLayout) {
+    const struct {
+        const char* path;
+        QByteArray html;
+        int height;               // of the whole page at 400 x 500
+        QList<QPair<int, QColor>> colours; // at points down the page
+        bool builtinToo;          // else: not drawn by an engine as old as the built-in one
+    } pages[] = {
+        // The single-page-app layout: only an element inside scrolls.
+        {"/app",
+         "<!doctype html><style>html,body{height:100%;margin:0;overflow:hidden}"
+         "main{height:100%;overflow:auto}</style><body><main><div style='height:600px;"
+         "background:#f00'></div><div style='height:2400px;background:#00f'></div></main>",
+         3000, {{300, Qt::red}, {700, Qt::blue}, {2990, Qt::blue}}, true},
+        // A hero sized by script to the view, on load and on every resize.
+        {"/hero",
+         "<!doctype html><body style='margin:0'><div id=h style='background:#f00'></div>"
+         "<div style='height:2000px;background:#00f'></div><script>function fit(){"
+         "h.style.height=innerHeight+'px';}fit();addEventListener('resize',fit);</script>",
+         2500, {{495, Qt::red}, {505, Qt::blue}, {2490, Qt::blue}}, false},
+        {"/units",
+         "<!doctype html><body style='margin:0'><div style='height:100dvh;background:#f00'></div>"
+         "<div style='height:100svh;background:#0f0'></div><div style='height:100lvh;"
+         "background:#ff0'></div><div style='height:1000px;background:#00f'></div>",
+         2500, {{250, Qt::red}, {750, Qt::green}, {1250, Qt::yellow}, {1750, Qt::blue}}, false},
+    };
+    for (const auto& page : pages) {
+        if (!page.builtinToo && !onChromium()) continue;
+        SCOPED_TRACE(page.path);
+        server.page(page.path, page.html);
+        const QImage image = captureOne(page.path, preset(400, 500), true);
+        EXPECT_EQ(pointSize(image), QSize(400, page.height));
+        for (const auto& [y, colour] : page.colours)
+            EXPECT_TRUE(near(at(image, 200, y), colour)) << "at " << y;
+    }
 }
