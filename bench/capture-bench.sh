@@ -28,7 +28,6 @@ cmake --build --preset "$preset" --target capture_bench pintora-cli -j2
 peer=build/bench-peer
 mkdir -p "$peer"
 [ -d "$peer/node_modules/playwright-core" ] || (cd "$peer" && npm install --silent --no-save playwright-core >&2)
-cp "$site/playwright-capture.js" "$peer/"
 
 port=$((20000 + RANDOM % 20000))
 python3 -m http.server --bind 127.0.0.1 "$port" --directory "$site" >/dev/null 2>&1 &
@@ -39,21 +38,15 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 chmod 700 "$XDG_RUNTIME_DIR"
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox"; fi
 
-echo "== Playwright peer ($runs runs)"
-out=$(mktemp -d)
-(cd "$peer" && node playwright-capture.js "$port" "$runs" "$out") >&2
-node -e '
-const rows = require(process.argv[1] + "/rows.json").filter(r => r.kind === "total4" && r.page === "tall" && r.mode === "reuse");
-const med = a => { a = a.slice().sort((x, y) => x - y); return a[Math.floor(a.length / 2)]; };
-for (const full of [false, true]) console.log(`playwright tall ${full ? "full page" : "visible  "}: ${(med(rows.filter(r => r.full === full).map(r => r.ms)) / 1000).toFixed(2)} s (median)`);
-' "$out"
+cp bench/playwright-whole.js "$peer/"
 
-echo "== pintora-cli (whole process, $runs runs, up to PNG files on disk)"
-# Wall time of each run, and the peak of the resident memory summed over the process and its
-# web-engine helpers, sampled every 20 ms.
-python3 - "build/$preset/src/pintora-cli" "http://127.0.0.1:$port/tall.html" "$runs" <<'PY'
+echo "== whole processes, $runs paired runs each, up to PNG files on disk"
+# Each run times Playwright, then pintora-cli on each engine, on the same page and sizes; wall
+# time and the peak of the resident memory summed over the process and all it started, sampled
+# every 20 ms.
+python3 - "build/$preset/src/pintora-cli" "http://127.0.0.1:$port/tall.html" "$runs" "$peer" <<'PY'
 import os, subprocess, sys, tempfile, time
-cli, url, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+cli, url, runs, peer = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
 sizes = ["--size", "1920x1080", "--size", "1280x800", "--size", "834x1194", "--size", "390x844"]
 def tree_rss(root):
     kids, rss = {}, {}
@@ -71,26 +64,39 @@ def tree_rss(root):
         total += rss.get(pid, 0)
         todo += kids.get(pid, [])
     return total
-env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+def timed(command, cwd=None):
+    out = tempfile.mkdtemp()
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    start = time.monotonic()
+    proc = subprocess.Popen([part.replace("OUT", out) for part in command], cwd=cwd, env=env,
+                            stderr=subprocess.DEVNULL)
+    peak = 0
+    while proc.poll() is None:
+        peak = max(peak, tree_rss(proc.pid))
+        time.sleep(0.02)
+    took = time.monotonic() - start
+    if proc.returncode != 0 or len(os.listdir(out)) != 4:
+        sys.exit(f"{command[0]} failed ({proc.returncode})")
+    return took, peak
+runners = {
+    "playwright": lambda full: (["node", "playwright-whole.js", url, "full" if full else "vp", "OUT"], peer),
+    "pintora-cli chromium": lambda full: ([cli, "capture", url, *sizes, "--engine", "chromium",
+                                           *(["--full-page"] if full else []), "--png-dir", "OUT"], None),
+    "pintora-cli builtin": lambda full: ([cli, "capture", url, *sizes, "--engine", "builtin",
+                                          *(["--full-page"] if full else []), "--png-dir", "OUT"], None),
+}
 for full in (False, True):
-    times, peaks = [], []
+    results = {name: [] for name in runners}
     for _ in range(runs):
-        out = tempfile.mkdtemp()
-        start = time.monotonic()
-        proc = subprocess.Popen([cli, "capture", url, *sizes, *(["--full-page"] if full else []),
-                                 "--png-dir", out], env=env, stderr=subprocess.DEVNULL)
-        peak = 0
-        while proc.poll() is None:
-            peak = max(peak, tree_rss(proc.pid))
-            time.sleep(0.02)
-        times.append(time.monotonic() - start)
-        peaks.append(peak)
-        if proc.returncode != 0 or len(os.listdir(out)) != 4:
-            sys.exit(f"pintora-cli failed ({proc.returncode})")
-    times.sort()
-    print(f"pintora-cli tall {'full page' if full else 'visible  '}: {times[len(times) // 2]:.2f} s "
-          f"(median; {times[0]:.2f} to {times[-1]:.2f}), peak memory {max(peaks) / 2**20:.0f} MB "
-          "(process and helpers)")
+        for name, runner in runners.items():
+            results[name].append(timed(*runner(full)))
+    median = lambda values: sorted(values)[len(values) // 2]
+    peer_time = median([t for t, _ in results["playwright"]])
+    for name, rows in results.items():
+        times = [t for t, _ in rows]
+        print(f"{name:22} tall {'full page' if full else 'visible  '}: {median(times):.2f} s "
+              f"(median; {min(times):.2f} to {max(times):.2f}), {median(times) / peer_time:.2f}x the peer, "
+              f"peak memory {max(p for _, p in rows) / 2**20:.0f} MB")
 PY
 
 echo "== Pintora's batch capture in process (the application's waits)"

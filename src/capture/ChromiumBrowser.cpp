@@ -11,6 +11,7 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWebSocket>
 #include <cerrno>
 #include <cstdio>
@@ -120,6 +121,11 @@ void ChromiumBrowser::start(std::function<void(const QString&)> done) {
     if (done) waiting_ << std::move(done);
     if (starting_) return;
     starting_ = true;
+    // A browser that never answers fails the run instead of holding it.
+    QTimer::singleShot(startLimitMs, this, [this, attempt = ++attempts_] {
+        if (starting_ && attempt == attempts_)
+            lose(tr("the browser did not answer within %1 s").arg(startLimitMs / 1000));
+    });
     if (isEndpoint(where_))
         connectTo(QUrl(where_));
     else

@@ -91,7 +91,9 @@ private:
     void killProcesses();
 
     QString where_;
+    static constexpr int startLimitMs = 30000;
     bool starting_ = false;
+    int attempts_ = 0; // starts so far: a late time limit of an earlier one does nothing
     bool ready_ = false;
     bool closing_ = false;
     QString failure_;

@@ -47,7 +47,6 @@ ChromiumEngine::ChromiumEngine(std::shared_ptr<ChromiumBrowser> browser, Options
         reportLoad();
         context_.clear();
         target_.clear();
-        blankLoader_.clear();
         session_.clear();
         attachError_.clear();
         attaching_ = false;
@@ -178,23 +177,6 @@ void ChromiumEngine::attached(const QString& error) {
                            {{QStringLiteral("features"), features}}, session_);
         }
         applyMetrics();
-        // A new page's own first load of about:blank can still commit after this and cut a load
-        // sent now short; once a load of about:blank of ours has fired its load event, it has.
-        browser_->send(QStringLiteral("Page.navigate"),
-                       {{QStringLiteral("url"), QStringLiteral("about:blank")}}, session_,
-                       [this, alive = std::weak_ptr(alive_)](const QJsonObject& result,
-                                                             const QString& error) {
-                           if (alive.expired()) return;
-                           blankLoader_ = result.value(QLatin1String("loaderId")).toString();
-                           if (!error.isEmpty() || blankLoader_.isEmpty() ||
-                               loaded_.contains(blankLoader_))
-                               flush();
-                       });
-        // However the page answers, the run goes on before long.
-        QTimer::singleShot(2000, this, [this] {
-            if (attaching_ && !session_.isEmpty()) flush();
-        });
-        return;
     }
     flush();
 }
@@ -236,7 +218,6 @@ void ChromiumEngine::event(const QString& method, const QJsonObject& params) {
         }
         const QString loader = params.value(QLatin1String("loaderId")).toString();
         loaded_.insert(loader);
-        if (attaching_ && loader == blankLoader_) flush();
         if (loader == loader_) reportLoad();
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
         // Nobody is there to answer: alerts read as seen, confirm and prompt as cancelled, and
@@ -274,10 +255,21 @@ void ChromiumEngine::load(const QUrl& url, int loadId) {
     loadId_ = loadId;
     loader_.clear();
     loadReported_ = false;
+    navigate(url, loadId, true);
+}
+
+void ChromiumEngine::navigate(const QUrl& url, int loadId, bool firstTry) {
     command(QStringLiteral("Page.navigate"),
             {{QStringLiteral("url"), QString::fromUtf8(url.toEncoded())}},
-            [this, loadId](const QJsonObject& result, const QString& error) {
+            [this, url, loadId, firstTry](const QJsonObject& result, const QString& error) {
                 if (loadId != loadId_) return;
+                // A new page's own first load of about:blank can commit late and cut the first
+                // load short; it is tried once more.
+                if (firstTry && result.value(QLatin1String("errorText")).toString() ==
+                                    QLatin1String("net::ERR_ABORTED")) {
+                    navigate(url, loadId, false);
+                    return;
+                }
                 loader_ = result.value(QLatin1String("loaderId")).toString();
                 // A failed navigation, or one within the same document, ends here.
                 if (!error.isEmpty() || result.contains(QLatin1String("errorText")) ||

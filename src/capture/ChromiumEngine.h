@@ -67,6 +67,7 @@ private:
     void event(const QString& method, const QJsonObject& params);
     void run(const QString& script, bool ownWorld, std::function<void(const QVariant&)> done);
     void shoot(const QRect& clip, std::function<void(const QImage&)> done);
+    void navigate(const QUrl& url, int loadId, bool firstTry);
     void reportLoad();
     void applyMetrics();
 
@@ -75,7 +76,6 @@ private:
     QString context_;
     QString target_;
     QString session_;
-    QString blankLoader_; // the first load of the page, waited for before any other
     bool attaching_ = false;
     QString attachError_;
     QList<std::function<void()>> queued_;

@@ -6,6 +6,7 @@
 #include "window/AppTab.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace pintora {
 
@@ -44,6 +46,25 @@ QWidget* SettingsView::makeGeneralTab() {
             [this](const QString& text) { defaults_.setDefaultURL(text); });
     browserForm->addRow(tr("Default URL"), defaultURL_);
     layout->addWidget(browser);
+
+    // Which engine takes captures; the next capture of every window uses it.
+    auto* captures = new QGroupBox(tr("Captures"));
+    auto* captureForm = new QFormLayout(captures);
+    captureEngine_ = new QComboBox;
+    captureEngine_->addItem(tr("Chromium when installed, else built-in"), QString());
+    captureEngine_->addItem(tr("Chromium"), QStringLiteral("chromium"));
+    captureEngine_->addItem(tr("Built-in (Qt WebEngine)"), QStringLiteral("builtin"));
+    captureEngine_->setCurrentIndex(std::max(0, captureEngine_->findData(defaults_.captureEngine())));
+    connect(captureEngine_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        defaults_.setCaptureEngine(captureEngine_->itemData(index).toString());
+    });
+    captureForm->addRow(tr("Engine"), captureEngine_);
+    captureBrowser_ = new QLineEdit(defaults_.captureBrowser());
+    captureBrowser_->setPlaceholderText(tr("chromium on PATH, a program, or ws://host:port/…"));
+    connect(captureBrowser_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { defaults_.setCaptureBrowser(text.trimmed()); });
+    captureForm->addRow(tr("Chromium"), captureBrowser_);
+    layout->addWidget(captures);
 
     auto* newDocuments = new QGroupBox(tr("New Documents"));
     auto* newForm = new QFormLayout(newDocuments);

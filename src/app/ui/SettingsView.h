@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QButtonGroup;
+class QComboBox;
 class QLineEdit;
 
 namespace pintora {
@@ -11,7 +12,7 @@ class AppPresetsStore;
 class PresetListEditor;
 class UserDefaults;
 
-// The settings window: General (start page, tab of new documents) and Viewports (the preset
+// The settings window: General (start page, capture engine, tab of new documents) and Viewports (the preset
 // list). Every change is stored at once; there is nothing to confirm.
 class SettingsView : public QDialog {
     Q_OBJECT
@@ -20,6 +21,7 @@ public:
 
     QLineEdit* defaultURLField() const { return defaultURL_; }
     QButtonGroup* defaultTabPicker() const { return defaultTab_; }
+    QComboBox* captureEnginePicker() const { return captureEngine_; }
     PresetListEditor* presetEditor() const { return presetEditor_; }
 
 private:
@@ -28,6 +30,8 @@ private:
     UserDefaults& defaults_;
     QLineEdit* defaultURL_ = nullptr;
     QButtonGroup* defaultTab_ = nullptr;
+    QComboBox* captureEngine_ = nullptr;
+    QLineEdit* captureBrowser_ = nullptr;
     PresetListEditor* presetEditor_;
 };
 

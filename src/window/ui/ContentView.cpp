@@ -41,8 +41,7 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
       capturePane_(new QWidget), annotatePane_(new QWidget),
       toolbar_(new AnnotateToolbar(*document, *canvasController_, defaults)),
       canvasPane_(new CanvasPane(*document, *canvasController_, defaults)),
-      browser_(new BrowserController(this)), captureEngine_(makeCaptureEngine()),
-      batch_(new BatchCapture(*captureEngine_, this)),
+      browser_(new BrowserController(this)),
       browserPane_(new BrowserPane(*document, *browser_, BrowsingHistoryStore::shared(), defaults)),
       sidebar_(new CapturePresetsSidebar(AppPresetsStore::shared(), defaults)),
       noticeBar_(new NoticeBar) {
@@ -61,13 +60,7 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
     capture->addWidget(browserPane_, 1);
     capture->addWidget(sidebar_);
     connect(sidebar_, &CapturePresetsSidebar::captureAllRequested, this, &ContentView::captureAll);
-    showEngineLabel();
-    connect(batch_, &BatchCapture::pageCut, this,
-            [this](const ViewportPreset& preset, double height) {
-                const QString message = BatchCapture::cutMessage(preset, height);
-                sidebar_->addCaptureNotice(message);
-                captureNotices_ << message;
-            });
+    useCaptureEngine();
 
     // The window owns the tool and the selection; the toolbar and the canvas follow them and
     // report what they change.

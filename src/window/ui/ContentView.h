@@ -126,6 +126,8 @@ private:
     void showIntro();
     // The engine captures take, from the user's settings, and its name under the button.
     CaptureEngine* makeCaptureEngine();
+    // Makes the engine and batch the settings ask for, unless they are the ones there are.
+    void useCaptureEngine();
     void showEngineLabel();
     void setCaptureProgress(std::optional<CaptureProgress> progress);
     void placePictures(const QList<CapturePicture>& pictures);
@@ -153,8 +155,9 @@ private:
     BrowserController* browser_;
     // The system's Chromium when there is one (started for each run), else the built-in engine.
     std::shared_ptr<ChromiumBrowser> captureBrowser_;
-    CaptureEngine* captureEngine_;
-    BatchCapture* batch_;
+    CaptureEngine* captureEngine_ = nullptr;
+    BatchCapture* batch_ = nullptr;
+    QString engineChoice_; // the settings the engine was made for
     BrowserPane* browserPane_;
     CapturePresetsSidebar* sidebar_;
     NoticeBar* noticeBar_;

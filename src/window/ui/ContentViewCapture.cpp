@@ -43,6 +43,24 @@ CaptureEngine* ContentView::makeCaptureEngine() {
     return new ChromiumEngine(captureBrowser_, options, this);
 }
 
+void ContentView::useCaptureEngine() {
+    const QString choice = defaults_.captureEngine() + u'\n' + defaults_.captureBrowser();
+    if (batch_ && choice == engineChoice_) return;
+    delete batch_;
+    delete captureEngine_;
+    captureBrowser_.reset();
+    engineChoice_ = choice;
+    captureEngine_ = makeCaptureEngine();
+    batch_ = new BatchCapture(*captureEngine_, this);
+    connect(batch_, &BatchCapture::pageCut, this,
+            [this](const ViewportPreset& preset, double height) {
+                const QString message = BatchCapture::cutMessage(preset, height);
+                sidebar_->addCaptureNotice(message);
+                captureNotices_ << message;
+            });
+    showEngineLabel();
+}
+
 void ContentView::showEngineLabel() {
     if (!captureBrowser_) {
         const QString version = QString::fromLatin1(qWebEngineChromiumVersion()).section(u'.', 0, 0);
@@ -128,6 +146,8 @@ void ContentView::setCaptureProgress(std::optional<CaptureProgress> progress) {
 
 void ContentView::captureAll() {
     if (batch_->isRunning()) return;
+    // A choice made in the settings since the last capture.
+    useCaptureEngine();
     QList<ViewportPreset> presets;
     for (const ViewportPreset& preset : AppPresetsStore::shared().presets())
         if (preset.enabled) presets.append(preset);
