@@ -25,7 +25,15 @@ struct CliCaptureTest : ::testing::Test {
     QTemporaryDir dir;
     test::TestWebServer server;
 
-    CliCaptureTest() { server.page("/tall", test::TestWebServer::tallPage(2000)); }
+    CliCaptureTest() {
+        server.page("/tall", test::TestWebServer::tallPage(2000));
+        // A page that never answers.
+        server.route("/never", [](auto&) {
+            test::TestWebServer::Response response;
+            response.hang = true;
+            return response;
+        });
+    }
 
     struct Run {
         int exitCode;
@@ -154,11 +162,6 @@ TEST_F(CliCaptureTest, AnElementAloneInTheColourSchemeAskedForAfterTheDelay) {
 }
 
 TEST_F(CliCaptureTest, PagesThatTimeOutOrFailTheirStepsExitWith3NamingTheAddress) {
-    server.route("/never", [](auto&) {
-        test::TestWebServer::Response response;
-        response.hang = true;
-        return response;
-    });
     const QString never = server.url(QStringLiteral("/never")).toString();
     const QString tall = server.url(QStringLiteral("/tall")).toString();
     const struct {
@@ -233,11 +236,6 @@ QList<pid_t> browserProcessesOf(qint64 runner, bool browserOnly = false) {
 } // namespace
 
 TEST_F(CliCaptureTest, NoBrowserProcessOutlivesARunHoweverItEnds) {
-    server.route("/never", [](auto&) {
-        test::TestWebServer::Response response;
-        response.hang = true;
-        return response;
-    });
     const QString tall = server.url(QStringLiteral("/tall")).toString();
     const QString never = server.url(QStringLiteral("/never")).toString();
     const struct {
@@ -270,11 +268,6 @@ TEST_F(CliCaptureTest, NoBrowserProcessOutlivesARunHoweverItEnds) {
 }
 
 TEST_F(CliCaptureTest, ABrowserThatDiesMidRunFailsTheRunNamingTheAddressAndSize) {
-    server.route("/never", [](auto&) {
-        test::TestWebServer::Response response;
-        response.hang = true;
-        return response;
-    });
     const QString never = server.url(QStringLiteral("/never")).toString();
     auto process = start({never, "--engine", "chromium", "--size", "300x200", "--png-dir", pngs()});
     const qint64 pid = process->processId();
