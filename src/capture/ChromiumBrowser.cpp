@@ -1,6 +1,7 @@
 #include "capture/ChromiumBrowser.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -336,8 +337,37 @@ void ChromiumBrowser::send(const QString& method, const QJsonObject& params,
     QJsonObject command{{QStringLiteral("id"), id}, {QStringLiteral("method"), method},
                         {QStringLiteral("params"), params}};
     if (!sessionId.isEmpty()) command.insert(QStringLiteral("sessionId"), sessionId);
-    if (reply) pending_.insert(id, std::move(reply));
+    if (reply) {
+        pending_.insert(id, std::move(reply));
+        const int limit = method == QLatin1String("Page.captureScreenshot") ? screenshotLimitMs
+                                                                          : answerLimitMs;
+        deadlines_.insert(id, {QDateTime::currentMSecsSinceEpoch() + limit, method});
+        if (!sweeper_) {
+            sweeper_ = new QTimer(this);
+            connect(sweeper_, &QTimer::timeout, this, &ChromiumBrowser::sweep);
+        }
+        if (!sweeper_->isActive()) sweeper_->start(250);
+    }
     write(QJsonDocument(command).toJson(QJsonDocument::Compact));
+}
+
+void ChromiumBrowser::sweep() {
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    QList<int> late;
+    for (auto it = deadlines_.cbegin(); it != deadlines_.cend(); ++it)
+        if (it->at <= now || !pending_.contains(it.key())) late << it.key();
+    for (int id : late) {
+        const Deadline deadline = deadlines_.take(id);
+        wantData_.remove(id);
+        if (const Reply reply = pending_.take(id))
+            reply({}, tr("the browser did not answer %1 within %2 s")
+                          .arg(deadline.method)
+                          .arg((deadline.method == QLatin1String("Page.captureScreenshot")
+                                    ? screenshotLimitMs
+                                    : answerLimitMs) /
+                               1000));
+    }
+    if (deadlines_.isEmpty()) sweeper_->stop();
 }
 
 void ChromiumBrowser::sendForData(const QString& method, const QJsonObject& params,
@@ -376,6 +406,7 @@ void ChromiumBrowser::lose(const QString& reason) {
     failure_ = reason;
     ready_ = false;
     const auto pending = std::exchange(pending_, {});
+    deadlines_.clear();
     wantData_.clear();
     for (const Reply& reply : pending)
         reply({}, reason);
@@ -424,6 +455,7 @@ void ChromiumBrowser::shutdown() {
     incoming_.clear();
     profile_.reset();
     const auto pending = std::exchange(pending_, {});
+    deadlines_.clear();
     wantData_.clear();
     const auto waiting = std::exchange(waiting_, {});
     listeners_.clear();

@@ -12,6 +12,7 @@
 #include <memory>
 
 class QProcess;
+class QTimer;
 class QSocketNotifier;
 class QTemporaryDir;
 class QWebSocket;
@@ -92,6 +93,10 @@ private:
 
     QString where_;
     static constexpr int startLimitMs = 30000;
+    // A command unanswered this long is answered as failed: a page stuck in a navigation can
+    // hold some commands for ever. Screenshots of tall pages take longer.
+    static constexpr int answerLimitMs = 20000;
+    static constexpr int screenshotLimitMs = 60000;
     bool starting_ = false;
     int attempts_ = 0; // starts so far: a late time limit of an earlier one does nothing
     bool ready_ = false;
@@ -102,6 +107,14 @@ private:
     QList<std::function<void(const QString&)>> waiting_;
     int nextId_ = 0;
     QHash<int, Reply> pending_;
+    // When each command waited for stops being waited for, and what it was.
+    struct Deadline {
+        qint64 at;
+        QString method;
+    };
+    QHash<int, Deadline> deadlines_;
+    QTimer* sweeper_ = nullptr;
+    void sweep();
     QSet<int> wantData_;
     QByteArray replyData_;
     QHash<QString, Listener> listeners_;

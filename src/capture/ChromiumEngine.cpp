@@ -253,6 +253,7 @@ void ChromiumEngine::resize(QSize points) {
 
 void ChromiumEngine::load(const QUrl& url, int loadId) {
     loadId_ = loadId;
+    stopped_ = false;
     loader_.clear();
     loadReported_ = false;
     navigate(url, loadId, true);
@@ -265,8 +266,9 @@ void ChromiumEngine::navigate(const QUrl& url, int loadId, bool firstTry) {
                 if (loadId != loadId_) return;
                 // A new page's own first load of about:blank can commit late and cut the first
                 // load short; it is tried once more.
-                if (firstTry && result.value(QLatin1String("errorText")).toString() ==
-                                    QLatin1String("net::ERR_ABORTED")) {
+                if (firstTry && !stopped_ && !result.value(QLatin1String("isDownload")).toBool() &&
+                    result.value(QLatin1String("errorText")).toString() ==
+                        QLatin1String("net::ERR_ABORTED")) {
                     navigate(url, loadId, false);
                     return;
                 }
@@ -280,6 +282,7 @@ void ChromiumEngine::navigate(const QUrl& url, int loadId, bool firstTry) {
 }
 
 void ChromiumEngine::stop() {
+    stopped_ = true;
     command(QStringLiteral("Page.stopLoading"), {});
 }
 

@@ -87,6 +87,7 @@ private:
     int loadId_ = 0;
     QString loader_;
     bool loadReported_ = true;
+    bool stopped_ = false; // the load was stopped here, not cut short by the page
     QSet<QString> loaded_; // loaders whose document has fired its load event
     QSize size_{1024, 768};
     int maxShotHeight_ = 32768;

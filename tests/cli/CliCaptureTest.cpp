@@ -159,6 +159,12 @@ TEST_F(CliCaptureTest, AnElementAloneInTheColourSchemeAskedForAfterTheDelay) {
     EXPECT_EQ(dark.pixelColor(120, 10), QColor(Qt::magenta)) << "taken after the delay";
     EXPECT_EQ(dark.pixelColor(120, 100), QColor(Qt::blue));
     EXPECT_EQ(dark.pixelColor(2, 158), QColor(Qt::blue));
+    // Phones draw three pixels a point.
+    ok({server.url(QStringLiteral("/tall")).toString(), "--size", "100x50", "--scale", "3",
+        "--png-dir", pngs()});
+    const QImage phone(pngs() + QStringLiteral("/Custom 100x50.png"));
+    EXPECT_EQ(phone.size(), QSize(300, 150));
+    EXPECT_EQ(phone.pixelColor(150, 75), QColor(Qt::red)) << "the red band at the top";
 }
 
 TEST_F(CliCaptureTest, PagesThatTimeOutOrFailTheirStepsExitWith3NamingTheAddress) {

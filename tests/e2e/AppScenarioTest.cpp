@@ -339,11 +339,16 @@ protected:
     }
     // Starts the application on its capture tab at a page served here, green from edge to edge
     // and `height` tall, and waits (a minute for the first load) until the page fills the browser.
-    void launchOnGreenPage(const QString& address, const QByteArray& title, int height) {
-        server_.page(address.section('?', 0, 0).toLatin1(),
-                     "<!doctype html><title>" + title +
-                         "</title><body style='margin:0;background:#00aa00'><div style='height:" +
-                         QByteArray::number(height) + "px'>");
+    // `headers` go with every answer (a login cookie, say).
+    void launchOnGreenPage(const QString& address, const QByteArray& title, int height,
+                           const QList<QByteArray>& headers = {}) {
+        test::TestWebServer::Response page;
+        page.body = "<!doctype html><title>" + title +
+                    "</title><body style='margin:0;background:#00aa00'><div style='height:" +
+                    QByteArray::number(height) + "px'>";
+        page.headers = headers;
+        server_.route(address.section('?', 0, 0).toLatin1(),
+                      [page](const test::TestWebServer::Request&) { return page; });
         launch({}, "defaultURL=\"" + server_.url(address).toEncoded() +
                        "\"\ncaptureFullPage=true\ndefaultTab=capture\n");
         expect("the page is shown", 60000, [&](const QImage& shot) {
@@ -662,7 +667,8 @@ TEST_F(AppScenarioTest, WhatIsCopiedInOneWindowIsPastedInTheOtherWhoseOpenEditGo
 
 TEST_F(AppScenarioTest, FourFullPagePicturesOfAnEncodedAddressSitInOneRowInTheirOutlines) {
     const QString address = "/caf%C3%A9?q=a%20b&p=%2F+x";
-    launchOnGreenPage(address, "Q&amp;A", 1500);
+    // Logged in by the page the built-in browser shows.
+    launchOnGreenPage(address, "Q&amp;A", 1500, {"Set-Cookie: login=yes; Path=/"});
     // Tablet and Mobile are off at first: their check boxes turn them on.
     click({1020, presetRowY[2]});
     click({1020, presetRowY[3]});
@@ -677,6 +683,11 @@ TEST_F(AppScenarioTest, FourFullPagePicturesOfAnEncodedAddressSitInOneRowInTheir
                       });
            });
     saveShot("captured");
+    // Each size was loaded logged in, whatever the engine.
+    const auto loggedIn = std::ranges::count_if(server_.requests(), [](const auto& request) {
+        return request.path.startsWith("/caf") && request.cookie.contains("login=yes");
+    });
+    EXPECT_GE(loggedIn, 4) << "the capture did not carry the built-in browser's login";
     // The draft written at quit keeps the address as it was encoded, and the decoded title.
     keys({"ctrl+q"});
     expectExit();
