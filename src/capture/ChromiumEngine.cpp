@@ -73,23 +73,24 @@ void ChromiumEngine::open(std::function<void(int)> onLoadEnded) {
     token_ = std::make_shared<int>(0);
     onLoadEnded_ = std::move(onLoadEnded);
     // Before each run: what the user's browser knows by now.
-    if (options_.cookies) {
-        const QJsonArray cookies = options_.cookies();
-        if (!cookies.isEmpty()) {
-            whenAttached([this, cookies] {
-                browser_->send(QStringLiteral("Storage.setCookies"),
-                               {{QStringLiteral("cookies"), cookies},
-                                {QStringLiteral("browserContextId"), context_}},
-                               QString());
-            });
-        }
-    }
+    cookies_ = options_.cookies ? options_.cookies() : QJsonArray();
 }
 
 void ChromiumEngine::whenReady(std::function<void()> ready) {
     std::weak_ptr<int> token = token_;
-    whenAttached([token, ready = std::move(ready)] {
-        if (!token.expired()) ready();
+    whenAttached([this, token, ready = std::move(ready)] {
+        if (token.expired()) return;
+        if (cookies_.isEmpty() || context_.isEmpty()) {
+            ready();
+            return;
+        }
+        // The first load goes once the cookies are in, so that it is sent with them.
+        browser_->send(QStringLiteral("Storage.setCookies"),
+                       {{QStringLiteral("cookies"), cookies_},
+                        {QStringLiteral("browserContextId"), context_}},
+                       QString(), [token, ready](const QJsonObject&, const QString&) {
+                           if (!token.expired()) ready();
+                       });
     });
 }
 

@@ -84,6 +84,7 @@ private:
     std::shared_ptr<int> token_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     std::function<void(int)> onLoadEnded_;
+    QJsonArray cookies_; // of the run opened
     int loadId_ = 0;
     QString loader_;
     bool loadReported_ = true;
