@@ -162,7 +162,7 @@ void ChromiumEngine::attached(const QString& error) {
         session_.clear();
     } else {
         browser_->listen(session_, [this](const QString& method, const QJsonObject& params) {
-            event(method, params);
+            onEvent(method, params);
         });
         // Commands on one session run in order: these come before anything queued.
         browser_->send(QStringLiteral("Page.enable"), {}, session_);
@@ -211,7 +211,7 @@ void ChromiumEngine::command(const QString& method, std::function<QJsonObject()>
     });
 }
 
-void ChromiumEngine::event(const QString& method, const QJsonObject& params) {
+void ChromiumEngine::onEvent(const QString& method, const QJsonObject& params) {
     if (method == QLatin1String("Page.lifecycleEvent")) {
         if (params.value(QLatin1String("frameId")).toString() != target_ ||
             params.value(QLatin1String("name")).toString() != QLatin1String("load")) {

@@ -64,7 +64,7 @@ private:
     void command(const QString& method, const QJsonObject& params, Reply reply = {});
     // The same with parameters made once the page is attached (they may name it).
     void command(const QString& method, std::function<QJsonObject()> makeParams, Reply reply);
-    void event(const QString& method, const QJsonObject& params);
+    void onEvent(const QString& method, const QJsonObject& params);
     void run(const QString& script, bool ownWorld, std::function<void(const QVariant&)> done);
     void shoot(const QRect& clip, std::function<void(const QImage&)> done);
     void navigate(const QUrl& url, int loadId, bool firstTry);
