@@ -20,13 +20,17 @@ constexpr double maxExportPixels = 400e6;
 } // namespace
 
 std::optional<QRectF> exportBox(const CanvasState& state) {
-    std::optional<QRectF> box;
+    // The frames and the margin around them; what is drawn beyond that (a big callout head,
+    // an arrow head, a stroke wider than the margin) grows the box only as far as it reaches.
+    std::optional<QRectF> box, inked;
     for (const CanvasItem& item : state.items) {
+        const QRectF frame = standardized(item.frame());
         const QRectF extent = exportedExtent(item);
-        box = box ? joined(*box, extent) : extent;
+        box = box ? joined(*box, frame) : frame;
+        inked = inked ? joined(*inked, extent) : extent;
     }
-    if (box) box = box->adjusted(-exportMargin, -exportMargin, exportMargin, exportMargin);
-    return box;
+    if (!box) return box;
+    return joined(box->adjusted(-exportMargin, -exportMargin, exportMargin, exportMargin), *inked);
 }
 
 double exportPixelRatio(const CanvasState& state) {

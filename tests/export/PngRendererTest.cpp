@@ -3,6 +3,7 @@
 #include "canvas/DecodedImageCache.h"
 #include "canvas/ItemPainter.h"
 #include "canvas/ScaledPictureCache.h"
+#include "model/Geometry.h"
 #include "support/TestFiles.h"
 
 #include <QImage>
@@ -34,23 +35,16 @@ QColor at(const QImage& image, QPointF canvas, QPointF origin = {-exportMargin, 
     return image.pixelColor(int(p.x()), int(p.y()));
 }
 
-// Whether every pixel within `depth` of the image's edge is white.
-bool paperAllRound(const QImage& image, int depth) {
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const bool edge =
-                x < depth || y < depth || x >= image.width() - depth || y >= image.height() - depth;
-            if (edge && image.pixelColor(x, y) != Qt::white) return false;
-        }
-    return true;
-}
-
 } // namespace
 
 TEST(PngRenderer, TheContentBoxGrownByTheMarginOnWhite) {
     const QImage image =
         renderImage(stateOf({box({0, 0, 100, 50}, true), box({250, 150, -50, -50}, true)}));
     EXPECT_EQ(image.size(), QSize(298, 198));
+    EXPECT_EQ(renderImage(stateOf({box({0, 0, 100, 50}, false, 6), box({200, 100, 50, 50}, false)}))
+                  .size(),
+              QSize(298, 198))
+        << "outlines the margin holds do not grow the box";
     EXPECT_EQ(image.pixelColor(24, 24), red) << "canvas (0, 0)";
     EXPECT_EQ(image.pixelColor(23, 23), white);
     EXPECT_EQ(image.pixelColor(24 + 225, 24 + 125), red) << "the flipped frame, standardised";
@@ -60,7 +54,7 @@ TEST(PngRenderer, TheContentBoxGrownByTheMarginOnWhite) {
 TEST(PngRenderer, UnfilledBoxesAreStrokedOnTheEdgeInExportsAndInsideOnCanvas) {
     const ShapeItem shape = box({0, 0, 100, 100}, false, 10);
     const QImage exported = renderImage(stateOf({shape}));
-    const QPointF origin(-5 - exportMargin, -5 - exportMargin);
+    const QPointF origin(-exportMargin, -exportMargin);
     EXPECT_TRUE(near(at(exported, {-4, 50}, origin), red)) << "half the stroke outside";
     EXPECT_TRUE(near(at(exported, {4, 50}, origin), red));
     EXPECT_EQ(at(exported, {6, 50}, origin), white);
@@ -132,7 +126,19 @@ TEST(PngRenderer, ArrowsPointFromStartToEnd) {
     EXPECT_TRUE(near(at(image, {150, 200}, origin), red)) << "shaft";
 }
 
-TEST(PngRenderer, NothingDrawnReachesIntoTheMargin) {
+// How much red ink the picture holds, in pixels' worth: antialiased edges count by coverage, so
+// the sum does not depend on where the picture's pixel grid falls.
+double redInk(const QImage& image) {
+    double ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() == 255) ink += (255 - c.green()) / 255.0; // the blue dots apart
+        }
+    return ink;
+}
+
+TEST(PngRenderer, WhatIsDrawnBeyondTheMarginGrowsTheBoxAndIsNeverCut) {
     // Each of these draws past its frame by more than the margin.
     ShapeItem callout = makeShape(ShapeKind::callout, {0, 0, 200, 0}); // head centred on the end
     callout.calloutSize = 120;
@@ -143,14 +149,20 @@ TEST(PngRenderer, NothingDrawnReachesIntoTheMargin) {
     arrow.lineWidth = 20;
     arrow.hasStartHead = true;
     ShapeItem thick = box({0, 0, 100, 100}, false, 60);
+    // Far-off blue dots make a box with room all round: the shape drawn there is the whole one.
+    ShapeItem before = box({-1000, -1000, 2, 2}, true), after = box({1000, 1000, 2, 2}, true);
+    before.strokeHex = after.strokeHex = QStringLiteral("#0000FF");
     for (const ShapeItem& shape : {callout, filledHead, arrow, thick}) {
         SCOPED_TRACE(int(shape.kind));
         const CanvasState state = stateOf({shape});
         const QImage image = renderImage(state);
-        EXPECT_TRUE(paperAllRound(image, int(exportMargin) - 2));
-        EXPECT_FALSE(paperAllRound(image, image.width() / 2)) << "the shape is drawn";
+        const QRectF margined = standardized(shape.frame).adjusted(-exportMargin, -exportMargin,
+                                                                   exportMargin, exportMargin);
+        EXPECT_NE(image.size(), margined.size().toSize()) << "the box grew";
+        const double whole = redInk(renderImage(stateOf({before, shape, after})));
+        EXPECT_NEAR(redInk(image), whole, whole * 0.002);
         const QImage thumb = renderThumbnail(state, QSize(96, 56));
-        EXPECT_TRUE(paperAllRound(thumb, 1)) << "the thumbnail frames it alike";
+        EXPECT_EQ(thumb.size().boundedTo(QSize(96, 56)), thumb.size()) << "the thumbnail fits";
     }
 }
 
@@ -179,7 +191,7 @@ TEST(PngRenderer, ThePNGIsRenderedInBandsExactlyAsTheWholePicture) {
         {picture, makeShape(ShapeKind::ellipse, {3500, 200, 2000, 2200}),
          makeShape(ShapeKind::arrow, {6000, 100, 1500, 2300}), box({0, 0, 7952, 2400}, false)});
     const QImage whole = renderImage(state);
-    ASSERT_EQ(whole.size(), QSize(8003, 2451)) << "the outline's outer half counts";
+    ASSERT_EQ(whole.size(), QSize(8000, 2448));
     const auto png = renderPNG(state);
     ASSERT_TRUE(png);
     const QImage banded = QImage::fromData(*png, "PNG");

@@ -73,23 +73,32 @@ void AppMenus::install(DocumentWindow* window, PintoraApp& app) {
     redoAction->setShortcuts({shiftCtrl(Qt::Key_Z), ctrl(Qt::Key_Y)});
     edit->addAction(redoAction);
     edit->addSeparator();
-    addEdit(edit, QObject::tr("Cut"), {ctrl(Qt::Key_X)}, E::cut, command::canvasCut);
-    addEdit(edit, QObject::tr("Copy"), {ctrl(Qt::Key_C)}, E::copy, command::canvasCopy);
+    QAction* cut = addEdit(edit, QObject::tr("Cut"), {ctrl(Qt::Key_X)}, E::cut, command::canvasCut);
+    QAction* copy =
+        addEdit(edit, QObject::tr("Copy"), {ctrl(Qt::Key_C)}, E::copy, command::canvasCopy);
     QAction* copyPicture =
         addPost(edit, QObject::tr("Copy as PNG"), {shiftCtrl(Qt::Key_C)}, command::copyAsPNG);
-    // The menu says what it copies; its key stays live, the window decides.
-    QObject::connect(edit, &QMenu::aboutToShow, copyPicture, [window, copyPicture] {
+    addEdit(edit, QObject::tr("Paste"), {ctrl(Qt::Key_V)}, E::paste, command::canvasPaste);
+    edit->addSeparator();
+    addPost(edit, QObject::tr("Duplicate"), {ctrl(Qt::Key_D)}, command::canvasDuplicate);
+    QAction* remove = addEdit(edit, QObject::tr("Delete"), {}, E::remove, command::canvasDelete);
+    // The open menu shows what would happen: Cut, Copy and Delete need a selection (or a text
+    // field holding the keyboard), Copy as PNG something to copy and says what it copies.
+    // Closed, every key stays live and the window decides.
+    const QList<QAction*> gated{cut, copy, copyPicture, remove};
+    QObject::connect(edit, &QMenu::aboutToShow, copyPicture, [=] {
         const ContentView* view = window->contentView();
+        const bool selected = !view->selection().isEmpty() || FocusedText::current();
+        for (QAction* action : {cut, copy, remove})
+            action->setEnabled(selected);
         copyPicture->setEnabled(view->hasItems());
         copyPicture->setText(view->selection().isEmpty() ? QObject::tr("Copy as PNG")
                                                          : QObject::tr("Copy Selection as PNG"));
     });
-    QObject::connect(edit, &QMenu::aboutToHide, copyPicture,
-                     [copyPicture] { copyPicture->setEnabled(true); });
-    addEdit(edit, QObject::tr("Paste"), {ctrl(Qt::Key_V)}, E::paste, command::canvasPaste);
-    edit->addSeparator();
-    addPost(edit, QObject::tr("Duplicate"), {ctrl(Qt::Key_D)}, command::canvasDuplicate);
-    addEdit(edit, QObject::tr("Delete"), {}, E::remove, command::canvasDelete);
+    QObject::connect(edit, &QMenu::aboutToHide, copyPicture, [gated] {
+        for (QAction* action : gated)
+            action->setEnabled(true);
+    });
     edit->addSeparator();
     addEdit(edit, QObject::tr("Select All"), {ctrl(Qt::Key_A)}, E::selectAll,
             command::canvasSelectAll);

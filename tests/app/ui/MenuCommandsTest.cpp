@@ -70,18 +70,30 @@ TEST_F(MenuCommandsTest, EditCommandsGoToAFocusedTextFieldFirst) {
     EXPECT_EQ(view->activeTab(), AppTab::annotate);
 }
 
-TEST_F(MenuCommandsTest, CopyAsPNGSaysWhatItCopiesAndNeedsSomethingToCopy) {
+TEST_F(MenuCommandsTest, TheEditMenuEnablesWhatHasSomethingToActOn) {
     DocumentWindow* window = openNew();
     QAction* copy = menuAction(window, QStringLiteral("Copy as PNG"));
-    const auto shown = [&] { emit qobject_cast<QMenu*>(copy->parent())->aboutToShow(); };
+    auto* menu = qobject_cast<QMenu*>(copy->parent());
+    const auto shown = [&] { emit menu->aboutToShow(); };
+    const auto selectionEdits = [&] {
+        QStringList enabled;
+        for (const char* name : {"Cut", "Copy", "Delete"})
+            if (menuAction(window, QString::fromLatin1(name))->isEnabled())
+                enabled << QString::fromLatin1(name);
+        return enabled.join(u' ');
+    };
     shown();
     EXPECT_FALSE(copy->isEnabled()); // an empty canvas
     addBoxes(window, 2);
     shown();
     EXPECT_TRUE(copy->isEnabled());
+    EXPECT_EQ(selectionEdits(), QString()) << "nothing selected";
+    emit menu->aboutToHide();
+    EXPECT_EQ(selectionEdits(), QStringLiteral("Cut Copy Delete")) << "the keys stay live";
     window->contentView()->setSelection({window->document()->state().items[0].id()});
     shown();
     EXPECT_EQ(copy->text(), QStringLiteral("Copy Selection as PNG"));
+    EXPECT_EQ(selectionEdits(), QStringLiteral("Cut Copy Delete"));
 }
 
 TEST_F(MenuCommandsTest, SaveAndCloseActOnTheirOwnWindow) {
