@@ -1,5 +1,7 @@
 #include "capture/BatchCapture.h"
 
+#include "canvas/DecodedImageCache.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPainter>
@@ -148,6 +150,14 @@ QString quietProbeScript(int loadId) {
         .arg(loadId);
 }
 
+// A size's whole time without a time-out of its own: every limit of its steps, and room for a
+// big picture's grab.
+int allowedMs(const BatchCapture::Timing& timing, const BatchCapture::PageSteps& steps) {
+    if (steps.timeoutMs > 0) return steps.timeoutMs;
+    return timing.loadTimeoutMs + timing.settleMs + timing.prepareLimitMs + 1000 +
+           timing.fullPageMs + 2 * timing.frameTimeLimitMs + steps.delayMs + 10000;
+}
+
 // How often a loading page is asked whether it has gone quiet.
 int probeInterval(const BatchCapture::Timing& timing) {
     return std::max(timing.pollMs, timing.quietMs / 6);
@@ -217,17 +227,25 @@ QString BatchCapture::scrollScript(double y) {
     return QStringLiteral("window.scrollTo(0, %1);").arg(qint64(std::trunc(y)));
 }
 
-QString BatchCapture::cutMessage(const ViewportPreset& preset, double pageHeight) {
+QString BatchCapture::cutMessage(const ViewportPreset& preset, double pageHeight, int cutAt) {
     // One arg() for all: a preset named "%2" stays as it is.
     return tr("%1 (%2×%3): the page is %4 points tall; the picture stops at %5.")
         .arg(preset.name, QString::number(preset.width), QString::number(preset.height),
-             QString::number(qint64(std::ceil(pageHeight))), QString::number(maxFullPageHeight));
+             QString::number(qint64(std::ceil(pageHeight))), QString::number(cutAt));
+}
+
+int BatchCapture::maxFullPageHeightAt(double width, double ratio) {
+    const double rowBytes = 4 * std::ceil(std::max(1.0, width) * ratio);
+    const double rows = std::floor(imageAllocationLimitMB * 1048576.0 / rowBytes);
+    return int(std::clamp(std::floor(rows / ratio), 1.0, double(maxFullPageHeight)));
 }
 
 BatchCapture::BatchCapture(CaptureEngine& engine, QObject* parent)
     : QObject(parent), engine_(engine) {
     loadTimer_.setSingleShot(true);
     connect(&loadTimer_, &QTimer::timeout, this, &BatchCapture::loadTimedOut);
+    deadline_.setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, &BatchCapture::deadlinePassed);
 }
 
 BatchCapture::~BatchCapture() {
@@ -258,9 +276,17 @@ void BatchCapture::run(const QUrl& url, const QList<ViewportPreset>& presets, bo
     });
 }
 
+void BatchCapture::cancel() {
+    if (!running_) return;
+    queue_.clear();
+    engine_.stop();
+    next();
+}
+
 void BatchCapture::next() {
     ++step_;
     loadTimer_.stop();
+    deadline_.stop();
     if (queue_.isEmpty() || !running_) {
         teardown();
         // The caller may start the next run from here.
@@ -274,9 +300,12 @@ void BatchCapture::next() {
     if (onProgress_) onProgress_({total_ - int(queue_.size()), total_});
     engine_.resize(QSize(int(preset_.width), int(preset_.height)));
     loadEnded_ = false;
+    stage_ = Stage::loading;
     engine_.load(url_, ++loadId_);
     pageClock_.start();
-    loadTimer_.start(steps_.timeoutMs > 0 ? steps_.timeoutMs : timing_.loadTimeoutMs);
+    // Without a time-out of its own, a page still loading at the load limit is taken as it is.
+    if (steps_.timeoutMs <= 0) loadTimer_.start(timing_.loadTimeoutMs);
+    deadline_.start(allowedMs(timing_, steps_));
     later(probeInterval(timing_), [this] { probeQuiet(QString(), 0); });
 }
 
@@ -349,11 +378,36 @@ void BatchCapture::loadTimedOut() {
     if (!running_ || loadEnded_) return;
     loadEnded_ = true;
     engine_.stop();
-    if (steps_.timeoutMs > 0) {
-        fail(tr("the page did not load within %1 s").arg(steps_.timeoutMs / 1000.0), true);
-        return;
-    }
     afterLoad();
+}
+
+void BatchCapture::deadlinePassed() {
+    if (!running_) return;
+    const QString seconds = QString::number(deadline_.interval() / 1000.0);
+    QString why;
+    switch (stage_) {
+    case Stage::loading: why = tr("the page did not load within %1 s").arg(seconds); break;
+    case Stage::waitingFor:
+        why = tr("nothing matched '%1' within %2 s").arg(steps_.waitFor, seconds);
+        break;
+    case Stage::scripting: why = tr("the script did not end within %1 s").arg(seconds); break;
+    case Stage::preparing:
+        why = tr("the page was not ready within %1 s (a script of its own kept it busy)")
+                  .arg(seconds);
+        break;
+    case Stage::grabbing: why = tr("the picture was not taken within %1 s").arg(seconds); break;
+    }
+    emit pageFailed(preset_, why, true);
+    // Whatever is still under way is dropped; the page may be stuck in a script of its own,
+    // so the next size gets a new one.
+    ++step_;
+    loadTimer_.stop();
+    engine_.stop();
+    engine_.abandonPage();
+    const int owner = step_;
+    engine_.whenReady([this, owner] {
+        if (running_ && owner == step_) next();
+    });
 }
 
 int BatchCapture::timeLeftMs() const {
@@ -371,6 +425,7 @@ void BatchCapture::waitForSelector(std::function<void()> done) {
         done();
         return;
     }
+    stage_ = Stage::waitingFor;
     const int owner = step_;
     engine_.evaluate(matchScript(steps_.waitFor), [this, owner, done](const QVariant& answer) {
         if (!running_ || owner != step_) return;
@@ -391,6 +446,7 @@ void BatchCapture::waitForSelector(std::function<void()> done) {
 }
 
 void BatchCapture::applySteps(std::function<void()> done) {
+    stage_ = Stage::scripting;
     const int owner = step_;
     const auto runScript = [this, owner, done] {
         if (steps_.script.isEmpty()) {
@@ -438,16 +494,48 @@ std::function<void(const QImage&)> BatchCapture::deliverer() {
 }
 
 void BatchCapture::afterLoad() {
-    later(timing_.settleMs,
-          [this] { waitForSelector([this] { applySteps([this] { captureReady(); }); }); });
+    checkOutcome([this] {
+        later(timing_.settleMs,
+              [this] { waitForSelector([this] { applySteps([this] { captureReady(); }); }); });
+    });
+}
+
+void BatchCapture::checkOutcome(std::function<void()> then) {
+    const int owner = step_;
+    engine_.loadOutcome([this, owner, then](const CaptureEngine::LoadOutcome& outcome) {
+        if (!running_ || owner != step_) return;
+        if (!outcome.download.isEmpty()) {
+            fail(tr("%1 is a download (%2), not a page").arg(url_.toDisplayString(), outcome.download));
+            return;
+        }
+        if (!outcome.error.isEmpty()) {
+            if (steps_.failOnLoadError) {
+                fail(tr("the page did not load: %1").arg(outcome.error));
+                return;
+            }
+            emit loadFailed(preset_, outcome.error);
+        }
+        if (outcome.httpStatus > 0) emit pageStatus(preset_, outcome.httpStatus);
+        if (outcome.httpStatus >= 400 && steps_.failOnHttpError) {
+            fail(tr("the server answered HTTP %1").arg(outcome.httpStatus));
+            return;
+        }
+        then();
+    });
 }
 
 void BatchCapture::captureReady() {
+    stage_ = Stage::preparing;
     const int owner = step_;
-    const auto prepared = [this](std::function<void()> then) {
-        runPageTask(prepareScript(fullPage_, timing_.prepareLimitMs, maxFullPageHeight),
-                    taskStateScript, timing_.prepareLimitMs + 1000,
-                    [this, then = std::move(then)] { later(steps_.delayMs, then); });
+    const int tallest = maxFullPageHeightAt(preset_.width, engine_.devicePixelRatio());
+    const auto prepared = [this, tallest](std::function<void()> then) {
+        runPageTask(prepareScript(fullPage_, timing_.prepareLimitMs, tallest), taskStateScript,
+                    timing_.prepareLimitMs + 1000, [this, then = std::move(then)] {
+                        later(steps_.delayMs, [this, then] {
+                            stage_ = Stage::grabbing;
+                            then();
+                        });
+                    });
     };
     if (fullPage_) {
         const auto measure = [this, owner] {
@@ -492,8 +580,9 @@ void BatchCapture::grabVisible() {
 
 void BatchCapture::captureFullPage(const QVariant& measured) {
     const double height = isNumber(measured) ? measured.toDouble() : preset_.height;
-    const int full = int(std::min<double>(std::max(height, preset_.height), maxFullPageHeight));
-    if (height > maxFullPageHeight) emit pageCut(preset_, height);
+    const int tallest = maxFullPageHeightAt(preset_.width, engine_.devicePixelRatio());
+    const int full = int(std::min<double>(std::max(height, preset_.height), tallest));
+    if (height > tallest) emit pageCut(preset_, height, tallest);
     if (engine_.grabsBeyondView()) {
         engine_.grabPage(QSize(int(preset_.width), full), deliverer());
         return;
@@ -527,6 +616,12 @@ void BatchCapture::captureTiles(int fullHeight) {
     }
     stitchHeight_ = fullHeight;
     stitched_.fill(Qt::white);
+    // Each tile waits for its frame: a long page gets the time its tiles may take.
+    if (steps_.timeoutMs <= 0) {
+        const int tiles = (fullHeight + tileHeight_ - 1) / tileHeight_;
+        deadline_.start(deadline_.remainingTime() +
+                        tiles * (timing_.tileSettleMs + timing_.frameTimeLimitMs));
+    }
     const int owner = step_;
     engine_.evaluate(hideScrollbarsScript + u';' + unstickScript, [this, owner](const QVariant&) {
         if (!running_ || owner != step_) return;
@@ -637,6 +732,7 @@ void BatchCapture::teardown() {
     if (!running_) return;
     running_ = false;
     loadTimer_.stop();
+    deadline_.stop();
     engine_.close();
 }
 

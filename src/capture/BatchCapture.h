@@ -56,18 +56,26 @@ public:
         QString script;     // run among the page's scripts before the capture
         QString clipTo;     // a CSS selector: only the first match's box is captured
         int delayMs = 0;    // an extra wait once the page is ready
+        // A page that did not load (no answer, refused, a TLS error) gives no picture; by
+        // default it is taken as the view shows it, and `loadFailed` says so.
+        bool failOnLoadError = false;
+        bool failOnHttpError = false; // a main document answered 400 or above gives none
     };
 
     // A page is never captured taller than this many points, so an endless page cannot
     // exhaust memory (1920 × 40,000 is about 300 MB of pixels).
     static constexpr int maxFullPageHeight = 40000;
+    // The tallest full page, in points, of `width` points at `ratio` pixels a point: at most
+    // `maxFullPageHeight`, and less where the picture would not decode within the program's
+    // own limit (a 2x capture 1920 wide stops at 34,952).
+    static int maxFullPageHeightAt(double width, double ratio);
 
     static inline const QString measureScript = QStringLiteral(
         "Math.max(document.body ? document.body.scrollHeight : 0, document.documentElement ? "
         "document.documentElement.scrollHeight : 0)");
     static QString scrollScript(double y);
-    // What the user is told when a page was cut at `maxFullPageHeight`.
-    static QString cutMessage(const ViewportPreset& preset, double pageHeight);
+    // What the user is told when a page was cut at `cutAt` points.
+    static QString cutMessage(const ViewportPreset& preset, double pageHeight, int cutAt);
 
     explicit BatchCapture(CaptureEngine& engine, QObject* parent = nullptr);
     ~BatchCapture() override;
@@ -81,23 +89,35 @@ public:
     using SnapshotCallback = std::function<void(const QImage&, const ViewportPreset&)>;
     using CompleteCallback = std::function<void()>;
 
+    // Ends the run under way at once: the size being taken and those after it give no
+    // picture, and `onComplete` is called as for a run that ended.
+    void cancel();
+
     // One run at a time (the caller's duty); `onComplete` is called exactly once.
     void run(const QUrl& url, const QList<ViewportPreset>& presets, bool fullPage,
              double visibleScrollY, ProgressCallback onProgress, SnapshotCallback onSnapshot,
              CompleteCallback onComplete);
 
 signals:
-    // A full-page capture of `preset` kept only the top `maxFullPageHeight` points of a page
-    // `pageHeight` points tall.
-    void pageCut(const pintora::ViewportPreset& preset, double pageHeight);
+    // A full-page capture of `preset` kept only the top `cutAt` points of a page `pageHeight`
+    // points tall.
+    void pageCut(const pintora::ViewportPreset& preset, double pageHeight, int cutAt);
     // No picture of `preset`: `reason` says why; `timedOut` when the page's time ran out.
     void pageFailed(const pintora::ViewportPreset& preset, const QString& reason, bool timedOut);
+    // The page of `preset` did not load (`reason`), and is taken as the view shows it.
+    void loadFailed(const pintora::ViewportPreset& preset, const QString& reason);
+    // The main document of `preset`'s page answered with this HTTP status.
+    void pageStatus(const pintora::ViewportPreset& preset, int httpStatus);
 
 private:
     void next();
     void loadEnded(int loadId);
     void loadTimedOut();
+    // The size's whole time is up, whatever step it is in: it fails, and its page is given up.
+    void deadlinePassed();
     void afterLoad();
+    // What the engine says of the load: a download, an error or an HTTP status.
+    void checkOutcome(std::function<void()> then);
     // The page steps, in order: the selector waited for, hiding, the user's script.
     void waitForSelector(std::function<void()> done);
     void applySteps(std::function<void()> done);
@@ -145,6 +165,9 @@ private:
     // Each preset's steps carry its number; a step of a finished preset is dropped.
     int step_ = 0;
     QTimer loadTimer_;
+    QTimer deadline_;
+    // What the size is doing, for the message when its time runs out.
+    enum class Stage { loading, waitingFor, scripting, preparing, grabbing } stage_{};
     QElapsedTimer pageClock_; // from the start of this preset's load
     QImage stitched_;
     int tileHeight_ = 0;

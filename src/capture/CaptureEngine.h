@@ -13,6 +13,13 @@ namespace pintora {
 // put a scripted fake in its place.
 class CaptureEngine {
 public:
+    // How a load ended, as far as the engine can tell.
+    struct LoadOutcome {
+        QString error;      // why the page did not load ("net::ERR_CONNECTION_REFUSED")
+        int httpStatus = 0; // the main document's HTTP status; 0 when not known
+        QString download;   // the file's name, when the address answered with a download
+    };
+
     virtual ~CaptureEngine() = default;
 
     // Makes the hidden host; every end of a load (finished or failed) is reported to
@@ -25,7 +32,13 @@ public:
     // The view and its host take exactly this size in points.
     virtual void resize(QSize points) = 0;
     virtual void load(const QUrl& url, int loadId) = 0;
+    // Stops the load; a load stopped here reports no error of its own.
     virtual void stop() = 0;
+    // The page stopped answering (a script that never ends): it is given up, and the next
+    // load goes to a new one.
+    virtual void abandonPage() {}
+    // Calls `done` with how the last load ended, once it has ended.
+    virtual void loadOutcome(std::function<void(const LoadOutcome&)> done) { done({}); }
     // Runs a script in the page, in a world of its own; the result is invalid on an error.
     virtual void evaluate(const QString& script, std::function<void(const QVariant&)> done) = 0;
     // Runs a script among the page's own (its globals and functions in reach), for scripts

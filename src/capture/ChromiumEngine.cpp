@@ -220,6 +220,9 @@ void ChromiumEngine::onEvent(const QString& method, const QJsonObject& params) {
         const QString loader = params.value(QLatin1String("loaderId")).toString();
         loaded_.insert(loader);
         if (loader == loader_) reportLoad();
+    } else if (method == QLatin1String("Page.downloadWillBegin")) {
+        if (params.value(QLatin1String("frameId")).toString() == target_)
+            downloadName_ = params.value(QLatin1String("suggestedFilename")).toString();
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
         // Nobody is there to answer: alerts read as seen, confirm and prompt as cancelled, and
         // "leave this page?" lets the capture go on.
@@ -257,6 +260,9 @@ void ChromiumEngine::load(const QUrl& url, int loadId) {
     stopped_ = false;
     loader_.clear();
     loadReported_ = false;
+    loadError_.clear();
+    download_ = false;
+    downloadName_.clear();
     navigate(url, loadId, true);
 }
 
@@ -274,6 +280,10 @@ void ChromiumEngine::navigate(const QUrl& url, int loadId, bool firstTry) {
                     return;
                 }
                 loader_ = result.value(QLatin1String("loaderId")).toString();
+                loadError_ = error.isEmpty() ? result.value(QLatin1String("errorText")).toString()
+                                             : error;
+                download_ = result.value(QLatin1String("isDownload")).toBool();
+                if (download_ && downloadName_.isEmpty()) downloadName_ = url.fileName();
                 // A failed navigation, or one within the same document, ends here.
                 if (!error.isEmpty() || result.contains(QLatin1String("errorText")) ||
                     loader_.isEmpty() || loaded_.contains(loader_)) {
@@ -285,6 +295,33 @@ void ChromiumEngine::navigate(const QUrl& url, int loadId, bool firstTry) {
 void ChromiumEngine::stop() {
     stopped_ = true;
     command(QStringLiteral("Page.stopLoading"), {});
+}
+
+void ChromiumEngine::abandonPage() {
+    if (session_.isEmpty() || attaching_) return;
+    browser_->unlisten(session_);
+    // Its renderer goes with its context; the next command attaches a new page.
+    browser_->send(QStringLiteral("Target.disposeBrowserContext"),
+                   {{QStringLiteral("browserContextId"), context_}}, QString());
+    session_.clear();
+    target_.clear();
+    context_.clear();
+    loaded_.clear();
+}
+
+void ChromiumEngine::loadOutcome(std::function<void(const LoadOutcome&)> done) {
+    if (download_) {
+        done({QString(), 0, downloadName_.isEmpty() ? tr("no name") : downloadName_});
+        return;
+    }
+    if (!loadError_.isEmpty() && !stopped_) {
+        done({loadError_, 0, QString()});
+        return;
+    }
+    // The main document's status, as the page's own timing tells it (0 for a file).
+    run(QStringLiteral("(function(){var e=performance.getEntriesByType('navigation')[0];"
+                       "return e&&e.responseStatus?e.responseStatus:0;})()"),
+        true, [done](const QVariant& status) { done({QString(), status.toInt(), QString()}); });
 }
 
 void ChromiumEngine::evaluate(const QString& script, std::function<void(const QVariant&)> done) {

@@ -36,6 +36,8 @@ public:
     void resize(QSize points) override;
     void load(const QUrl& url, int loadId) override;
     void stop() override;
+    void abandonPage() override;
+    void loadOutcome(std::function<void(const LoadOutcome&)> done) override;
     void evaluate(const QString& script, std::function<void(const QVariant&)> done) override;
     void evaluateInPage(const QString& script,
                         std::function<void(const QVariant&)> done) override;
@@ -89,6 +91,9 @@ private:
     QString loader_;
     bool loadReported_ = true;
     bool stopped_ = false; // the load was stopped here, not cut short by the page
+    QString loadError_;    // the browser's error for the load, as it answered the navigation
+    bool download_ = false;
+    QString downloadName_; // the name the browser gave the download
     QSet<QString> loaded_; // loaders whose document has fired its load event
     QSize size_{1024, 768};
     int maxShotHeight_ = 32768;

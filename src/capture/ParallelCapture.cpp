@@ -23,6 +23,7 @@ void ParallelCapture::run(const QUrl& url, const QList<ViewportPreset>& presets,
     visibleScrollY_ = visibleScrollY;
     next_ = 0;
     finished_ = 0;
+    started_ = 0;
     onProgress_ = std::move(onProgress);
     onSnapshot_ = std::move(onSnapshot);
     onComplete_ = std::move(onComplete);
@@ -39,15 +40,26 @@ void ParallelCapture::run(const QUrl& url, const QList<ViewportPreset>& presets,
         connect(lane->batch.get(), &BatchCapture::pageCut, this, &ParallelCapture::pageCut);
         connect(lane->batch.get(), &BatchCapture::pageFailed, this,
                 &ParallelCapture::pageFailed);
+        connect(lane->batch.get(), &BatchCapture::loadFailed, this,
+                &ParallelCapture::loadFailed);
+        connect(lane->batch.get(), &BatchCapture::pageStatus, this,
+                &ParallelCapture::pageStatus);
         running_.push_back(std::move(lane));
     }
     for (int i = 0; i < lanes; ++i)
         startNext(*running_[size_t(i)]);
 }
 
+void ParallelCapture::cancel() {
+    next_ = int(presets_.size());
+    for (const auto& lane : running_)
+        lane->batch->cancel();
+}
+
 void ParallelCapture::startNext(Lane& lane) {
     if (next_ >= presets_.size()) return;
     const int index = next_++;
+    ++started_;
     lane.batch->setTiming(timing_);
     lane.batch->setPageSteps(steps_);
     QElapsedTimer clock;
@@ -60,7 +72,8 @@ void ParallelCapture::startNext(Lane& lane) {
         [this, &lane] {
             ++finished_;
             if (onProgress_) onProgress_({finished_, int(presets_.size())});
-            if (finished_ == presets_.size()) {
+            if (next_ >= presets_.size()) {
+                if (finished_ < started_) return; // the other lanes are still at work
                 onProgress_ = {};
                 onSnapshot_ = {};
                 if (auto complete = std::move(onComplete_)) complete();

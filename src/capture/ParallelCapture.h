@@ -30,9 +30,15 @@ public:
              double visibleScrollY, BatchCapture::ProgressCallback onProgress,
              SnapshotCallback onSnapshot, BatchCapture::CompleteCallback onComplete);
 
+    // Ends the run at once: the sizes under way and those not begun give no picture, and
+    // `onComplete` is called as for a run that ended.
+    void cancel();
+
 signals:
-    void pageCut(const pintora::ViewportPreset& preset, double pageHeight);
+    void pageCut(const pintora::ViewportPreset& preset, double pageHeight, int cutAt);
     void pageFailed(const pintora::ViewportPreset& preset, const QString& reason, bool timedOut);
+    void loadFailed(const pintora::ViewportPreset& preset, const QString& reason);
+    void pageStatus(const pintora::ViewportPreset& preset, int httpStatus);
 
 private:
     struct Lane {
@@ -51,6 +57,7 @@ private:
     bool fullPage_ = false;
     double visibleScrollY_ = 0;
     int next_ = 0;
+    int started_ = 0;
     int finished_ = 0;
     BatchCapture::ProgressCallback onProgress_;
     SnapshotCallback onSnapshot_;

@@ -84,7 +84,10 @@ QString addressName(const QUrl& url) {
 // The addresses of a list file: one a line, blank lines and lines starting with '#' skipped.
 std::optional<QList<QUrl>> readAddressList(const QString& path, QString* error) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    const bool opened = path == QLatin1StringView("-")
+                            ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Text)
+                            : file.open(QIODevice::ReadOnly | QIODevice::Text);
+    if (!opened) {
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return std::nullopt;
     }
@@ -137,6 +140,14 @@ void onSignal(int number) {
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
+// The engine's own log lines (Qt's, the web engine's, pages' console) reach stderr only with
+// --verbose: without it, stderr holds Pintora's messages alone.
+bool verboseLog = false;
+void quietLog(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (!verboseLog && type != QtFatalMsg) return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
 QString jsonLine(const QJsonObject& object) {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
@@ -149,9 +160,10 @@ const char* const captureHelp =
     "and a frame of the size painted. Pictures are placed, and named, in the order given.\n"
     "\n"
     "What and where:\n"
-    "  --urls FILE       more addresses, one a line (blank lines and # comments skipped); each\n"
-    "                    is captured at every size, its PNG names start with its host and path,\n"
-    "                    and each address gets a row of its own in the document\n"
+    "  --urls FILE       more addresses, one a line (blank lines and # comments skipped; - reads\n"
+    "                    them from standard input); each is captured at every size, its PNG\n"
+    "                    names start with its host and path, and each address gets a row of\n"
+    "                    its own in the document\n"
     "  --preset NAME     a viewport preset by name (the user's stored presets, or the factory\n"
     "                    ones); repeatable\n"
     "  --size WxH        a viewport size in points, e.g. 1280x800; repeatable\n"
@@ -167,9 +179,13 @@ const char* const captureHelp =
     "The page:\n"
     "  --wait-for CSS    wait until an element matches CSS (within --timeout)\n"
     "  --delay MS        wait this much longer once the page is ready\n"
-    "  --timeout S       seconds a page may take to load and match --wait-for; past them the\n"
-    "                    address fails (exit code 3) instead of being captured as it is\n"
-    "                    (default: captured as it is after 60 s)\n"
+    "  --timeout S       seconds each size may take, from the load's start to its picture\n"
+    "                    (loading, --wait-for, scripts, the grab); past them the size fails\n"
+    "                    (exit code 3). Without it a page still loading after 60 s is taken as\n"
+    "                    it is, and a size fails after about 100 s\n"
+    "  --fail-on-http-error\n"
+    "                    a page whose server answers 400 or above fails (exit code 3); by\n"
+    "                    default it is captured, as the browser shows it\n"
     "  --hide CSS        hide the elements matching CSS (visibility:hidden), e.g. a cookie\n"
     "                    banner; repeatable\n"
     "  --javascript CODE run CODE among the page's scripts before the capture\n"
@@ -194,8 +210,17 @@ const char* const captureHelp =
     "                    core, 2 to 4)\n"
     "  --json            print a JSON line on stdout for each picture written: url, preset,\n"
     "                    size, scale, file, pixelWidth, pixelHeight, engine, engineVersion, ms\n"
-    "                    (from the load's start to the picture written)\n"
-    "  -h, --help        show this help\n";
+    "                    (from the load's start to the picture written), and status (the\n"
+    "                    page's HTTP status, where the engine tells it)\n"
+    "  --verbose         also show the engine's own log lines on stderr\n"
+    "  -h, --help        show this help\n"
+    "\n"
+    "A page that does not load (no such host, refused, a TLS error), or that answers with a\n"
+    "download, fails its address: no picture is written for it.\n"
+    "\n"
+    "Exit codes: 0 every picture was written; 1 a file could not be written; 2 bad arguments;\n"
+    "3 a page failed (every failure is named on stderr, the other pictures are written);\n"
+    "130 or 143 stopped by SIGINT or SIGTERM.\n";
 
 } // namespace
 
@@ -231,9 +256,13 @@ int capture(int argc, char** argv) {
     }
     const bool chromium = !engine.browser.isEmpty();
     if (!chromium) qputenv("QT_SCALE_FACTOR", scale.toLatin1());
+    verboseLog = raw.contains(QStringLiteral("--verbose"));
+    qInstallMessageHandler(quietLog);
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     // Chromium refuses to run as root with its sandbox.
     if (flags.isEmpty() && geteuid() == 0) flags = "--no-sandbox";
+    // The web engine's own log lines, of every process it starts, only when asked for.
+    if (!verboseLog) flags += " --log-level=3";
     if (!scheme.isNull()) {
         // The engine's own setting behind prefers-color-scheme: 0 dark, 1 light.
         flags += scheme == QLatin1StringView("dark") ? " --blink-settings=preferredColorScheme=0"
@@ -274,10 +303,13 @@ int capture(int argc, char** argv) {
     const QCommandLineOption engineOption = valued("engine", "NAME");
     const QCommandLineOption browserOption = valued("browser", "PATH");
     const QCommandLineOption shardOption = valued("shard", "K/N");
+    const QCommandLineOption httpErrorOption(QStringLiteral("fail-on-http-error"), QString());
+    const QCommandLineOption verboseOption(QStringLiteral("verbose"), QString());
     parser.addOptions({help, presetOption, sizeOption, fullPage, scrollY, scaleOption, out,
                        pngDir, jobsOption, urlsOption, waitForOption, delayOption, timeoutOption,
                        hideOption, scriptOption, selectorOption, schemeOption, profileOption,
-                       jsonOption, engineOption, browserOption, shardOption});
+                       jsonOption, engineOption, browserOption, shardOption, httpErrorOption,
+                       verboseOption});
     if (!parser.parse(args)) {
         printError(parser.errorText());
         return usage;
@@ -357,6 +389,8 @@ int capture(int argc, char** argv) {
     steps.script = parser.value(scriptOption);
     steps.clipTo = parser.value(selectorOption).trimmed();
     steps.delayMs = int(*delay);
+    steps.failOnLoadError = true;
+    steps.failOnHttpError = parser.isSet(httpErrorOption);
     for (const QString* selector : {&steps.waitFor, &steps.clipTo}) {
         if (parser.isSet(selector == &steps.waitFor ? waitForOption : selectorOption) &&
             selector->isEmpty()) {
@@ -497,9 +531,14 @@ int capture(int argc, char** argv) {
                 .arg(preset.name, QString::number(preset.width), QString::number(preset.height));
         };
         QObject::connect(&capture, &ParallelCapture::pageCut,
-                         [&](const ViewportPreset& preset, double height) {
+                         [&](const ViewportPreset& preset, double height, int cutAt) {
                              if (showProgress) std::fputs("\n", stderr);
-                             printError(BatchCapture::cutMessage(preset, height));
+                             printError(BatchCapture::cutMessage(preset, height, cutAt));
+                         });
+        QHash<QUuid, int> statuses; // of the address being captured, by preset
+        QObject::connect(&capture, &ParallelCapture::pageStatus,
+                         [&](const ViewportPreset& preset, int status) {
+                             statuses.insert(preset.id, status);
                          });
         QObject::connect(&capture, &ParallelCapture::pageFailed,
                          [&](const ViewportPreset& preset, const QString& reason, bool time) {
@@ -512,6 +551,7 @@ int capture(int argc, char** argv) {
                          });
         std::function<void()> captureNext = [&] {
             const QUrl url = urls[current];
+            statuses.clear();
             capture.run(
                 url, presets, parser.isSet(fullPage), *scroll,
                 [&](CaptureProgress progress) {
@@ -534,6 +574,8 @@ int capture(int argc, char** argv) {
                                      {QStringLiteral("engineVersion"),
                                       browser ? browser->product().section(u'/', 1)
                                               : engineVersion}};
+                    if (statuses.contains(preset.id))
+                        line.insert(QStringLiteral("status"), statuses.value(preset.id));
                     QElapsedTimer since;
                     since.start();
                     encoding[size_t(current * count + index)] =

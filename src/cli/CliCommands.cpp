@@ -24,7 +24,18 @@ const char* const overview =
     "  export FILE.pintora OUT.png   render the canvas as the application exports it\n"
     "  capture URL [options]         capture a page at several viewport sizes\n"
     "\n"
-    "Run 'pintora-cli <command> --help' for a command's options.\n";
+    "Run 'pintora-cli <command> --help' for a command's options.\n"
+    "\n"
+    "Options:\n"
+    "  -V, --version                 print the version\n"
+    "  -h, --help                    show this help\n"
+    "\n"
+    "Exit codes:\n"
+    "  0    done\n"
+    "  1    a document or file could not be read or written, or nothing to export\n"
+    "  2    bad arguments: an unknown command or option, a value out of range\n"
+    "  3    a capture failed: a page did not load, ran out of time, or failed a step\n"
+    "  130  stopped by Ctrl+C (SIGINT); 143 by SIGTERM (128 and the signal's number)\n";
 
 void printError(const QString& message) {
     std::fprintf(stderr, "pintora-cli: %s\n", qPrintable(message));
@@ -103,6 +114,10 @@ int run(int argc, char** argv) {
     // Fonts and pictures need a GUI application, never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (command == QLatin1StringView("--version") || command == QLatin1StringView("-V")) {
+        std::fputs("pintora-cli " PINTORA_VERSION "\n", stdout);
+        return ok;
+    }
     if (command == QLatin1StringView("capture")) return capture(argc, argv);
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pintora-cli"));

@@ -22,6 +22,8 @@ public:
     int loadMs = 0;          // how long a load takes
     bool failGrabs = false;
     QVariant quietAnswer; // what the page says when asked whether its network is quiet
+    bool hung = false;    // the page's own script never ends: no script of ours is answered
+    LoadOutcome outcome;  // how every load ends
     QStringList log;
     std::function<void(int)> onLoadEnded;
     QSize size;
@@ -56,7 +58,13 @@ public:
             QTimer::singleShot(loadMs + i, [this, loadId] { onLoadEnded(loadId); });
     }
     void stop() override { log << QStringLiteral("stop"); }
+    void abandonPage() override {
+        log << QStringLiteral("abandon");
+        hung = false;
+    }
+    void loadOutcome(std::function<void(const LoadOutcome&)> done) override { done(outcome); }
     void evaluate(const QString& script, std::function<void(const QVariant&)> done) override {
+        if (hung) return;
         static const QRegularExpression scroll(
             QStringLiteral("scrollTo\\((?:\\{top:)?(?:0, )?(\\d+)"));
         QVariant result;

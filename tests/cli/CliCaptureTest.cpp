@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QDir>
 #include <QSet>
@@ -104,9 +105,15 @@ TEST_F(CliCaptureTest, AListOfAddressesIsWaitedForHiddenScriptedAndReportedAsJso
                          "setTimeout(function(){var d=document.createElement('div');d.id='late';"
                          "d.style.cssText='height:20px;background:#00f';document.body.prepend(d);"
                          "},1200)</script></body>");
-    server.page("/plain", "<!doctype html><style>body{margin:0}</style><body>"
-                          "<div id=late style='height:20px;background:#00f'></div>"
-                          "<div class=banner style='height:50px;background:#f00'></div></body>");
+    // An error page of the site's own is captured as any page, its status told.
+    server.route("/plain", [](auto&) {
+        test::TestWebServer::Response response;
+        response.status = 404;
+        response.body = "<!doctype html><style>body{margin:0}</style><body>"
+                        "<div id=late style='height:20px;background:#00f'></div>"
+                        "<div class=banner style='height:50px;background:#f00'></div></body>";
+        return response;
+    });
     const QString list = dir.filePath(QStringLiteral("urls.txt"));
     test::writeAll(list, "# pages to capture\n\n" +
                              server.url(QStringLiteral("/late")).toEncoded() + "\n  " +
@@ -116,6 +123,7 @@ TEST_F(CliCaptureTest, AListOfAddressesIsWaitedForHiddenScriptedAndReportedAsJso
                  "--javascript", "document.body.style.background = 'rgb(0, 255, 0)' // painted",
                  "--json", "--png-dir", pngs()});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err, QByteArray()) << "no engine noise on stderr";
     const QString host = QStringLiteral("127.0.0.1_%1_").arg(server.url(QString()).port());
     const QStringList names{host + QStringLiteral("late Custom 300x200.png"),
                             host + QStringLiteral("plain_x=1 Custom 300x200.png")};
@@ -132,6 +140,7 @@ TEST_F(CliCaptureTest, AListOfAddressesIsWaitedForHiddenScriptedAndReportedAsJso
     for (const QByteArray& line : lines) {
         const QJsonObject picture = QJsonDocument::fromJson(line).object();
         files << QFileInfo(picture.value("file").toString()).fileName();
+        EXPECT_EQ(picture.value("status").toInt(), files.last().contains("plain") ? 404 : 200);
         EXPECT_TRUE(picture.value("url").toString().startsWith(server.url(QString()).toString()));
         EXPECT_EQ(picture.value("size").toString(), "300x200");
         EXPECT_EQ(picture.value("pixelHeight").toInt(), 200);
@@ -192,6 +201,57 @@ TEST_F(CliCaptureTest, PagesThatTimeOutOrFailTheirStepsExitWith3NamingTheAddress
         EXPECT_LT(clock.elapsed(), 30000) << "the time-out was not kept";
     }
     EXPECT_FALSE(QFile::exists(pngs() + QStringLiteral("/Custom 300x200.png")));
+}
+
+TEST_F(CliCaptureTest, PagesThatDoNotLoadOrNeverFinishFailOnBothEngines) {
+    server.route("/missing", [](auto&) {
+        test::TestWebServer::Response response;
+        response.status = 404;
+        response.body = "<h1>Not here</h1>";
+        return response;
+    });
+    server.route("/report", [](auto&) {
+        test::TestWebServer::Response response;
+        response.contentType = "application/zip";
+        response.headers = {"Content-Disposition: attachment; filename=\"report.zip\""};
+        response.body = QByteArray(2000, 'z');
+        return response;
+    });
+    // Its script spins for ever once the page has loaded, before the picture is taken.
+    server.page("/spin", "<body onload='setTimeout(function(){for(;;){}},100)'>Busy</body>");
+    QTcpServer closed; // a port nobody listens on
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+    closed.close();
+    const QString missing = server.url(QStringLiteral("/missing")).toString();
+    const QString report = server.url(QStringLiteral("/report")).toString();
+    const struct {
+        QStringList args;
+        QString message;
+    } cases[] = {
+        {{refused}, refused + " at Custom (300x200): the page did not load: "
+                              "net::ERR_CONNECTION_REFUSED"},
+        {{"http://nonexistent.invalid/"}, "the page did not load: net::ERR_NAME_NOT_RESOLVED"},
+        {{missing, "--fail-on-http-error"}, missing + " at Custom (300x200): the server answered "
+                                                      "HTTP 404"},
+        {{report}, report + " is a download ("},
+        {{server.url(QStringLiteral("/spin")).toString(), "--delay", "800", "--timeout", "3"},
+         "the picture was not taken within 3 s"},
+    };
+    for (const char* engine : {"chromium", "builtin"}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(engine + (' ' + c.args.join(' ')).toStdString());
+            QElapsedTimer clock;
+            clock.start();
+            const Run run = capture(c.args + QStringList{"--engine", engine, "--size", "300x200",
+                                                         "--png-dir", pngs()});
+            EXPECT_EQ(run.exitCode, 3);
+            EXPECT_TRUE(run.err.contains(c.message.toUtf8())) << run.err.toStdString();
+            EXPECT_EQ(run.err.count('\n'), 1) << "one line, Pintora's";
+            EXPECT_LT(clock.elapsed(), 15000) << "the time-out was not kept";
+        }
+        EXPECT_FALSE(QFile::exists(pngs() + QStringLiteral("/Custom 300x200.png")));
+    }
 }
 
 TEST_F(CliCaptureTest, TheApplicationsCookiesOnlyWithProfileApp) {

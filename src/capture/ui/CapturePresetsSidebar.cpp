@@ -39,7 +39,7 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
       add_(new QPushButton(symbolIcon(QStringLiteral("plus")), tr("Add size"))),
       visible_(new QPushButton(tr("Visible"))), fullPage_(new QPushButton(tr("Full page"))),
       capture_(new QPushButton(symbolIcon(QStringLiteral("camera.viewfinder")), tr("Capture"))),
-      notice_(new QLabel), engine_(new QLabel) {
+      cancel_(new QPushButton(tr("Cancel"))), notice_(new QLabel), engine_(new QLabel) {
     setMinimumWidth(narrowest);
     setMaximumWidth(widest);
     resize(ideal, height());
@@ -83,7 +83,16 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
     footer->setContentsMargins(12, 12, 12, 12);
     footer->setSpacing(10);
     footer->addLayout(segments);
-    footer->addWidget(capture_);
+    // While a capture runs, Cancel (or Escape) ends it.
+    cancel_->setMinimumHeight(32);
+    cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
+    cancel_->setToolTip(tr("Stop the capture (Esc)"));
+    cancel_->hide();
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    buttons->addWidget(capture_, 1);
+    buttons->addWidget(cancel_);
+    footer->addLayout(buttons);
     engine_->setFont(countFont);
     engine_->setForegroundRole(QPalette::PlaceholderText);
     engine_->setAlignment(Qt::AlignHCenter);
@@ -111,6 +120,7 @@ CapturePresetsSidebar::CapturePresetsSidebar(AppPresetsStore& store, UserDefault
     connect(&defaults_, &UserDefaults::captureFullPageChanged, this,
             [this](bool on) { (on ? fullPage_ : visible_)->setChecked(true); });
     connect(capture_, &QPushButton::clicked, this, &CapturePresetsSidebar::captureAllRequested);
+    connect(cancel_, &QPushButton::clicked, this, &CapturePresetsSidebar::cancelRequested);
     connect(list_, &PresetList::synced, this, [this](bool rebuilt) {
         if (rebuilt) fitRows();
         updateButton();
@@ -163,6 +173,7 @@ void CapturePresetsSidebar::updateButton() {
     count_->setText(countLabel(store_));
     capture_->setText(captureLabel(progress_));
     capture_->setEnabled(!progress_ && anyOn);
+    cancel_->setVisible(progress_.has_value());
 }
 
 void CapturePresetsSidebar::fitRows() {

@@ -36,6 +36,8 @@ public:
 
     QLabel* countLabel() const { return count_; }
     QPushButton* captureButton() const { return capture_; }
+    // Beside the capture button while a capture runs.
+    QPushButton* cancelButton() const { return cancel_; }
     QPushButton* addButton() const { return add_; }
     QPushButton* visibleButton() const { return visible_; }
     QPushButton* fullPageButton() const { return fullPage_; }
@@ -44,6 +46,7 @@ public:
 
 signals:
     void captureAllRequested();
+    void cancelRequested();
 
 private:
     void fitRows();
@@ -57,6 +60,7 @@ private:
     QPushButton* visible_;
     QPushButton* fullPage_;
     QPushButton* capture_;
+    QPushButton* cancel_;
     QLabel* notice_;
     QLabel* engine_;
     std::optional<CaptureProgress> progress_;

@@ -4,7 +4,10 @@
 
 #include <QPainter>
 #include <QTimer>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -92,9 +95,29 @@ void WebCaptureEngine::open(std::function<void(int)> onLoadEnded) {
     view_->setPage(page);
     view_->setGeometry(0, 0, 1024, 768);
     view_->setFocusPolicy(Qt::NoFocus);
-    connect(view_, &QWebEngineView::loadFinished, this, [this] {
+    // The end of a load is taken from its loading report, which alone says how it went.
+    connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) return;
+        cutShort_ = info.status() == QWebEngineLoadingInfo::LoadStoppedStatus && !stopped_;
+        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
+            // The engine counts an HTTP error status as a failed load, though its page shows.
+            if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
+                outcome_.httpStatus = info.errorCode();
+            else if (!stopped_ && outcome_.error.isEmpty())
+                outcome_.error = info.errorString().isEmpty()
+                                     ? tr("error %1").arg(info.errorCode())
+                                     : info.errorString();
+        }
         if (onLoadEnded_) onLoadEnded_(loadId_);
     });
+    // A download is not a page: it is refused, and its name kept for the reason.
+    connect(webProfile(), &QWebEngineProfile::downloadRequested, view_,
+            [this, page](QWebEngineDownloadRequest* download) {
+                if (download->page() != page) return;
+                outcome_.download = download->suggestedFileName();
+                if (outcome_.download.isEmpty()) outcome_.download = download->url().fileName();
+                download->cancel();
+            });
     host_->show();
 }
 
@@ -121,11 +144,32 @@ void WebCaptureEngine::resize(QSize points) {
 void WebCaptureEngine::load(const QUrl& url, int loadId) {
     if (!view_) return;
     loadId_ = loadId;
+    outcome_ = {};
+    stopped_ = false;
+    cutShort_ = false;
     view_->load(url);
 }
 
+void WebCaptureEngine::loadOutcome(std::function<void(const LoadOutcome&)> done) {
+    if (!cutShort_ || !outcome_.download.isEmpty()) {
+        done(outcome_);
+        return;
+    }
+    // A load that turned into a download stops first; the download is announced after.
+    std::weak_ptr<int> session = session_;
+    QTimer::singleShot(300, this, [this, session, done = std::move(done)] {
+        if (!session.expired()) done(outcome_);
+    });
+}
+
 void WebCaptureEngine::stop() {
+    stopped_ = true;
     if (view_) view_->stop();
+}
+
+void WebCaptureEngine::abandonPage() {
+    // A new host and view; the page's renderer goes with the page when no other page uses it.
+    if (host_) open(std::move(onLoadEnded_));
 }
 
 void WebCaptureEngine::evaluate(const QString& script, std::function<void(const QVariant&)> done) {

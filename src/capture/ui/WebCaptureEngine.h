@@ -29,6 +29,8 @@ public:
     void resize(QSize points) override;
     void load(const QUrl& url, int loadId) override;
     void stop() override;
+    void abandonPage() override;
+    void loadOutcome(std::function<void(const LoadOutcome&)> done) override;
     void evaluate(const QString& script, std::function<void(const QVariant&)> done) override;
     void evaluateInPage(const QString& script,
                         std::function<void(const QVariant&)> done) override;
@@ -57,6 +59,9 @@ private:
     QWebEngineView* view_ = nullptr;
     std::function<void(int)> onLoadEnded_;
     int loadId_ = 0;
+    LoadOutcome outcome_; // of the load under way, as far as it has gone
+    bool stopped_ = false;
+    bool cutShort_ = false; // the load stopped, not by us: a download's answer may follow
     int maxGrabHeight_ = 16384;
     unsigned markerCount_ = 0;
     // The colour of the marker shown by `expectFrame`, until a grab has waited for it.

@@ -60,6 +60,7 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
     capture->addWidget(browserPane_, 1);
     capture->addWidget(sidebar_);
     connect(sidebar_, &CapturePresetsSidebar::captureAllRequested, this, &ContentView::captureAll);
+    connect(sidebar_, &CapturePresetsSidebar::cancelRequested, this, &ContentView::cancelCapture);
     useCaptureEngine();
 
     // The window owns the tool and the selection; the toolbar and the canvas follow them and

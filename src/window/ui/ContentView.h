@@ -69,6 +69,8 @@ public:
 
     // Captures the active tab's page at every enabled preset, then places the pictures.
     void captureAll();
+    // Ends the capture under way; the pictures taken so far are placed.
+    void cancelCapture();
     QWidget* annotatePane() const;
     CanvasPane* canvasPane() const { return canvasPane_; }
     AnnotateToolbar* annotateToolbar() const { return toolbar_; }
@@ -162,6 +164,7 @@ private:
     CapturePresetsSidebar* sidebar_;
     NoticeBar* noticeBar_;
     QStringList captureNotices_; // of the capture running or last ended
+    bool captureCancelled_ = false;
     std::optional<CaptureProgress> captureProgress_;
     std::function<void(quint32)> captureBrowserWindow_;
 };

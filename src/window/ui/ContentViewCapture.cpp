@@ -52,11 +52,26 @@ void ContentView::useCaptureEngine() {
     engineChoice_ = choice;
     captureEngine_ = makeCaptureEngine();
     batch_ = new BatchCapture(*captureEngine_, this);
+    const auto notice = [this](const QString& message) {
+        sidebar_->addCaptureNotice(message);
+        captureNotices_ << message;
+    };
+    const auto label = [](const ViewportPreset& preset) {
+        return QStringLiteral("%1 (%2×%3)")
+            .arg(preset.name, QString::number(preset.width), QString::number(preset.height));
+    };
     connect(batch_, &BatchCapture::pageCut, this,
-            [this](const ViewportPreset& preset, double height) {
-                const QString message = BatchCapture::cutMessage(preset, height);
-                sidebar_->addCaptureNotice(message);
-                captureNotices_ << message;
+            [notice](const ViewportPreset& preset, double height, int cutAt) {
+                notice(BatchCapture::cutMessage(preset, height, cutAt));
+            });
+    // The view's picture is still taken: it shows what the engine made of the failure.
+    connect(batch_, &BatchCapture::loadFailed, this,
+            [notice, label](const ViewportPreset& preset, const QString& reason) {
+                notice(tr("%1: the page did not load (%2).").arg(label(preset), reason));
+            });
+    connect(batch_, &BatchCapture::pageFailed, this,
+            [notice, label](const ViewportPreset& preset, const QString& reason, bool) {
+                notice(tr("%1: no picture, %2.").arg(label(preset), reason));
             });
     showEngineLabel();
 }
@@ -164,6 +179,7 @@ void ContentView::captureAll() {
     if (!stored) return;
     const QUrl url = *stored;
     setCaptureProgress(CaptureProgress{0, int(presets.size())});
+    captureCancelled_ = false;
     sidebar_->clearCaptureNotices();
     captureNotices_.clear();
     noticeBar_->setText(QString());
@@ -190,6 +206,15 @@ void ContentView::captureAll() {
                 QList<CapturePicture> pictures;
                 for (const auto& result : std::as_const(*results))
                     if (auto picture = result.get()) pictures.append(std::move(*picture));
+                // What a cancelled run had taken is placed too: one Undo takes it away.
+                if (captureCancelled_) {
+                    const QString cancelled =
+                        pictures.size() == 1
+                            ? tr("Capture cancelled: 1 size taken.")
+                            : tr("Capture cancelled: %1 sizes taken.").arg(pictures.size());
+                    sidebar_->addCaptureNotice(cancelled);
+                    captureNotices_ << cancelled;
+                }
                 placePictures(pictures);
                 // The capture tab, where the notices were shown, is gone from view by now.
                 noticeBar_->setText(captureNotices_.join(u'\n'));
@@ -210,6 +235,12 @@ void ContentView::captureAll() {
                 type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong;
             runStep(number ? result.toDouble() : 0);
         });
+}
+
+void ContentView::cancelCapture() {
+    if (!batch_->isRunning()) return;
+    captureCancelled_ = true;
+    batch_->cancel();
 }
 
 void ContentView::placePictures(const QList<CapturePicture>& pictures) {
