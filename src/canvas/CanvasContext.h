@@ -4,6 +4,7 @@
 #include "model/SelectionEdits.h"
 
 #include <QUndoStack>
+#include <functional>
 
 namespace pintora {
 
@@ -20,6 +21,8 @@ struct CanvasContext {
     Tool& tool;
     const CanvasController& controller;
     UserDefaults& defaults;
+    // Tells the user something a gesture could not do (a picture too large to change).
+    std::function<void(const QString&)> tell = {};
 };
 
 } // namespace pintora

@@ -214,10 +214,18 @@ void DrawingGesture::end(CanvasContext& context, QPointF location, QSizeF transl
 }
 
 void DrawingGesture::redact(CanvasContext& context, QPointF start, QPointF end, bool blur) {
+    int unchanged = 0;
     std::optional<CanvasState> redacted =
         redactedState(context.document.state(), boxOf(start, end),
-                      blur ? RedactStyle::blur : RedactStyle::pixelate);
-    if (!redacted) return; // the box covers no picture
+                      blur ? RedactStyle::blur : RedactStyle::pixelate, &unchanged);
+    if (unchanged > 0 && context.tell) {
+        context.tell(unchanged == 1 ? QObject::tr("A picture under the box is too large to change: "
+                                                  "it was not redacted.")
+                                    : QObject::tr("%1 pictures under the box are too large to "
+                                                  "change: they were not redacted.")
+                                          .arg(unchanged));
+    }
+    if (!redacted) return; // the box covers no picture that could be changed
     // The edited pictures have new ids: a selected one stays selected.
     const CanvasState& before = context.document.state();
     Selection selection;

@@ -97,9 +97,12 @@ int exportPicture(const QStringList& args) {
         printError(QStringLiteral("%1: %2").arg(path, state.error()));
         return failed;
     }
-    const std::optional<QByteArray> png = renderPNG(state.value());
+    QString problem;
+    const std::optional<QByteArray> png = renderPNG(state.value(), &problem);
     if (!png) {
-        printError(QStringLiteral("%1: the canvas is empty, there is nothing to export").arg(path));
+        printError(problem.isEmpty()
+                       ? QStringLiteral("%1: the canvas is empty, there is nothing to export").arg(path)
+                       : QStringLiteral("%1: cannot export: %2").arg(path, problem));
         return failed;
     }
     QSaveFile file(out);

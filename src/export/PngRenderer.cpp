@@ -33,6 +33,32 @@ std::optional<QRectF> exportBox(const CanvasState& state) {
     return joined(box->adjusted(-exportMargin, -exportMargin, exportMargin, exportMargin), *inked);
 }
 
+namespace {
+bool fitsDecodeLimit(QSize size) {
+    return double(size.width()) * size.height() * 4 <= imageAllocationLimitMB * 1048576.0;
+}
+
+QString pictureName(const ImageItem& image, QSize size) {
+    const QRectF frame = standardized(image.frame);
+    return QObject::tr("the picture at %1, %2 on the canvas, %3 × %4 pixels,")
+        .arg(qRound(frame.x()))
+        .arg(qRound(frame.y()))
+        .arg(size.width())
+        .arg(size.height());
+}
+} // namespace
+
+QString undrawablePicture(const CanvasState& state) {
+    for (const CanvasItem& item : state.items) {
+        const ImageItem* image = item.image();
+        if (!image) continue;
+        const std::optional<QSize> size = pictureSize(image->pngData);
+        if (size && !fitsDecodeLimit(*size))
+            return QObject::tr("%1 is too large to draw").arg(pictureName(*image, *size));
+    }
+    return {};
+}
+
 double exportPixelRatio(const CanvasState& state) {
     double ratio = 1;
     for (const CanvasItem& item : state.items) {
@@ -42,9 +68,7 @@ double exportPixelRatio(const CanvasState& state) {
         // may take never decodes, and draws nothing: it does not count.
         const std::optional<QSize> size = pictureSize(image->pngData);
         const QRectF frame = standardized(image->frame);
-        if (!size || frame.width() <= 0 ||
-            double(size->width()) * size->height() * 4 > imageAllocationLimitMB * 1048576.0)
-            continue;
+        if (!size || frame.width() <= 0 || !fitsDecodeLimit(*size)) continue;
         ratio = std::max(ratio, size->width() * image->cropRect.width() / frame.width());
     }
     // Snap a density that is a whole number but for rounding (a 2× capture at 1919.9 points).
@@ -78,8 +102,9 @@ std::optional<ExportFrame> exportFrame(const CanvasState& state) {
 }
 
 // Paints the export's rows from `top` down into `image` (as tall as the rows wanted):
-// pictures outside those rows are not even decoded.
-void paintRows(const CanvasState& state, const ExportFrame& frame, int top, QImage& image) {
+// pictures outside those rows are not even decoded. Says which picture, if any, did not draw.
+QString paintRows(const CanvasState& state, const ExportFrame& frame, int top, QImage& image) {
+    QString problem;
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.translate(0, -top);
@@ -93,18 +118,32 @@ void paintRows(const CanvasState& state, const ExportFrame& frame, int top, QIma
         if (const ImageItem* image = item.image()) {
             if (!standardized(image->frame).intersects(rows)) continue;
             picture = pictures.image(item.id(), image->pngData);
+            // A picture whose header reads, yet whose pixels do not decode (out of memory, cut
+            // short), would leave a hole in the export.
+            const std::optional<QSize> size = pictureSize(image->pngData);
+            if (picture.isNull() && size && problem.isEmpty())
+                problem = QObject::tr("%1 could not be decoded").arg(pictureName(*image, *size));
         }
         paintItem(painter, item, picture, PaintTarget::exportImage);
     }
+    return problem;
 }
 } // namespace
 
-QImage renderImage(const CanvasState& state) {
+QImage renderImage(const CanvasState& state, QString* problem) {
     const std::optional<ExportFrame> frame = exportFrame(state);
     if (!frame) return {};
-    QImage image(frame->pixels, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) return {};
-    paintRows(state, *frame, 0, image);
+    QString why = undrawablePicture(state);
+    QImage image;
+    if (why.isEmpty()) {
+        image = QImage(frame->pixels, QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull()) why = QObject::tr("the picture would be too large to make");
+    }
+    if (why.isEmpty()) why = paintRows(state, *frame, 0, image);
+    if (!why.isEmpty()) {
+        if (problem) *problem = why;
+        return {};
+    }
     image.setDevicePixelRatio(frame->ratio);
     image.setDotsPerMeterX(frame->dotsPerMeter());
     image.setDotsPerMeterY(frame->dotsPerMeter());
@@ -134,21 +173,26 @@ QImage renderThumbnail(const CanvasState& state, QSize pixels) {
     return image;
 }
 
-std::optional<QByteArray> renderPNG(const CanvasState& state) {
+std::optional<QByteArray> renderPNG(const CanvasState& state, QString* problem) {
     const std::optional<ExportFrame> frame = exportFrame(state);
     if (!frame) return std::nullopt;
+    const auto fail = [problem](const QString& why) -> std::optional<QByteArray> {
+        if (problem) *problem = why;
+        return std::nullopt;
+    };
+    if (QString why = undrawablePicture(state); !why.isEmpty()) return fail(why);
     // The rows go to the encoder in bands of about 32 MB, so an export of hundreds of
     // megapixels never exists whole.
     const int width = frame->pixels.width(), height = frame->pixels.height();
     const int bandRows = std::clamp(int(exportBandBytes / (4 * qint64(width))), 16, height);
     PngStreamEncoder encoder(width, height, frame->dotsPerMeter());
     QImage band(width, bandRows, QImage::Format_ARGB32_Premultiplied);
-    if (band.isNull()) return std::nullopt;
+    if (band.isNull()) return fail(QObject::tr("there is not enough memory to draw it"));
     for (int top = 0; top < height; top += bandRows) {
         if (height - top < bandRows)
             band = QImage(width, height - top, QImage::Format_ARGB32_Premultiplied);
-        paintRows(state, *frame, top, band);
-        if (!encoder.addRows(band)) return std::nullopt;
+        if (QString why = paintRows(state, *frame, top, band); !why.isEmpty()) return fail(why);
+        if (!encoder.addRows(band)) return fail(QObject::tr("the picture could not be encoded"));
     }
     return encoder.finish();
 }

@@ -19,9 +19,16 @@ std::optional<QRectF> exportBox(const CanvasState& state);
 // the densest picture's, at least 1 and at most 4.
 double exportPixelRatio(const CanvasState& state);
 
+// Why the canvas cannot be exported whole: the first picture whose header names one too large
+// to decode within the program's limit, or that failed to decode ("the picture at 0, 0 on the
+// canvas, 3840 × 80000 pixels, is too large to draw"). Empty when every picture draws; bytes
+// that are no picture at all are left out of an export, as ever.
+QString undrawablePicture(const CanvasState& state);
+
 // The whole canvas as an image: the export box on white, every item in order. Null without
-// items. Its device pixel ratio is the export's.
-QImage renderImage(const CanvasState& state);
+// items, and when a picture cannot be drawn (`problem` then says which). Its device pixel
+// ratio is the export's.
+QImage renderImage(const CanvasState& state, QString* problem = nullptr);
 
 // The canvas as `renderImage` frames it, scaled to fit within `pixels`, for a thumbnail:
 // pictures come from their scaled copies (never decoded here at full size), with stand-ins
@@ -31,6 +38,7 @@ QImage renderThumbnail(const CanvasState& state, QSize pixels);
 // The same as PNG bytes, rendered and encoded in bands of about `exportBandBytes`; none
 // without items or when encoding fails.
 inline constexpr qint64 exportBandBytes = 32LL * 1024 * 1024;
-std::optional<QByteArray> renderPNG(const CanvasState& state);
+// None too when a picture cannot be drawn; `problem` then says which.
+std::optional<QByteArray> renderPNG(const CanvasState& state, QString* problem = nullptr);
 
 } // namespace pintora

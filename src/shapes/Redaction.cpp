@@ -113,9 +113,10 @@ std::optional<QRect> pictureAreaUnder(const ImageItem& image, QSize pictureSize,
 }
 
 std::optional<CanvasState> redactedState(const CanvasState& state, const QRectF& box,
-                                         RedactStyle style) {
+                                         RedactStyle style, int* unchanged) {
     CanvasState result = state;
     bool changed = false;
+    if (unchanged) *unchanged = 0;
     for (CanvasItem& item : result.items) {
         const ImageItem* image = std::as_const(item).image();
         if (!image || !(box.normalized() & image->frame.normalized()).isValid()) continue;
@@ -125,10 +126,15 @@ std::optional<CanvasState> redactedState(const CanvasState& state, const QRectF&
         const std::optional<QRect> area = pictureAreaUnder(*image, reader.size(), box);
         if (!area) continue;
         QImage pixels = reader.read();
-        if (pixels.isNull()) continue;
-        redactPixels(pixels, *area, style);
-        std::optional<QByteArray> png = encodePNG(pixels);
-        if (!png) continue;
+        std::optional<QByteArray> png;
+        if (!pixels.isNull()) {
+            redactPixels(pixels, *area, style);
+            png = encodePNG(pixels);
+        }
+        if (!png) {
+            if (unchanged) ++*unchanged;
+            continue;
+        }
         ImageItem edited = *image;
         edited.id = newId();
         edited.pngData = std::move(*png);

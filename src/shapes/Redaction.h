@@ -29,8 +29,9 @@ std::optional<QRect> pictureAreaUnder(const ImageItem& image, QSize pictureSize,
 
 // The state with every picture under `box` redacted in its own pixels: each one's bytes are
 // replaced by the edited PNG and it takes a new id, as the bytes of an id never change
-// (pictures' frames, crops and places in the stack stay). None when the box covers no picture.
+// (pictures' frames, crops and places in the stack stay). None when the box covers no picture
+// that could be changed; `unchanged` counts those under it that could not (too large to decode).
 std::optional<CanvasState> redactedState(const CanvasState& state, const QRectF& box,
-                                         RedactStyle style);
+                                         RedactStyle style, int* unchanged = nullptr);
 
 } // namespace pintora

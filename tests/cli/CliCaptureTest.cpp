@@ -114,14 +114,15 @@ TEST_F(CliCaptureTest, AListOfAddressesIsWaitedForHiddenScriptedAndReportedAsJso
                         "<div class=banner style='height:50px;background:#f00'></div></body>";
         return response;
     });
-    const QString list = dir.filePath(QStringLiteral("urls.txt"));
-    test::writeAll(list, "# pages to capture\n\n" +
-                             server.url(QStringLiteral("/late")).toEncoded() + "\n  " +
-                             server.url(QStringLiteral("/plain?x=1")).toEncoded() + "  \n");
-    const Run run =
-        capture({"--urls", list, "--size", "300x200", "--wait-for", "#late", "--hide", ".banner",
-                 "--javascript", "document.body.style.background = 'rgb(0, 255, 0)' // painted",
-                 "--json", "--png-dir", pngs()});
+    // The list comes on standard input.
+    const auto process =
+        start({"--urls", "-", "--size", "300x200", "--wait-for", "#late", "--hide", ".banner",
+               "--javascript", "document.body.style.background = 'rgb(0, 255, 0)' // painted",
+               "--json", "--png-dir", pngs()});
+    process->write("# pages to capture\n\n" + server.url(QStringLiteral("/late")).toEncoded() +
+                   "\n  " + server.url(QStringLiteral("/plain?x=1")).toEncoded() + "  \n");
+    process->closeWriteChannel();
+    const Run run = finish(*process);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.err, QByteArray()) << "no engine noise on stderr";
     const QString host = QStringLiteral("127.0.0.1_%1_").arg(server.url(QString()).port());

@@ -127,4 +127,26 @@ TEST_F(CliTest, ExportRendersWhatTheApplicationExports) {
     const CliRun unwritable =
         cli({QStringLiteral("export"), document, path("no/such/folder/out.png")});
     EXPECT_EQ(unwritable.exitCode, 1);
+    ImageItem huge;
+    huge.pngData = test::pngClaimingSize(40'000, 40'000);
+    huge.frame = QRectF(0, 0, 100, 100);
+    empty.items = {huge};
+    const CliRun undrawable =
+        cli({QStringLiteral("export"), write("huge.pintora", empty), path("h.png")});
+    EXPECT_EQ(undrawable.exitCode, 1);
+    EXPECT_TRUE(undrawable.err.contains("40000 × 40000 pixels, is too large to draw"))
+        << undrawable.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path("h.png")));
+}
+
+TEST_F(CliTest, TheVersionAndTheExitCodesAreAtHand) {
+    for (const char* option : {"--version", "-V"}) {
+        const CliRun run = cli({QString::fromLatin1(option)});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(run.out.startsWith("pintora-cli ") && run.out.count('.') == 2)
+            << run.out.toStdString();
+    }
+    const CliRun help = cli({QStringLiteral("--help")});
+    for (const char* code : {"  0 ", "  1 ", "  2 ", "  3 ", "  130 "})
+        EXPECT_TRUE(help.out.contains(code)) << code;
 }

@@ -84,6 +84,15 @@ TEST(Redaction, PixelatesTheBoxInThePicturesOwnPixelsThroughItsFrameAndCrop) {
 
     EXPECT_FALSE(redactedState(state, {0, 0, 500, 500}, RedactStyle::pixelate))
         << "a box that covers no picture changes nothing";
+    // A picture too large to decode is left as it is, and counted, so the user can be told.
+    ImageItem huge = picture;
+    huge.pngData = test::pngClaimingSize(40'000, 40'000);
+    state.items.append(huge);
+    int unchanged = 0;
+    const auto partly = redactedState(state, box, RedactStyle::pixelate, &unchanged);
+    EXPECT_EQ(unchanged, 1);
+    ASSERT_TRUE(partly) << "the picture that could be changed still is";
+    EXPECT_EQ(partly->items[2], huge);
     // A box running past the frame's right edge takes only the pixels the frame shows.
     EXPECT_EQ(pictureAreaUnder(picture, original.size(), {1090, 1000, 200, 200}),
               QRect(380, 0, 20, 300));

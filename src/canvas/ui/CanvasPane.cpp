@@ -32,8 +32,9 @@ CanvasPane::CanvasPane(PintoraDocument& document, CanvasController& controller,
 CanvasPane::~CanvasPane() = default;
 
 CanvasContext CanvasPane::context() {
-    return CanvasContext{document_, document_.undoStack(), selection_,
-                         tool_,     controller_,           defaults_};
+    return CanvasContext{document_,   document_.undoStack(), selection_, tool_,
+                         controller_, defaults_,
+                         [this](const QString& message) { emit noticeRequested(message); }};
 }
 
 void CanvasPane::setTool(Tool tool) {

@@ -63,6 +63,8 @@ signals:
     void picturesPlaced();
     // The crop editor for a picture item.
     void cropRequested(const QUuid& id);
+    // Something the user should know, for the window's notice band.
+    void noticeRequested(const QString& message);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -16,9 +16,23 @@ QString writeExport(const QString& path, const QByteArray& png) {
     return {};
 }
 
+void showRenderProblem(QWidget* window, const QString& problem) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Couldn't export"),
+                                QStringLiteral("The canvas could not be drawn whole."),
+                                QMessageBox::Ok, window);
+    // "the picture at …": a sentence of its own.
+    box->setInformativeText(problem.left(1).toUpper() + problem.mid(1) + u'.');
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 void exportPNG(QWidget* window, const CanvasState& state) {
-    const std::optional<QByteArray> png = renderPNG(state);
-    if (!png) return;
+    QString problem;
+    const std::optional<QByteArray> png = renderPNG(state, &problem);
+    if (!png) {
+        if (!problem.isEmpty()) showRenderProblem(window, problem);
+        return;
+    }
     auto* dialog = new QFileDialog(window, QStringLiteral("Export"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);

@@ -12,6 +12,9 @@ struct CanvasState;
 // Writes exported bytes atomically; returns why it failed, or an empty string.
 QString writeExport(const QString& path, const QByteArray& png);
 
+// Tells the user, over `window`, that the canvas could not be drawn whole, and why.
+void showRenderProblem(QWidget* window, const QString& problem);
+
 // Renders the canvas now, then asks where to save it ("Pintora Export.png") without blocking
 // the window. A failed write is reported, never passed over. Nothing happens without items.
 void exportPNG(QWidget* window, const CanvasState& state);

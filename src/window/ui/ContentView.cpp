@@ -67,6 +67,7 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
     // report what they change.
     connect(toolbar_, &AnnotateToolbar::toolPicked, this, &ContentView::setTool);
     connect(canvasPane_, &CanvasPane::toolChanged, this, &ContentView::setTool);
+    connect(canvasPane_, &CanvasPane::noticeRequested, noticeBar_, &NoticeBar::setText);
     connect(canvasPane_, &CanvasPane::selectionChanged, this,
             [this](const Selection& selection) { setSelection(selection); });
     connect(this, &ContentView::toolChanged, this, [this](Tool tool) {

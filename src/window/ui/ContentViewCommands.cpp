@@ -29,8 +29,12 @@ void ContentView::copyAsPNG() {
             return !selection_.contains(item.id());
         });
     }
-    const std::optional<QByteArray> png = renderPNG(state);
-    if (!png) return;
+    QString problem;
+    const std::optional<QByteArray> png = renderPNG(state, &problem);
+    if (!png) {
+        if (!problem.isEmpty()) showRenderProblem(window(), problem);
+        return;
+    }
     auto* mime = new QMimeData;
     mime->setData(QStringLiteral("image/png"), *png);
     // The platform's own image type too, when the picture decodes within the image limit.
