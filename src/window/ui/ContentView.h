@@ -63,6 +63,7 @@ public:
     BrowserPane* browserPane() const { return browserPane_; }
     BrowserController& browserController() const { return *browser_; }
     CapturePresetsSidebar* presetsSidebar() const { return sidebar_; }
+    NoticeBar* noticeBar() const { return noticeBar_; }
     BatchCapture& batchCapture() const { return *batch_; }
     CaptureEngine& captureEngine() const { return *captureEngine_; }
     std::optional<CaptureProgress> captureProgress() const { return captureProgress_; }

@@ -13,12 +13,14 @@
 #include "platform/ui/SystemClipboard.h"
 #include "support/TestWebServer.h"
 #include "window/ui/ContentView.h"
+#include "window/ui/NoticeBar.h"
 
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -153,6 +155,42 @@ TEST_F(CaptureTabWebTest, CaptureAllPlacesOnePicturePerEnabledPresetAsOneStep) {
     EXPECT_EQ(document.undoStack()->undoText(), QStringLiteral("Capture"));
     document.undoStack()->undo();
     EXPECT_TRUE(document.state().items.isEmpty());
+}
+
+TEST_F(CaptureTabWebTest, FailedLoadsAreToldAndEscapeCancelsARun) {
+    AppPresetsStore::shared().setPresets({{QUuid::createUuid(), "A", 400, 300, true},
+                                          {QUuid::createUuid(), "B", 500, 300, true}});
+    defaults.setCaptureFullPage(false);
+    QTcpServer closed; // a port nobody listens on
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    open(QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort()));
+    closed.close();
+    CapturePresetsSidebar* sidebar = view->presetsSidebar();
+    sidebar->captureButton()->click();
+    // The engine's error pages are taken, as the view shows them, and the user told why.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return document.state().items.size() == 2; }, webWaitMs));
+    EXPECT_EQ(view->noticeBar()->text().count("the page did not load (net::ERR_CONNECTION_REFUSED)"),
+              2)
+        << view->noticeBar()->text().toStdString();
+
+    server.route("/never", [](auto&) {
+        TestWebServer::Response response;
+        response.hang = true;
+        return response;
+    });
+    view->setActiveTab(AppTab::capture);
+    view->browserPane()->importURL(server.url("/never").toString());
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view));
+    sidebar->captureButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sidebar->cancelButton()->isVisible(); }, webWaitMs));
+    QTest::qWait(300);
+    QTest::keyClick(view, Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sidebar->cancelButton()->isVisible(); }, 5000))
+        << "Escape ended the run at once";
+    EXPECT_TRUE(sidebar->captureButton()->isEnabled());
+    EXPECT_EQ(document.state().items.size(), 2) << "nothing new";
+    EXPECT_TRUE(view->noticeBar()->text().contains("Capture cancelled: 0 sizes taken."));
 }
 
 TEST(HiddenHostWebTest, NoCaptureWindowEverShowsUnderAWindowManager) {
