@@ -504,6 +504,11 @@ void BatchCapture::checkOutcome(std::function<void()> then) {
     const int owner = step_;
     engine_.loadOutcome([this, owner, then](const CaptureEngine::LoadOutcome& outcome) {
         if (!running_ || owner != step_) return;
+        // No page at all: the browser is gone.
+        if (const QString gone = engine_.failure(); !gone.isEmpty()) {
+            fail(gone);
+            return;
+        }
         if (!outcome.download.isEmpty()) {
             fail(tr("%1 is a download (%2), not a page").arg(url_.toDisplayString(), outcome.download));
             return;

@@ -116,6 +116,12 @@ int exportPicture(const QStringList& args) {
 int run(int argc, char** argv) {
     // Fonts and pictures need a GUI application, never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+        // Off screen means no display at all: with one in reach the graphics stack would open
+        // it, and print its own complaints on stderr.
+        qunsetenv("DISPLAY");
+        qunsetenv("WAYLAND_DISPLAY");
+    }
     const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (command == QLatin1StringView("--version") || command == QLatin1StringView("-V")) {
         std::fputs("pintora-cli " PINTORA_VERSION "\n", stdout);

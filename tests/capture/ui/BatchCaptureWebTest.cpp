@@ -165,6 +165,26 @@ TEST_P(BatchCaptureWebTest, FailedRedirectedEndlessAndStalledLoadsStillGiveOnePi
     }
 }
 
+TEST_P(BatchCaptureWebTest, APageWhoseScriptNeverEndsFailsAtItsDeadlineAndThePageIsGivenUp) {
+    server.page("/spin", "<body onload='setTimeout(function(){for(;;){}},100)'>Busy</body>");
+    BatchCapture::PageSteps steps;
+    steps.timeoutMs = 2500;
+    steps.delayMs = 600; // the script spins by the time the picture is taken
+    batch.setPageSteps(steps);
+    int timedOut = 0;
+    QObject::connect(&batch, &BatchCapture::pageFailed,
+                     [&](const ViewportPreset&, const QString&, bool time) { timedOut += time; });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(capture(server.url("/spin"), {preset(300, 200), preset(400, 200)}, false)
+                    .images.isEmpty());
+    EXPECT_EQ(timedOut, 2);
+    EXPECT_LT(clock.elapsed(), 2 * 2500 + 5000) << "each size kept to its deadline";
+    // The engine took a new page: the next run captures as ever.
+    batch.setPageSteps({});
+    EXPECT_TRUE(near(captureOne("/short", preset(300, 200), false).pixel(150, 100), Qt::green));
+}
+
 TEST_P(BatchCaptureWebTest, DialogsAndPopupsOfThePageNeitherShowNorHoldTheCapture) {
     // Each dialog answers as cancelled: the page turns green only if confirm and prompt did.
     server.page("/dialogs",
