@@ -169,4 +169,15 @@ TEST_F(DrawingTest, RedactIsOneUndoableStepOnThePicturesUnderTheBoxAndShiftBlurs
     EXPECT_NE(QImage::fromData(document.state().items[0].image()->pngData, "PNG"),
               QImage::fromData(pixelated, "PNG"))
         << "Shift blurs instead of pixelating";
+
+    // A picture too large to change: nothing is done, and the user is told.
+    QStringList told;
+    context.tell = [&](const QString& message) { told << message; };
+    image.pngData = test::pngClaimingSize(40'000, 40'000);
+    document.setState(CanvasState());
+    add(image);
+    drag({0, 0}, {30, 30});
+    EXPECT_EQ(document.state().items[0], CanvasItem(image));
+    EXPECT_EQ(told, QStringList{"A picture under the box is too large to change: it was not "
+                                "redacted."});
 }
