@@ -3,6 +3,7 @@
 #include "model/Base64.h"
 #include "model/DocumentCodec.h"
 
+#include <cmath>
 #include <cstring>
 #include <simdjson.h>
 #include <string>
@@ -104,14 +105,17 @@ private:
         return QString::fromUtf8(s.data(), qsizetype(s.size()));
     }
 
+    // Any whole number, also as other writers put it ("2.0", "2e0").
     qint64 integer(sj::value v) {
-        int64_t value;
-        if (const auto error = v.get_int64().get(value)) {
+        double value;
+        if (const auto error = v.get_double().get(value)) {
             if (error == simdjson::INCORRECT_TYPE || error == simdjson::NUMBER_ERROR)
                 fail("expected an integer");
             failJson(error, "an integer");
         }
-        return value;
+        if (value != std::trunc(value) || std::abs(value) > 9007199254740992.0)
+            fail("expected an integer");
+        return qint64(value);
     }
 
     QUuid uuid(sj::value v) {
@@ -448,6 +452,12 @@ QString describe(const DecodeFailure& failure) {
 // Runs a read and turns every failure into a message.
 template <class T, class Read>
 Expected<T> parse(const char* json, std::size_t size, std::size_t capacity, Read read) {
+    // A byte-order mark, as some editors write, is no part of the text.
+    if (size >= 3 && std::memcmp(json, "\xEF\xBB\xBF", 3) == 0) {
+        json += 3;
+        size -= 3;
+        capacity -= 3;
+    }
     if (size == 0) return Expected<T>::failure(QStringLiteral("The file is empty."));
     if (size > maxJsonSize) return Expected<T>::failure(tooLargeMessage);
     sj::parser parser;

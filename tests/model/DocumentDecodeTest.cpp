@@ -128,6 +128,7 @@ TEST(DocumentDecode, FailuresNameTheMemberAndTheReason) {
         {R"({"items":{}})", "items: expected an array of items"},
         {R"({"zoom":1e400})", "zoom: number out of range"},
         {R"({"activeTabIndex":99999999999999999999})", "activeTabIndex: expected an integer"},
+        {R"({"activeTabIndex":0.5})", "activeTabIndex: expected an integer"},
         {R"({"tabs":[{"id":")" + std::string(someId) + R"(","url":"u"}]})",
          R"(tabs[0]: missing required member "title")"},
         {"[]", "expected a JSON object"},
@@ -135,6 +136,15 @@ TEST(DocumentDecode, FailuresNameTheMemberAndTheReason) {
     };
     for (const auto& [json, message] : cases)
         EXPECT_EQ(decode(json).error().toStdString(), message) << json;
+}
+
+TEST(DocumentDecode, WhatOtherWritersWriteOpens) {
+    // A byte-order mark before the text, and a whole number written as a fraction.
+    const auto read = decode("\xEF\xBB\xBF" R"({"activeTabIndex":0.0,"zoom":2})");
+    ASSERT_TRUE(read.ok()) << read.error().toStdString();
+    EXPECT_EQ(read.value().activeTabIndex, 0);
+    EXPECT_EQ(read.value().zoom, 2);
+    EXPECT_EQ(decode("\xEF\xBB\xBF").error(), "The file is empty.");
 }
 
 TEST(DocumentDecode, MalformedJsonAnywhereFails) {
