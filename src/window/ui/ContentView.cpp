@@ -124,7 +124,8 @@ void ContentView::setSelection(Selection selection) {
 
 void ContentView::setActiveTab(AppTab tab) {
     if (tab == activeTab_) return;
-    clearKeyboardFocus(QApplication::activeWindow());
+    // This window only: another one may be in the middle of typing a note.
+    clearKeyboardFocus(window());
     activeTab_ = tab;
     stack_->setCurrentIndex(tab == AppTab::capture ? 0 : 1);
     // Remembering the tab is not an edit of the document: no undo step.

@@ -5,6 +5,7 @@
 #include "platform/CommandBus.h"
 #include "window/ui/IntroSheet.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QWheelEvent>
 
@@ -209,6 +210,18 @@ TEST_F(ContentViewTest, MenuCommandsActOnlyInTheWindowInFront) {
     post(command::canvasDelete);
     EXPECT_TRUE(back->document()->state().items.isEmpty());
     EXPECT_EQ(front->document()->state().items.size(), frontItems);
+}
+
+TEST_F(ContentViewTest, ATabSwitchInOneWindowLeavesTheTypingInAnotherAlone) {
+    DocumentWindow* capturing = openWith(withBoxes(1, "capture"));
+    DocumentWindow* typing = openWith(withBoxes(1));
+    auto* field = new QLineEdit(typing->contentView());
+    field->show();
+    field->setFocus();
+    ASSERT_TRUE(field->hasFocus());
+    // A capture that ends in the window behind shows its annotate tab there.
+    capturing->contentView()->setActiveTab(AppTab::annotate);
+    EXPECT_TRUE(field->hasFocus()) << "the words typed next go where they were going";
 }
 
 TEST_F(ContentViewTest, CloseTabActsOnlyOnTheCaptureTabWithAnActiveTab) {
