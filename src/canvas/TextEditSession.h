@@ -29,6 +29,8 @@ public:
     bool commit(CanvasContext& context, const QUuid& id);
 
     std::optional<QUuid> editingId() const { return editingId_; }
+    // The editor's words as last typed; none before the first change.
+    std::optional<QString> liveString() const { return liveString_; }
     bool isEditing(const QUuid& id) const { return editingId_ == id; }
 
 private:

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -114,15 +115,6 @@ Found findColour(const QImage& shot, const QRect& area, QColor colour, int toler
 }
 int strokePixels(const QImage& shot, const QRect& area) {
     return findColour(shot, area, strokeRed, 30).count;
-}
-
-// How many pixels outside `inside` are not white.
-int inkOutside(const QImage& image, const QRect& inside) {
-    int ink = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            ink += !inside.contains(x, y) && image.pixel(x, y) != qRgb(255, 255, 255);
-    return ink;
 }
 
 // The share of the pixels of `now` that differ from `before`.
@@ -580,11 +572,16 @@ TEST_F(AppScenarioTest, TheViewIsSavedAndCopyAsPNGAndExportGiveTheCanvasOrSelect
     callout.save(shotsDir_ + "/callout-copy.png");
     EXPECT_LT(callout.width(), 1000);
     EXPECT_GT(strokePixels(callout, callout.rect()), 200);
-    const int paper = int(exportMargin) - 4;
-    EXPECT_EQ(inkOutside(callout, callout.rect().adjusted(paper, paper, -paper, -paper)), 0)
-        << "the callout reaches into the margin";
 
-    keys({"Escape", "ctrl+s", "ctrl+shift+e"});
+    keys({"Escape", "ctrl+s"});
+    // The copy is the callout as the export draws it, its whole head in the picture.
+    CanvasState saved;
+    ASSERT_TRUE(poll([&] { return (saved = documentsAt(document()).value(0)).items.size() == 4; }));
+    saved.items = {saved.items.last()};
+    EXPECT_TRUE(renderImage(saved).convertToFormat(QImage::Format_ARGB32) ==
+                callout.convertToFormat(QImage::Format_ARGB32))
+        << "the copy is not the callout as exported";
+    keys({"ctrl+shift+e"});
     ASSERT_FALSE(waitForWindow("^Export$").isEmpty());
     QTest::qWait(500);
     saveShot("export-dialog");
@@ -643,6 +640,61 @@ TEST_F(AppScenarioTest, WordsStillInTheEditorAreSavedAndKeptAtQuit) {
     expectExit();
     EXPECT_EQ(textsIn(document()),
               QStringList({"Important note", "Saved words", "Typed to the end"}));
+}
+
+TEST_F(AppScenarioTest, AKilledProgramLosesNothingAndTheFileChangesOnlyWhenSaved) {
+    launchWith(documentWith({}));
+    const QByteArray saved = test::readAll(document());
+    keys({"ctrl+2"});
+    drawIn(0, "r");
+    keys({"ctrl+n"});
+    const QString titled = window_;
+    useWindow("Untitled", titled);
+    keys({"ctrl+2"});
+    drawIn(1, "n", "Typed before the crash"); // its editor still open
+    const QString drafts = path("data");
+    EXPECT_TRUE(poll(
+        [&] {
+            return documentsAt(drafts).size() == 2 &&
+                   textsIn(drafts) == QStringList{"Typed before the crash"};
+        },
+        20000))
+        << "the work was not in drafts within seconds";
+    ::kill(pid_t(app_.processId()), SIGKILL);
+    app_.waitForFinished(10000);
+    EXPECT_EQ(test::readAll(document()), saved) << "only Save writes the user's file";
+
+    // Both come back: the untitled one as it was, the titled one in its file's window.
+    launch();
+    // A search by name finds both windows here: each is told by its own name.
+    const auto named = [&](const QString& start) {
+        const QString pid = QString::number(app_.processId());
+        for (const QString& id : run("xdotool", {"search", "--onlyvisible", "--pid", pid, "--name",
+                                                 "Pintora"})
+                                     .split('\n', Qt::SkipEmptyParts))
+            if (run("xdotool", {"getwindowname", id}).startsWith(start)) return id;
+        return QString();
+    };
+    QString untitled, recovered;
+    ASSERT_TRUE(poll([&] {
+        return !(untitled = named("Untitled")).isEmpty() &&
+               !(recovered = named("shots.pintora")).isEmpty();
+    }));
+    QTest::qWait(500); // both shown, in whichever order
+    xdotool({"windowactivate", "--sync", untitled});
+    settle();
+    expect("the note is back", [&](const QImage& shot) {
+        return findColour(shot, canvas(), QColor(0xfd, 0xec, 0xec), 6).count > 2000;
+    });
+    window_ = recovered;
+    xdotool({"windowactivate", "--sync", recovered});
+    settle();
+    keys({"ctrl+s"});
+    EXPECT_TRUE(poll([&] { return documentsAt(document()).value(0).items.size() == 1; }))
+        << "Save writes the recovered rectangle to the file";
+    keys({"ctrl+q"});
+    expectExit();
+    EXPECT_EQ(textsIn(drafts), QStringList{"Typed before the crash"});
 }
 
 TEST_F(AppScenarioTest, WhatIsCopiedInOneWindowIsPastedInTheOtherWhoseOpenEditGoesIntoItsDraft) {

@@ -1,6 +1,7 @@
 #include "app/ui/PintoraApp.h"
 
 #include "app/Drafts.h"
+#include "app/Recovery.h"
 #include "app/ui/AppMenus.h"
 #include "app/ui/SettingsView.h"
 #include "capture/AppPresetsStore.h"
@@ -41,6 +42,7 @@ void PintoraApp::launch(const QStringList& files) {
 }
 
 bool PintoraApp::restoreDraftsIfAny() {
+    recovery::removeStrayNotes(draftsDirectory_);
     const QStringList found = drafts::list(draftsDirectory_);
     for (const QString& path : found)
         documents_.openDraft(path);
@@ -61,17 +63,28 @@ void PintoraApp::reopen() {
 
 QStringList PintoraApp::saveAllDirtyForQuit() {
     QStringList failures;
-    QList<DocumentWindow*> edited;
     for (DocumentWindow* window : documents_.windows()) {
         window->takeInWhatIsShown();
-        if (window->isEdited()) edited.append(window);
-    }
-    if (edited.isEmpty()) return failures;
-    QDir().mkpath(draftsDirectory_);
-    for (DocumentWindow* window : edited) {
-        const QString error = window->filePath().isEmpty()
-                                  ? window->writeDraft(draftsDirectory_)
-                                  : window->document()->writeToFile(window->filePath());
+        if (!window->isEdited()) {
+            window->forgetDraftIfNothingUnsaved();
+            continue;
+        }
+        QString error;
+        if (window->filePath().isEmpty()) {
+            error = window->writeDraft();
+        } else {
+            error = window->document()->writeToFile(window->filePath());
+            if (error.isEmpty()) {
+                window->removeDraft();
+            } else {
+                // Its own file cannot be written (read-only, its folder gone, the disk full):
+                // the work is kept in its draft, and the next launch says so. No dialog here,
+                // which a logout would kill with the work.
+                const QString saveError = error;
+                error = window->writeDraft(saveError);
+                if (!error.isEmpty()) error = saveError;
+            }
+        }
         if (error.isEmpty())
             window->document()->undoStack()->setClean();
         else

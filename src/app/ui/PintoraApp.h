@@ -25,7 +25,10 @@ public:
     Updater& updater() { return updater_; }
     // Where drafts are written at quit and found at launch.
     QString draftsDirectory() const { return draftsDirectory_; }
-    void setDraftsDirectory(const QString& directory) { draftsDirectory_ = directory; }
+    void setDraftsDirectory(const QString& directory) {
+        draftsDirectory_ = directory;
+        documents_.setDraftsDirectory(directory);
+    }
 
     // Reopens the drafts, then opens `files`; with neither, one new untitled document.
     void launch(const QStringList& files);

@@ -93,6 +93,7 @@ void CanvasPane::beginTextEdit(const QUuid& id) {
         std::optional<double> wrapWidth;
         if (t.wraps) wrapWidth = textArea(t).width();
         textEdit_.liveChange(document_, id, text, measureText(text, t.fontSize, wrapWidth));
+        emit textTyped();
     });
     connect(editor_, &TextEditorOverlay::editingEnded, this, [this, id] {
         const Tool toolBefore = tool_;
@@ -115,6 +116,19 @@ void CanvasPane::endTextEditing() {
     if (editor_ && editor_->isVisible()) {
         editor_->finish();
     }
+}
+
+bool CanvasPane::isEditingText() const {
+    return editor_ && editor_->isVisible() && textEdit_.editingId();
+}
+
+CanvasState CanvasPane::stateAsShown() const {
+    CanvasState state = document_.state();
+    const std::optional<QUuid> id = textEdit_.editingId();
+    const std::optional<QString> typed = textEdit_.liveString();
+    if (!isEditingText() || !id || !typed) return state;
+    if (CanvasItem* item = findItem(state, *id); item && item->text()) item->text()->string = *typed;
+    return state;
 }
 
 void CanvasPane::syncTextEditor() {

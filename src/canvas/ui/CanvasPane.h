@@ -41,6 +41,10 @@ public:
 
     // Ends a text edit in progress, as a click on empty canvas does.
     void endTextEditing();
+    bool isEditingText() const;
+    // The document's state with the words of an open editor in their item, as the user sees
+    // it, without ending the edit.
+    CanvasState stateAsShown() const;
     std::optional<QUuid> editingTextId() const { return textEdit_.editingId(); }
     QWidget* textEditor() const;
 
@@ -65,6 +69,8 @@ signals:
     void cropRequested(const QUuid& id);
     // Something the user should know, for the window's notice band.
     void noticeRequested(const QString& message);
+    // Words were typed into the open editor (they reach the document when the edit ends).
+    void textTyped();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,12 +1,14 @@
 #include "window/ui/DocumentWindow.h"
 
 #include "app/Drafts.h"
+#include "app/Recovery.h"
 #include "canvas/ui/CanvasPane.h"
 #include "model/PintoraDocument.h"
 #include "platform/ui/Symbols.h"
 #include "window/ui/ContentView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QDir>
@@ -22,6 +24,10 @@ namespace pintora {
 namespace {
 constexpr QSize defaultWindowSize{1280, 800};
 constexpr QSize minimumContentSize{1000, 650};
+// The draft is written once the changes pause this long, and at the latest this long after
+// the first change it does not hold yet.
+constexpr int draftPauseMs = 1500;
+constexpr int draftLatestMs = 8000;
 const QString fileFilter = QStringLiteral("Pintora documents (*.pintora)");
 const QString fileSuffix = QStringLiteral(".pintora");
 } // namespace
@@ -29,6 +35,7 @@ const QString fileSuffix = QStringLiteral(".pintora");
 DocumentWindow::DocumentWindow(PintoraDocument* document, const QString& filePath,
                                UserDefaults& defaults, ItemClipboard& clipboard, QWidget* parent)
     : QMainWindow(parent), document_(document), filePath_(filePath),
+      recovery_(std::make_unique<RecoveryCopy>(drafts::directory())),
       contentView_(new ContentView(document, defaults, clipboard)),
       tabSwitch_(new QActionGroup(this)) {
     document_->setParent(this);
@@ -63,6 +70,10 @@ DocumentWindow::DocumentWindow(PintoraDocument* document, const QString& filePat
     updateTitle();
     connect(document_->undoStack(), &QUndoStack::cleanChanged, this,
             [this] { setWindowModified(isEdited()); });
+    draftTimer_.setSingleShot(true);
+    connect(&draftTimer_, &QTimer::timeout, this, &DocumentWindow::writeDraftLater);
+    connect(document_, &PintoraDocument::stateChanged, this, &DocumentWindow::changed);
+    connect(contentView_->canvasPane(), &CanvasPane::textTyped, this, &DocumentWindow::changed);
 }
 
 DocumentWindow::~DocumentWindow() {
@@ -74,6 +85,14 @@ void DocumentWindow::takeInWhatIsShown() {
     if (!appeared_) return;
     contentView_->canvasPane()->endTextEditing();
     contentView_->storeView();
+}
+
+bool DocumentWindow::refersTo(const QString& path) const {
+    if (filePath_.isEmpty() || path.isEmpty()) return false;
+    const QFileInfo mine(filePath_), other(path);
+    const QString canonical = mine.canonicalFilePath();
+    if (!canonical.isEmpty()) return canonical == other.canonicalFilePath();
+    return mine.absoluteFilePath() == other.absoluteFilePath();
 }
 
 bool DocumentWindow::isEdited() const {
@@ -92,19 +111,71 @@ void DocumentWindow::updateTitle() {
 }
 
 void DocumentWindow::adoptDraft(const QString& draftPath) {
-    draftPath_ = draftPath;
+    recovery_->adopt(draftPath);
     // Edited with nothing to undo: no undo step can make it look saved again.
     document_->undoStack()->resetClean();
     updateTitle();
 }
 
+bool DocumentWindow::revertToSaved() {
+    if (filePath_.isEmpty() || !document_->readFromFile(filePath_).isEmpty()) return false;
+    document_->undoStack()->clear();
+    document_->undoStack()->setClean(); // a restored draft had no clean point at all
+    removeDraft();
+    updateTitle();
+    return true;
+}
+
+QString DocumentWindow::draftPath() const {
+    return recovery_->path();
+}
+
 void DocumentWindow::removeDraft() {
-    if (draftPath_.isEmpty()) return;
-    QFile::remove(draftPath_);
-    draftPath_.clear();
+    draftTimer_.stop();
+    unkeptSince_.invalidate();
+    recovery_->remove();
+}
+
+void DocumentWindow::waitForDraft() const {
+    recovery_->waitForWrites();
+}
+
+void DocumentWindow::setDraftsDirectory(const QString& directory) {
+    const QString adopted = recovery_->path();
+    recovery_ = std::make_unique<RecoveryCopy>(directory);
+    if (!adopted.isEmpty()) recovery_->adopt(adopted);
+}
+
+void DocumentWindow::changed() {
+    if (!unkeptSince_.isValid()) unkeptSince_.start();
+    // Typing on and on still gets its draft, at the latest a few seconds after it began.
+    if (!draftTimer_.isActive() || unkeptSince_.elapsed() < draftLatestMs)
+        draftTimer_.start(std::max(0, std::min<int>(draftPauseMs,
+                                                    draftLatestMs - int(unkeptSince_.elapsed()))));
+}
+
+void DocumentWindow::writeDraftLater() {
+    unkeptSince_.invalidate();
+    const CanvasPane* canvas = contentView_->canvasPane();
+    if (!isEdited() && !canvas->isEditingText()) {
+        forgetDraftIfNothingUnsaved();
+        return;
+    }
+    // As it is shown: words in an open editor too, without ending the edit.
+    recovery_->writeLater(canvas->stateAsShown(), filePath_);
 }
 
 bool DocumentWindow::saveTo(const QString& path) {
+    // Two windows on one file would overwrite each other's work.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        const auto* other = qobject_cast<DocumentWindow*>(widget);
+        if (!other || other == this || !other->refersTo(path)) continue;
+        QMessageBox::warning(this, tr("Pintora"),
+                             tr("“%1” is open in another window. Close it there first, or save "
+                                "under another name.")
+                                 .arg(QFileInfo(path).fileName()));
+        return false;
+    }
     takeInWhatIsShown();
     const QString error = document_->writeToFile(path);
     if (!error.isEmpty()) {
@@ -114,6 +185,7 @@ bool DocumentWindow::saveTo(const QString& path) {
         return false;
     }
     filePath_ = QFileInfo(path).absoluteFilePath();
+    cleanIsDraft_ = false;
     document_->undoStack()->setClean();
     removeDraft(); // the work now lives in its own file
     updateTitle();
@@ -133,12 +205,18 @@ bool DocumentWindow::saveAs() {
     return saveTo(path);
 }
 
-QString DocumentWindow::writeDraft(const QString& directory) {
-    const QString path = draftPath_.isEmpty() ? drafts::newPath(directory) : draftPath_;
+QString DocumentWindow::writeDraft(const QString& failedSave) {
+    draftTimer_.stop();
     takeInWhatIsShown();
-    const QString error = document_->writeToFile(path);
-    if (error.isEmpty()) draftPath_ = path;
+    const QString error = recovery_->writeNow(document_->snapshot(), filePath_, failedSave);
+    // An untitled document marked saved at quit is saved in its draft alone.
+    if (error.isEmpty() && filePath_.isEmpty()) cleanIsDraft_ = true;
     return error;
+}
+
+void DocumentWindow::forgetDraftIfNothingUnsaved() {
+    if (isEdited() || (filePath_.isEmpty() && cleanIsDraft_)) return;
+    removeDraft();
 }
 
 void DocumentWindow::showEvent(QShowEvent* event) {
@@ -164,6 +242,8 @@ void DocumentWindow::closeEvent(QCloseEvent* event) {
             return;
         }
         if (answer == QMessageBox::Discard) removeDraft(); // the user let this work go
+    } else if (!quitting_) {
+        forgetDraftIfNothingUnsaved(); // a draft of what is saved would only come back
     }
     if (appeared_) contentView_->disappear();
     appeared_ = false;

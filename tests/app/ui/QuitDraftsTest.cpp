@@ -56,7 +56,7 @@ TEST_F(QuitDraftsTest, QuitSavesTitledDocumentsInPlaceAndUntitledOnesAsOneDraftE
     EXPECT_EQ(drafts::list(draftsDir()), written);
 }
 
-TEST_F(QuitDraftsTest, AFailedSaveAtQuitIsReportedAndTheDocumentStaysEdited) {
+TEST_F(QuitDraftsTest, AFailedSaveAtQuitKeepsTheWorkForTheNextLaunchWhichSaysSo) {
     QDir(dir.path()).mkdir(QStringLiteral("gone"));
     const QString path = dir.filePath(QStringLiteral("gone/doc.pintora"));
     ASSERT_EQ(writeDocumentFile(path, CanvasState::makeNew(QString())), QString());
@@ -64,11 +64,82 @@ TEST_F(QuitDraftsTest, AFailedSaveAtQuitIsReportedAndTheDocumentStaysEdited) {
     addBoxes(window, 1);
     QDir(dir.filePath(QStringLiteral("gone"))).removeRecursively();
 
-    const QStringList failures = app.saveAllDirtyForQuit();
-    ASSERT_EQ(failures.size(), 1);
-    EXPECT_TRUE(failures[0].startsWith(QStringLiteral("doc.pintora: ")))
-        << failures[0].toStdString();
+    // No dialog at quit, which a logout would kill: the work goes into a draft.
+    EXPECT_EQ(app.saveAllDirtyForQuit(), QStringList());
+    ASSERT_EQ(drafts::list(draftsDir()).size(), 1);
+    closeAll();
+    QStringList reported;
+    app.documents().setErrorReporter(
+        [&](const QString& title, const QString& detail) { reported << title + u' ' + detail; });
+    app.launch({});
+    ASSERT_EQ(app.documents().windows().size(), 1);
+    DocumentWindow* back = app.documents().windows()[0];
+    EXPECT_EQ(back->filePath(), path);
+    EXPECT_TRUE(back->isEdited());
+    EXPECT_EQ(back->document()->state().items.size(), 1);
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_TRUE(reported[0].startsWith("“doc.pintora” could not be saved when Pintora quit."))
+        << reported[0].toStdString();
+}
+
+TEST_F(QuitDraftsTest, EditsAreKeptInADraftWhileWorkingAndComeBackInTheirFilesWindow) {
+    const QString path = dir.filePath(QStringLiteral("titled.pintora"));
+    ASSERT_EQ(writeDocumentFile(path, CanvasState::makeNew(QString())), QString());
+    const QByteArray saved = test::readAll(path);
+    DocumentWindow* window = app.documents().openFile(path);
+    addBoxes(window, 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->draftPath().isEmpty(); }, 10000))
+        << "no draft a few seconds after the change";
+    window->waitForDraft();
+    EXPECT_EQ(test::readAll(path), saved) << "the user's own file is not touched";
+    closeAll(); // as a crash would leave it
+
+    // The next launch opens the work in its file's window, edited; Save writes it there.
+    app.launch({path}); // the file asked for is the window already restored
+    ASSERT_EQ(app.documents().windows().size(), 1);
+    window = app.documents().windows()[0];
+    EXPECT_EQ(window->filePath(), path);
     EXPECT_TRUE(window->isEdited());
+    EXPECT_EQ(window->document()->state().items.size(), 2);
+
+    // Changed on disk since, and the user picks the file: the recovered work goes.
+    addBoxes(window, 1);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return readDocumentFile(window->draftPath(), {}).value().items.size() == 3; },
+        10000));
+    window->waitForDraft();
+    closeAll();
+    CanvasState changed = CanvasState::makeNew(QString());
+    changed.items = {makeShape(ShapeKind::ellipse, QRectF(0, 0, 5, 5))};
+    ASSERT_EQ(writeDocumentFile(path, changed), QString());
+    int asked = 0;
+    app.documents().setRecoveryQuestion([&](DocumentWindow*, std::function<void(bool)> answer) {
+        ++asked;
+        answer(false);
+    });
+    app.launch({});
+    ASSERT_EQ(app.documents().windows().size(), 1);
+    window = app.documents().windows()[0];
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(window->document()->state().items, changed.items);
+    EXPECT_FALSE(window->isEdited());
+    EXPECT_TRUE(drafts::list(draftsDir()).isEmpty());
+}
+
+TEST_F(QuitDraftsTest, AFileHasOneWindowWhateverThePathToIt) {
+    const QString path = dir.filePath(QStringLiteral("one.pintora"));
+    const QString link = dir.filePath(QStringLiteral("link.pintora"));
+    ASSERT_EQ(writeDocumentFile(path, CanvasState::makeNew(QString())), QString());
+    ASSERT_TRUE(QFile::link(path, link));
+    DocumentWindow* window = app.documents().openFile(path);
+    EXPECT_EQ(app.documents().openFile(link), window);
+    EXPECT_EQ(app.documents().openFile(dir.path() + QStringLiteral("/./one.pintora")), window);
+    // Saving another window onto it would overwrite one window's work with the other's.
+    DocumentWindow* other = app.documents().newDocument();
+    addBoxes(other, 1);
+    answerNextQuestion(QStringLiteral("OK"));
+    EXPECT_FALSE(other->saveTo(link));
+    EXPECT_EQ(readDocumentFile(path, {}).value().items.size(), 0);
 }
 
 TEST_F(QuitDraftsTest, LaunchOpensOneUntitledDocumentOnlyWhenNothingElseOpens) {
