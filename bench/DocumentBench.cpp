@@ -2,6 +2,7 @@
 // and the peak memory of an open. Run with GLIBC_TUNABLES=glibc.malloc.hugetlb=1 to let
 // malloc use huge pages (fresh memory is slow to touch on these machines).
 #include "BenchDocument.h"
+#include "app/Recovery.h"
 #include "model/Base64.h"
 #include "model/DocumentFile.h"
 #include "model/LargeBuffer.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstring>
@@ -180,6 +182,33 @@ public:
 
 } // namespace
 
+// A recovery draft of the document: the window's share (taking the state and handing it to
+// the worker), timed apart from the whole write.
+void RecoveryDraftWindowShare(benchmark::State& s) {
+    Fixture& f = fixture();
+    QTemporaryDir dir;
+    RecoveryCopy copy(dir.path());
+    for (auto _ : s) {
+        copy.writeLater(f.state, f.path);
+        s.PauseTiming();
+        copy.waitForWrites();
+        s.ResumeTiming();
+    }
+}
+
+void RecoveryDraftWhole(benchmark::State& s) {
+    Fixture& f = fixture();
+    QTemporaryDir dir;
+    RecoveryCopy copy(dir.path());
+    for (auto _ : s) {
+        copy.writeLater(f.state, f.path);
+        copy.waitForWrites();
+    }
+    s.SetBytesProcessed(s.iterations() * f.fileSize);
+}
+
+BENCHMARK(RecoveryDraftWindowShare)->Unit(benchmark::kMicrosecond)->Iterations(1)->Repetitions(7)->UseRealTime();
+BENCHMARK(RecoveryDraftWhole)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(Open)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime();
 BENCHMARK_CAPTURE(OpenFloor, ours, ourDecode)
     ->Unit(benchmark::kMillisecond)
