@@ -10,6 +10,17 @@
 
 namespace pintora {
 
+namespace {
+// The text as typed: no-break spaces stay what they are (plain text would turn them into
+// spaces), and the editor's own paragraph marks are line breaks.
+QString typedText(const QTextDocument* document) {
+    QString text = document->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+}
+} // namespace
+
 TextEditorOverlay::TextEditorOverlay(const TextItem& item, QWidget* parent)
     : QPlainTextEdit(parent) {
     setFrameShape(QFrame::NoFrame);
@@ -20,17 +31,30 @@ TextEditorOverlay::TextEditorOverlay(const TextItem& item, QWidget* parent)
     setBackgroundVisible(false);
     setTabChangesFocus(false);
     setPlainText(item.string);
-    connect(this, &QPlainTextEdit::textChanged, this, [this] { emit textEdited(toPlainText()); });
+    connect(this, &QPlainTextEdit::textChanged, this,
+            [this] { emit textEdited(typedText(document())); });
 }
 
 void TextEditorOverlay::place(const QRectF& viewRect, double zoom, const TextItem& item) {
     if (zoom != zoom_ || item.fontSize != fontSize_) {
         zoom_ = zoom;
         fontSize_ = item.fontSize;
-        QFont font = itemFont(item.fontSize * zoom);
+        // The canvas lays the text out in its font at the canvas's scale and then zooms it: the
+        // editor takes that font zoomed, not rounded anew, so its lines break where the drawn
+        // text's do at any zoom.
+        QFont font = itemFont(item.fontSize);
+        const double wanted = font.pixelSize() * zoom;
+        font.setPointSizeF(wanted * 72.0 / logicalDpiY());
         setFont(font);
-        document()->setDocumentMargin(textInset * zoom);
+        // The font engine may round the size to whole pixels: the lines are then as much
+        // narrower or wider, so that the same words fit on each.
+        fontScale_ = QFontInfo(this->font()).pointSizeF() * logicalDpiY() / 72.0 / wanted;
     }
+    // The widget takes whole pixels; the margin takes up the rest, so that each line holds
+    // what the drawn text's does.
+    const QRect placed = viewRect.toAlignedRect();
+    const double lineWidth = (viewRect.width() - 2 * textInset * zoom) * fontScale_;
+    document()->setDocumentMargin(std::max(0.0, (placed.width() - lineWidth) / 2));
     const bool wraps = item.wraps || isCard(item.style);
     setLineWrapMode(wraps ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     setWordWrapMode(textWrapMode);
@@ -38,10 +62,10 @@ void TextEditorOverlay::place(const QRectF& viewRect, double zoom, const TextIte
     p.setColor(QPalette::Text, textColor(item));
     p.setColor(QPalette::Base, Qt::transparent);
     setPalette(p);
-    if (toPlainText() != item.string && !hasFocus()) {
+    if (typedText(document()) != item.string && !hasFocus()) {
         setPlainText(item.string);
     }
-    setGeometry(viewRect.toAlignedRect());
+    setGeometry(placed);
 }
 
 void TextEditorOverlay::startEditing() {

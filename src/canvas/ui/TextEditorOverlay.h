@@ -33,6 +33,7 @@ private:
     bool finished_ = false;
     double zoom_ = 0;
     double fontSize_ = 0;
+    double fontScale_ = 1; // the font's size as the engine gives it, over the size asked for
 };
 
 } // namespace pintora

@@ -191,6 +191,37 @@ TEST_F(CanvasPaneTest, ALongWordWrapsAlikeInTheEditorTheFrameAndTheDrawing) {
         << "the committed text is drawn on as many lines";
 }
 
+TEST_F(CanvasPaneTest, TheEditorBreaksLinesAsTheTextIsDrawnAtAnyZoomAndKeepsNoBreakSpaces) {
+    const QString words = QStringLiteral(
+        "Release\u00a0notes for the spring build, with a list of every fix that went into it");
+    for (double zoom : {0.3, 0.55, 0.8, 1.13, 1.37, 1.9}) {
+        SCOPED_TRACE(zoom);
+        controller.setZoom(zoom);
+        const QUuid id = startNote();
+        QTest::keyClicks(editor(), words);
+        const TextItem text = *item(id).text();
+        // Where each line starts, in the editor and as the canvas lays the text out.
+        QList<int> typed, drawn;
+        const QTextLayout* editing =
+            static_cast<QPlainTextEdit*>(editor())->document()->firstBlock().layout();
+        for (int i = 0; i < editing->lineCount(); ++i)
+            typed << editing->lineAt(i).textStart();
+        QTextLayout layout(words, itemFont(text.fontSize));
+        QTextOption option;
+        option.setWrapMode(textWrapMode);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(textArea(text).width());
+            drawn << line.textStart();
+        }
+        layout.endLayout();
+        EXPECT_EQ(typed, drawn);
+        QTest::keyClick(editor(), Qt::Key_Escape);
+        EXPECT_EQ(item(id).text()->string, words) << "the no-break space stays one";
+    }
+}
+
 TEST_F(CanvasPaneTest, ADropPlacesThePicturesAtThePointer) {
     QSignalSpy placed(&pane, &CanvasPane::picturesPlaced); // the window shows and fits them
     QMimeData mime;
