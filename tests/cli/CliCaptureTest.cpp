@@ -236,8 +236,9 @@ TEST_F(CliCaptureTest, PagesThatDoNotLoadOrNeverFinishFailOnBothEngines) {
         {{missing, "--fail-on-http-error"}, missing + " at Custom (300x200): the server answered "
                                                       "HTTP 404"},
         {{report}, report + " is a download ("},
+        // The step it was in when the time ran out depends on when the script began to spin.
         {{server.url(QStringLiteral("/spin")).toString(), "--delay", "800", "--timeout", "3"},
-         "the picture was not taken within 3 s"},
+         " within 3 s"},
     };
     for (const char* engine : {"chromium", "builtin"}) {
         for (const auto& c : cases) {
