@@ -291,7 +291,7 @@ protected:
     // Starts the application with `settings` added to its [General] ones and takes its window,
     // an untitled one without a document to open.
     void launch(const QStringList& arguments = {}, const QByteArray& settings = {},
-                bool seenIntro = true) {
+                bool seenIntro = true, const QString& window = {}) {
         QDir(home_.path()).mkdir("runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QDir().mkpath(path("config/Pintora"));
         test::writeAll(path("config/Pintora/Pintora.conf"),
@@ -307,7 +307,10 @@ protected:
         app_.setProcessChannelMode(QProcess::ForwardedChannels);
         app_.start(PINTORA_BINARY, arguments);
         // The welcome sheet over a new window keeps the keyboard.
-        useWindow(arguments.isEmpty() ? "Untitled" : "shots.pintora", {}, seenIntro);
+        useWindow(!window.isEmpty()        ? window
+                  : arguments.isEmpty() ? "Untitled"
+                                        : "shots.pintora",
+                  {}, seenIntro);
     }
     void launchWith(const CanvasState& state) {
         ASSERT_EQ(writeDocumentFile(document(), state), QString());
@@ -695,6 +698,24 @@ TEST_F(AppScenarioTest, AKilledProgramLosesNothingAndTheFileChangesOnlyWhenSaved
     keys({"ctrl+q"});
     expectExit();
     EXPECT_EQ(textsIn(drafts), QStringList{"Typed before the crash"});
+}
+
+TEST_F(AppScenarioTest, AFileThatCannotBeSavedAtQuitKeepsItsWorkAndTheNextLaunchSaysSo) {
+    QDir(home_.path()).mkdir("docs");
+    const QString file = path("docs/shots.pintora");
+    ASSERT_EQ(writeDocumentFile(file, documentWith({})), QString());
+    launch({file});
+    keys({"ctrl+2"});
+    drawIn(0, "r");
+    ASSERT_TRUE(QDir(path("docs")).removeRecursively());
+    keys({"ctrl+q"});
+    expectExit(); // no dialog for a logout to kill
+    launch({}, {}, true, "shots.pintora");
+    expect("the rectangle is back in its file's window", [&](const QImage& shot) {
+        return strokePixels(shot, canvas()) > 200;
+    });
+    EXPECT_FALSE(waitForWindow("^Pintora$").isEmpty()) << "the launch says what happened";
+    saveShot("told");
 }
 
 TEST_F(AppScenarioTest, WhatIsCopiedInOneWindowIsPastedInTheOtherWhoseOpenEditGoesIntoItsDraft) {
