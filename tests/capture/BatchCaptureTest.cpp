@@ -178,10 +178,11 @@ TEST_F(BatchCaptureTest, APageThatStopsAnsweringFailsAtItsDeadlineAndTheNextSize
 
 TEST_F(BatchCaptureTest, CancelEndsTheRunAtOnceWithThePicturesTaken) {
     engine.loadMs = 50;
+    const auto cancelAtTheSecond = [&](CaptureProgress p) {
+        if (p.current == 2) QTimer::singleShot(10, &engine.alive, [&] { batch.cancel(); });
+    };
     const Outcome out = run({preset("A", 100, 100), preset("B", 200, 100), preset("C", 300, 100)},
-                            false, 0, [&](CaptureProgress p) {
-                                if (p.current == 2) QTimer::singleShot(10, [&] { batch.cancel(); });
-                            });
+                            false, 0, cancelAtTheSecond);
     EXPECT_EQ(out.presetNames, QStringList{"A"});
     EXPECT_FALSE(batch.isRunning());
 }
@@ -226,7 +227,7 @@ TEST_F(BatchCaptureTest, ALoadThatNeverEndsIsStoppedAndStillCaptured) {
     // The stopped first load reports late, while the second runs: it must not count.
     const Outcome out =
         run({preset("A", 100, 100), preset("B", 200, 100)}, false, 0, [&](CaptureProgress p) {
-            if (p.current == 2) QTimer::singleShot(0, [&] { engine.onLoadEnded(1); });
+            if (p.current == 2) QTimer::singleShot(0, &engine.alive, [&] { engine.onLoadEnded(1); });
         });
     EXPECT_EQ(out.images.size(), 2);
     EXPECT_EQ(engine.log.count(QStringLiteral("stop")), 2);

@@ -25,6 +25,7 @@ public:
     bool hung = false;    // the page's own script never ends: no script of ours is answered
     LoadOutcome outcome;  // how every load ends
     QStringList log;
+    QObject alive; // what the fake has still to answer goes with it
     std::function<void(int)> onLoadEnded;
     QSize size;
     int scrollY = 0;
@@ -55,7 +56,7 @@ public:
         log << QStringLiteral("load ") + url.toString();
         scrollY = 0;
         for (int i = 0; i < finishesPerLoad; ++i)
-            QTimer::singleShot(loadMs + i, [this, loadId] { onLoadEnded(loadId); });
+            QTimer::singleShot(loadMs + i, &alive, [this, loadId] { onLoadEnded(loadId); });
     }
     void stop() override { log << QStringLiteral("stop"); }
     void abandonPage() override {
@@ -80,12 +81,12 @@ public:
         } else {
             log << QStringLiteral("script");
         }
-        QTimer::singleShot(0, [done, result] { done(result); });
+        QTimer::singleShot(0, &alive, [done, result] { done(result); });
     }
     void grab(std::function<void(const QImage&)> done) override {
         log << QStringLiteral("grab");
         const QImage image = failGrabs ? QImage() : page(size.width(), size.height());
-        QTimer::singleShot(0, [done, image] { done(image); });
+        QTimer::singleShot(0, &alive, [done, image] { done(image); });
     }
     void expectFrame() override { log << QStringLiteral("expect frame"); }
     void grabFresh(int, std::function<void(const QImage&)> done) override { grab(std::move(done)); }
