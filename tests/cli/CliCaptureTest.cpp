@@ -256,6 +256,22 @@ TEST_F(CliCaptureTest, PagesThatDoNotLoadOrNeverFinishFailOnBothEngines) {
     }
 }
 
+TEST_F(CliCaptureTest, ALocalPageReadsNoOtherLocalFileOnEitherEngine) {
+    // Red when its script could read the file beside it, green when it could not.
+    test::writeAll(dir.filePath("secret.txt"), "TOPSECRET");
+    test::writeAll(dir.filePath("report.html"),
+                   "<body style='margin:0;background:#777'><script>var r=new XMLHttpRequest();"
+                   "try{r.open('GET','secret.txt',false);r.send();document.body.style.background="
+                   "r.responseText.indexOf('TOPSECRET')>=0?'#f00':'#0f0';}catch(e){"
+                   "document.body.style.background='#0f0';}</script></body>");
+    for (const char* engine : {"chromium", "builtin"}) {
+        SCOPED_TRACE(engine);
+        ok({QUrl::fromLocalFile(dir.filePath("report.html")).toString(), "--engine", engine,
+            "--size", "200x100", "--png-dir", pngs()});
+        EXPECT_EQ(QImage(pngs() + "/Custom 200x100.png").pixelColor(100, 50), QColor(0, 255, 0));
+    }
+}
+
 TEST_F(CliCaptureTest, TheApplicationsCookiesOnlyWithProfileApp) {
     server.route("/login", [](auto&) {
         test::TestWebServer::Response response;

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <algorithm>
 #include <csignal>
 #include <functional>
@@ -628,6 +629,16 @@ TEST_F(AppScenarioTest, TheCanvasDraggedOutDropsIntoTheProgramBehindAndTheWindow
     EXPECT_TRUE(hand.waitForFinished(30000));
     EXPECT_TRUE(poll([&] { return windowOpacity(window_) == 0xFFFFFFFFu; }, 5000))
         << "the window stays see-through: " << windowOpacity(window_);
+    // The file is the user's alone, in the session's runtime folder, and goes at quit.
+    const QString dropped =
+        QUrl(QRegularExpression("file (.+) same").match(out).captured(1).trimmed()).toLocalFile();
+    EXPECT_TRUE(dropped.startsWith(path("runtime") + "/PintoraExports-")) << dropped.toStdString();
+    EXPECT_EQ(QFileInfo(QFileInfo(dropped).path()).permissions() &
+                  (QFile::ReadGroup | QFile::ReadOther | QFile::ExeOther),
+              0);
+    keys({"ctrl+q"});
+    expectExit();
+    EXPECT_FALSE(QFileInfo::exists(dropped));
 }
 
 TEST_F(AppScenarioTest, WordsStillInTheEditorAreSavedAndKeptAtQuit) {

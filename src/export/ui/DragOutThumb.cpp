@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QDrag>
 #include <QImageWriter>
 #include <QMimeData>
@@ -14,6 +15,7 @@
 #include <QPropertyAnimation>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QWindow>
 #include <cmath>
@@ -102,10 +104,25 @@ void DragOutThumb::mouseMoveEvent(QMouseEvent* event) {
     startDrag();
 }
 
+namespace {
+// A folder of this run's own that only this user can read, in the session's runtime folder
+// when there is one (the system's temporary one else); it goes when the program quits.
+QTemporaryDir& exportsFolder() {
+    static QTemporaryDir folder([] {
+        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        const QString base = !runtime.isEmpty() && QFileInfo(runtime).isDir()
+                                 ? runtime
+                                 : QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+        return base + QStringLiteral("/PintoraExports-XXXXXX");
+    }());
+    return folder;
+}
+} // namespace
+
 std::optional<QString> DragOutThumb::writeTempPNG(const QByteArray& png) {
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::TempLocation) +
-                        QStringLiteral("/PintoraExports");
-    if (!QDir().mkpath(dir)) return std::nullopt;
+    QTemporaryDir& folder = exportsFolder();
+    if (!folder.isValid()) return std::nullopt;
+    const QString dir = folder.path();
     const QString name =
         QStringLiteral("Pintora ") +
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HHmmss")) +

@@ -43,8 +43,9 @@ public:
     // The bytes a drag carries now, rendered once per content.
     std::optional<QByteArray> currentPNG();
 
-    // Writes the bytes as "Pintora <date time>.png" under PintoraExports in the temporary
-    // directory; returns its path, or nothing when it could not be written.
+    // Writes the bytes as "Pintora <date time>.png" in a folder of this run's own that only
+    // the user can read (in XDG_RUNTIME_DIR when set), removed with everything in it when the
+    // program quits; returns its path, or nothing when it could not be written.
     static std::optional<QString> writeTempPNG(const QByteArray& png);
     // What a drag carries for the bytes: PNG, TIFF when Qt writes it, and the file's address.
     static QMimeData* dragData(const QByteArray& png, const std::optional<QString>& file);

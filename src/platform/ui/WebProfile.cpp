@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <algorithm>
 #include <sqlite3.h>
 
@@ -24,6 +25,10 @@ void releaseProfile() {
 
 void keep(QWebEngineProfile* made) {
     profile = made;
+    // A page opened from a file reads no other file (a report's script could send ~/.ssh
+    // away), and no page reaches local files at all; the page itself still loads.
+    made->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    made->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     // Post routines run last-registered first: this one before the engine's own clean-up.
     qAddPostRoutine(releaseProfile);
 }
