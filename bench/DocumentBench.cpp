@@ -182,33 +182,25 @@ public:
 
 } // namespace
 
-// A recovery draft of the document: the window's share (taking the state and handing it to
-// the worker), timed apart from the whole write.
-void RecoveryDraftWindowShare(benchmark::State& s) {
+// A recovery draft of the document: the window's share alone (taking the state and handing
+// it to the worker), or the whole write.
+void RecoveryDraft(benchmark::State& s, bool windowShareOnly) {
     Fixture& f = fixture();
     QTemporaryDir dir;
     RecoveryCopy copy(dir.path());
     for (auto _ : s) {
         copy.writeLater(f.state, f.path);
-        s.PauseTiming();
+        if (windowShareOnly) s.PauseTiming();
         copy.waitForWrites();
-        s.ResumeTiming();
+        if (windowShareOnly) s.ResumeTiming();
     }
+    if (!windowShareOnly) s.SetBytesProcessed(s.iterations() * f.fileSize);
 }
 
-void RecoveryDraftWhole(benchmark::State& s) {
-    Fixture& f = fixture();
-    QTemporaryDir dir;
-    RecoveryCopy copy(dir.path());
-    for (auto _ : s) {
-        copy.writeLater(f.state, f.path);
-        copy.waitForWrites();
-    }
-    s.SetBytesProcessed(s.iterations() * f.fileSize);
-}
-
-BENCHMARK(RecoveryDraftWindowShare)->Unit(benchmark::kMicrosecond)->Iterations(1)->Repetitions(7)->UseRealTime();
-BENCHMARK(RecoveryDraftWhole)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
+BENCHMARK_CAPTURE(RecoveryDraft, windowShare, true)
+    ->Unit(benchmark::kMicrosecond)->Iterations(1)->Repetitions(7)->UseRealTime();
+BENCHMARK_CAPTURE(RecoveryDraft, whole, false)
+    ->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(Open)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime();
 BENCHMARK_CAPTURE(OpenFloor, ours, ourDecode)
     ->Unit(benchmark::kMillisecond)

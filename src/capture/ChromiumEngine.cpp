@@ -220,9 +220,6 @@ void ChromiumEngine::onEvent(const QString& method, const QJsonObject& params) {
         const QString loader = params.value(QLatin1String("loaderId")).toString();
         loaded_.insert(loader);
         if (loader == loader_) reportLoad();
-    } else if (method == QLatin1String("Page.downloadWillBegin")) {
-        if (params.value(QLatin1String("frameId")).toString() == target_)
-            downloadName_ = params.value(QLatin1String("suggestedFilename")).toString();
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
         // Nobody is there to answer: alerts read as seen, confirm and prompt as cancelled, and
         // "leave this page?" lets the capture go on.
@@ -262,7 +259,6 @@ void ChromiumEngine::load(const QUrl& url, int loadId) {
     loadReported_ = false;
     loadError_.clear();
     download_ = false;
-    downloadName_.clear();
     navigate(url, loadId, true);
 }
 
@@ -282,8 +278,9 @@ void ChromiumEngine::navigate(const QUrl& url, int loadId, bool firstTry) {
                 loader_ = result.value(QLatin1String("loaderId")).toString();
                 loadError_ = error.isEmpty() ? result.value(QLatin1String("errorText")).toString()
                                              : error;
+                // With downloads denied the browser announces none: the address names it.
                 download_ = result.value(QLatin1String("isDownload")).toBool();
-                if (download_ && downloadName_.isEmpty()) downloadName_ = url.fileName();
+                if (download_) downloadName_ = url.fileName();
                 // A failed navigation, or one within the same document, ends here.
                 if (!error.isEmpty() || result.contains(QLatin1String("errorText")) ||
                     loader_.isEmpty() || loaded_.contains(loader_)) {

@@ -93,7 +93,7 @@ private:
     bool stopped_ = false; // the load was stopped here, not cut short by the page
     QString loadError_;    // the browser's error for the load, as it answered the navigation
     bool download_ = false;
-    QString downloadName_; // the name the browser gave the download
+    QString downloadName_; // the download's file name, from its address
     QSet<QString> loaded_; // loaders whose document has fired its load event
     QSize size_{1024, 768};
     int maxShotHeight_ = 32768;

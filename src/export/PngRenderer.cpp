@@ -120,9 +120,10 @@ QString paintRows(const CanvasState& state, const ExportFrame& frame, int top, Q
             picture = pictures.image(item.id(), image->pngData);
             // A picture whose header reads, yet whose pixels do not decode (out of memory, cut
             // short), would leave a hole in the export.
-            const std::optional<QSize> size = pictureSize(image->pngData);
-            if (picture.isNull() && size && problem.isEmpty())
-                problem = QObject::tr("%1 could not be decoded").arg(pictureName(*image, *size));
+            if (picture.isNull() && problem.isEmpty()) {
+                if (const std::optional<QSize> size = pictureSize(image->pngData))
+                    problem = QObject::tr("%1 could not be decoded").arg(pictureName(*image, *size));
+            }
         }
         paintItem(painter, item, picture, PaintTarget::exportImage);
     }
