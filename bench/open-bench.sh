@@ -2,7 +2,8 @@
 # Opens documents of 10, 40 and 100 full-page captures in the real application, under its
 # own virtual X server with openbox, and prints for each: the time from the window showing
 # to the first frame with every visible picture in place (no stand-ins), the resident
-# memory at rest after the fit and the peak (VmHWM) of the application's process.
+# memory at rest after the fit and the peak (VmHWM) of the application's process; then the
+# time and peak memory of `pintora-cli export` of each document to PNG.
 # Usage: bench/open-bench.sh [COUNTS...]; PINTORA_BENCH_PRESET picks the build (default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -75,5 +76,19 @@ if first_full is None:
 print(f"{n:>3} captures ({size:.0f} MB on disk): first full frame {first_full / 1000:.2f} s after "
       f"the window shows (zoom {zoom:.3f}), resident at rest {rss / 2**20:.0f} MB, "
       f"peak {hwm / 2**20:.0f} MB")
+PY
+done
+
+for n in "${counts[@]}"; do
+  python3 - "$build/src/pintora-cli" "$work/doc$n.pintora" "$work/doc$n.png" "$n" <<'PY'
+import os, resource, subprocess, sys, time
+cli, doc, out, n = sys.argv[1:]
+start = time.monotonic()
+subprocess.run([cli, "export", doc, out], check=True,
+               env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+took = time.monotonic() - start
+peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024
+print(f"{n:>3} captures: export {took:.2f} s to a {os.path.getsize(out) / 2**20:.0f} MB PNG, "
+      f"peak {peak:.0f} MB")
 PY
 done

@@ -2,15 +2,22 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 #include <zlib.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
 #endif
 
 namespace pintora {
@@ -22,11 +29,18 @@ enum class RowSource { Packed, Xrgb32ToRgb, Argb32ToRgba, Rgba8888ToRgb };
 
 struct Pixels {
     QImage image; // the source, or its converted copy that the rows point into
+    // Rows that come before the image's own, in the same layout: a streamed band's view of
+    // the band above it. Row 0 is its first.
+    QImage above;
     RowSource source = RowSource::Packed;
     int channels = 3;
     int width = 0;
-    int height = 0;
+    int height = 0; // the rows above and the image's together
     std::size_t rowBytes() const { return std::size_t(width) * std::size_t(channels); }
+    const uchar* line(int y) const {
+        return y < above.height() ? above.constScanLine(y)
+                                  : image.constScanLine(y - above.height());
+    }
 };
 
 bool argb32Opaque(const QImage& image) {
@@ -92,15 +106,35 @@ Pixels preparePixels(const QImage& image) {
     return px;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// 32-bit pixels to RGB bytes, four pixels a step; the loop leaves the last few pixels to the
+// caller, as each 16-byte store reaches four bytes past the twelve it fills.
+__attribute__((target("ssse3"))) int xrgbToRgbSsse3(const quint32* in, uchar* out, int width) {
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    int x = 0;
+    for (; x + 6 <= width; x += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x),
+                         _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x)),
+                                          order));
+    return x;
+}
+
+const bool haveSsse3 = __builtin_cpu_supports("ssse3");
+#endif
+
 // Row y as packed bytes, either in the image or in `scratch` (rowBytes long).
 const uchar* packedRow(const Pixels& px, int y, uchar* scratch) {
-    const uchar* line = px.image.constScanLine(y);
+    const uchar* line = px.line(y);
     switch (px.source) {
     case RowSource::Packed:
         return line;
     case RowSource::Xrgb32ToRgb: {
         const auto* in = reinterpret_cast<const quint32*>(line);
-        for (int x = 0; x < px.width; ++x) {
+        int x = 0;
+#if defined(__x86_64__) || defined(__i386__)
+        if (haveSsse3) x = xrgbToRgbSsse3(in, scratch, px.width);
+#endif
+        for (; x < px.width; ++x) {
             scratch[3 * x] = uchar(in[x] >> 16);
             scratch[3 * x + 1] = uchar(in[x] >> 8);
             scratch[3 * x + 2] = uchar(in[x]);
@@ -274,6 +308,50 @@ private:
                                     residues_.data() + 3 * px_.rowBytes()};
 };
 
+// zlib's Adler-32, 16 bytes a step: the checksum of every filtered row costs as much as a
+// tenth of the encoding with zlib's own loop.
+uLong adler32Of(uLong adler, const uchar* data, std::size_t size) {
+#ifdef __SSE2__
+    constexpr std::uint32_t base = 65521;
+    // The most 16-byte blocks before the sums must be reduced (zlib's 5552 bytes).
+    constexpr std::size_t maxBlocks = 5552 / 16;
+    std::uint64_t s1 = adler & 0xffff, s2 = (adler >> 16) & 0xffff;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i firstHalf = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
+    const __m128i secondHalf = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+    const auto sum32 = [](__m128i v) {
+        v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
+        v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)));
+        return std::uint64_t(std::uint32_t(_mm_cvtsi128_si32(v)));
+    };
+    while (size >= 16) {
+        const std::size_t blocks = std::min(size / 16, maxBlocks);
+        __m128i bytes = zero, before = zero, weighted = zero;
+        for (std::size_t b = 0; b < blocks; ++b, data += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+            before = _mm_add_epi32(before, bytes);
+            bytes = _mm_add_epi32(bytes, _mm_sad_epu8(v, zero));
+            weighted = _mm_add_epi32(weighted,
+                                     _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), firstHalf));
+            weighted = _mm_add_epi32(weighted,
+                                     _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), secondHalf));
+        }
+        size -= blocks * 16;
+        s2 += s1 * blocks * 16 + 16 * sum32(before) + sum32(weighted);
+        s1 += sum32(bytes);
+        s1 %= base;
+        s2 %= base;
+    }
+    for (; size > 0; --size, ++data) {
+        s1 += *data;
+        s2 += s1;
+    }
+    return uLong((s2 % base) << 16 | (s1 % base));
+#else
+    return adler32_z(adler, data, size);
+#endif
+}
+
 struct Band {
     int firstRow = 0;
     int endRow = 0;
@@ -330,7 +408,7 @@ bool deflateBand(const Pixels& px, Band& band, bool last, PngDeflateSettings set
             filter.filterNext(chunk.data() + std::size_t(r) * lineBytes);
         y += rows;
         const uInt inBytes = uInt(std::size_t(rows) * lineBytes);
-        band.adler = adler32(band.adler, chunk.data(), inBytes);
+        band.adler = adler32Of(band.adler, chunk.data(), inBytes);
         band.length += inBytes;
         zs.next_in = chunk.data();
         zs.avail_in = inBytes;
@@ -364,12 +442,9 @@ void putChunk(QByteArray& out, const char* type, const char* data, std::size_t s
     putU32(out, quint32(crc32_z(crc32(0, nullptr, 0), crcStart, size + 4)));
 }
 
-// The PNG file around a zlib stream of filtered rows.
-QByteArray assemblePNG(int width, int height, int channels, int dpmX, int dpmY,
-                       const QByteArray& zlibStream) {
-    constexpr std::size_t idatBytes = 1 << 20;
+// The PNG's signature and header chunks, before its pixel data.
+QByteArray pngHeader(int width, int height, int channels, int dpmX, int dpmY) {
     QByteArray png;
-    png.reserve(zlibStream.size() + zlibStream.size() / qsizetype(idatBytes) * 12 + 128);
     png.append("\x89PNG\r\n\x1a\n", 8);
     QByteArray header;
     putU32(header, quint32(width));
@@ -386,11 +461,79 @@ QByteArray assemblePNG(int width, int height, int channels, int dpmX, int dpmY,
         phys.append(char(1)); // unit: metre
         putChunk(png, "pHYs", phys.constData(), std::size_t(phys.size()));
     }
-    for (std::size_t at = 0; at < std::size_t(zlibStream.size()); at += idatBytes)
-        putChunk(png, "IDAT", zlibStream.constData() + at,
-                 std::min(idatBytes, std::size_t(zlibStream.size()) - at));
-    putChunk(png, "IEND", nullptr, 0);
     return png;
+}
+
+// The pixel data: one zlib stream made of the bands' deflate data, in order, written into
+// IDAT chunks of up to 1 MB as the bands come, each band's data let go once written.
+class PixelData {
+public:
+    PixelData(QByteArray& png, PngDeflateSettings settings) : png_(png) {
+        const uchar cmf = 0x78; // deflate, 32 KiB window
+        const int levelFlag = settings.level < 2    ? 0
+                              : settings.level < 6  ? 1
+                              : settings.level == 6 ? 2
+                                                    : 3;
+        uchar flg = uchar(levelFlag << 6);
+        flg = uchar(flg + (31 - (cmf * 256 + flg) % 31) % 31);
+        const char header[2] = {char(cmf), char(flg)};
+        append(header, 2);
+    }
+
+    void add(Band& band) {
+        append(band.deflated.constData(), std::size_t(band.deflated.size()));
+        adler_ = adler32_combine(adler_, band.adler, z_off_t(band.length));
+        band.deflated = QByteArray();
+    }
+
+    // Ends the stream with the Adler-32 of every row, and the file with its last chunk.
+    void finish() {
+        const char sum[4] = {char(adler_ >> 24), char(adler_ >> 16), char(adler_ >> 8),
+                             char(adler_)};
+        append(sum, 4);
+        closeChunk();
+        putChunk(png_, "IEND", nullptr, 0);
+    }
+
+private:
+    static constexpr std::size_t idatBytes = 1 << 20;
+
+    void append(const char* data, std::size_t size) {
+        while (size > 0) {
+            if (chunkStart_ < 0) {
+                chunkStart_ = png_.size();
+                putU32(png_, 0);
+                png_.append("IDAT", 4);
+            }
+            const std::size_t n = std::min(size, idatBytes - inChunk_);
+            png_.append(data, qsizetype(n));
+            data += n;
+            size -= n;
+            inChunk_ += n;
+            if (inChunk_ == idatBytes) closeChunk();
+        }
+    }
+
+    void closeChunk() {
+        if (chunkStart_ < 0) return;
+        auto* length = reinterpret_cast<uchar*>(png_.data() + chunkStart_);
+        const quint32 n = quint32(inChunk_);
+        length[0] = uchar(n >> 24), length[1] = uchar(n >> 16), length[2] = uchar(n >> 8),
+        length[3] = uchar(n);
+        const auto* typed = reinterpret_cast<const Bytef*>(png_.constData() + chunkStart_ + 4);
+        putU32(png_, quint32(crc32_z(crc32(0, nullptr, 0), typed, inChunk_ + 4)));
+        chunkStart_ = -1;
+        inChunk_ = 0;
+    }
+
+    QByteArray& png_;
+    uLong adler_ = adler32(0, nullptr, 0);
+    qsizetype chunkStart_ = -1;
+    std::size_t inChunk_ = 0;
+};
+
+int threadsFor(int threads) {
+    return threads > 0 ? threads : int(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 } // namespace
@@ -404,8 +547,7 @@ std::optional<QByteArray> encodePNG(const QImage& image, int threads, PngDeflate
     const Pixels px = preparePixels(image);
     if (px.image.isNull()) return std::nullopt;
 
-    if (threads <= 0) threads = int(std::max(1u, std::thread::hardware_concurrency()));
-    threads = std::min(threads, px.height);
+    threads = std::min(threadsFor(threads), px.height);
     // Several bands per thread even out bands that compress at different speeds.
     const int bandCount = threads == 1 ? 1 : std::min(px.height, threads * 4);
     std::vector<Band> bands(static_cast<std::size_t>(bandCount));
@@ -437,117 +579,196 @@ std::optional<QByteArray> encodePNG(const QImage& image, int threads, PngDeflate
     for (std::thread& worker : workers)
         worker.join();
 
-    // The zlib stream: header, the bands' deflate data, then the Adler-32 of all of it.
-    const uchar cmf = 0x78; // deflate, 32 KiB window
-    const int levelFlag = settings.level < 2    ? 0
-                          : settings.level < 6  ? 1
-                          : settings.level == 6 ? 2
-                                                : 3;
-    uchar flg = uchar(levelFlag << 6);
-    flg = uchar(flg + (31 - (cmf * 256 + flg) % 31) % 31);
-    std::size_t deflatedSize = 0;
+    std::size_t deflated = 0;
     for (const Band& band : bands) {
         if (!band.ok) return std::nullopt;
-        deflatedSize += std::size_t(band.deflated.size());
+        deflated += std::size_t(band.deflated.size());
     }
-    QByteArray zlibStream;
-    zlibStream.reserve(qsizetype(deflatedSize + 6));
-    zlibStream.append(char(cmf));
-    zlibStream.append(char(flg));
-    uLong adler = adler32(0, nullptr, 0);
-    for (const Band& band : bands) {
-        zlibStream.append(band.deflated);
-        adler = adler32_combine(adler, band.adler, z_off_t(band.length));
-    }
-    putU32(zlibStream, quint32(adler));
-
-    return assemblePNG(px.width, px.height, px.channels, image.dotsPerMeterX(),
-                       image.dotsPerMeterY(), zlibStream);
+    QByteArray png = pngHeader(px.width, px.height, px.channels, image.dotsPerMeterX(),
+                               image.dotsPerMeterY());
+    png.reserve(qsizetype(deflated + deflated / 65536 + 128));
+    PixelData data(png, settings);
+    for (Band& band : bands)
+        data.add(band);
+    data.finish();
+    return png;
 }
 
-} // namespace pintora
-
-namespace pintora {
-
+// Each band that arrives becomes a job: its rows and the few rows above it, deflated on a
+// worker while the caller draws the next band. At most two bands per worker wait or are
+// being deflated, so the memory stays a few bands whatever the picture's height; the
+// bands deflated are written into the file in order as they come.
 struct PngStreamEncoder::State {
-    z_stream zs{};
-    bool open = false;
-    QByteArray out;
-    std::size_t written = 0;
-    std::vector<uchar> previous; // the packed row above the next one
-    std::vector<uchar> scratch;
-    std::vector<uchar> residues;
-    std::vector<uchar> filtered;
+    struct Job {
+        Pixels px;
+        Band band;
+        bool last = false;
+        bool done = false;
+    };
 
-    bool deflateSome(const uchar* data, std::size_t size, int flush) {
-        zs.next_in = const_cast<Bytef*>(data);
-        zs.avail_in = uInt(size);
-        int status = Z_OK;
-        do {
-            if (written == std::size_t(out.size()))
-                out.resize(std::max<qsizetype>(65536, out.size() * 2));
-            zs.next_out = reinterpret_cast<Bytef*>(out.data()) + written;
-            zs.avail_out = uInt(std::min<std::size_t>(std::size_t(out.size()) - written, 1u << 30));
-            status = deflate(&zs, flush);
-            if (status == Z_STREAM_ERROR) return false;
-            written = std::size_t(reinterpret_cast<char*>(zs.next_out) - out.data());
-        } while (zs.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
-        return true;
+    PngDeflateSettings settings;
+    std::size_t contextRows = 1; // kept above each band: its dictionary and the row before it
+    QImage tail;                 // the last rows so far
+    bool failed = false;
+
+    QByteArray png;
+    std::optional<PixelData> data;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::unique_ptr<Job>> jobs; // the bands not yet written, in order
+    std::deque<Job*> waiting;
+    int unfinished = 0;
+    bool stopping = false;
+    std::vector<std::thread> workers;
+
+    static void run(Job& job, PngDeflateSettings settings) {
+        try {
+            job.band.ok = deflateBand(job.px, job.band, job.last, settings);
+        } catch (const std::bad_alloc&) {
+            job.band.ok = false; // no exception may leave a worker thread
+        }
+        job.px = Pixels(); // the pixels go as soon as they are deflated
+    }
+
+    void work() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return stopping || !waiting.empty(); });
+            if (stopping) return;
+            Job* job = waiting.front();
+            waiting.pop_front();
+            lock.unlock();
+            run(*job, settings);
+            lock.lock();
+            job->done = true;
+            --unfinished;
+            changed.notify_all();
+        }
+    }
+
+    void stop() {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        changed.notify_all();
+        for (std::thread& worker : workers)
+            worker.join();
+        workers.clear();
+    }
+
+    // Writes the bands deflated at the front of the queue.
+    void drain() {
+        for (;;) {
+            {
+                std::lock_guard lock(mutex);
+                if (jobs.empty() || !jobs.front()->done) return;
+            }
+            std::unique_ptr<Job> job = std::move(jobs.front());
+            jobs.pop_front();
+            if (!job->band.ok) failed = true;
+            if (!failed) data->add(job->band);
+        }
+    }
+
+    // The last `contextRows` rows of the tail and the band together.
+    void keepTail(const QImage& band) {
+        const int keep = int(contextRows);
+        if (band.height() >= keep || tail.isNull()) {
+            tail = band.copy(0, std::max(0, band.height() - keep), band.width(),
+                             std::min(keep, band.height()));
+            return;
+        }
+        const int fromTail = std::min(tail.height(), keep - band.height());
+        QImage joined(band.width(), fromTail + band.height(), band.format());
+        const std::size_t bytes = std::size_t(band.width()) * 4;
+        for (int y = 0; y < fromTail; ++y)
+            std::memcpy(joined.scanLine(y), tail.constScanLine(tail.height() - fromTail + y), bytes);
+        for (int y = 0; y < band.height(); ++y)
+            std::memcpy(joined.scanLine(fromTail + y), band.constScanLine(y), bytes);
+        tail = joined;
     }
 };
 
 PngStreamEncoder::PngStreamEncoder(int width, int height, int dotsPerMeter,
-                                   PngDeflateSettings settings)
+                                   PngDeflateSettings settings, int threads)
     : width_(width), height_(height), dotsPerMeter_(dotsPerMeter), state_(new State) {
-    if (width <= 0 || height <= 0) return;
     State& st = *state_;
-    if (deflateInit2(&st.zs, settings.level, Z_DEFLATED, 15, 8, settings.strategy) != Z_OK) return;
-    st.open = true;
-    if (settings.maxChain > 0)
-        deflateTune(&st.zs, settings.goodLength, settings.maxLazy, settings.niceLength,
-                    settings.maxChain);
-    const std::size_t rowBytes = std::size_t(width) * 3;
-    st.previous.assign(rowBytes, 0);
-    st.scratch.resize(rowBytes);
-    st.residues.resize(4 * rowBytes);
-    st.filtered.resize(rowBytes + 1);
+    st.settings = settings;
+    const std::size_t lineBytes = std::size_t(std::max(1, width)) * 3 + 1;
+    st.contextRows = (windowBytes + lineBytes - 1) / lineBytes + 1;
+    st.failed = width <= 0 || height <= 0;
+    if (!st.failed) {
+        st.png = pngHeader(width, height, 3, dotsPerMeter, dotsPerMeter);
+        st.data.emplace(st.png, settings);
+    }
+    // One thread deflates on the caller's; so does a machine with no thread to spare.
+    for (int t = threadsFor(threads); t > 1 && !st.failed && int(st.workers.size()) < t;) {
+        try {
+            st.workers.emplace_back([&st] { st.work(); });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
 }
 
 PngStreamEncoder::~PngStreamEncoder() {
-    if (state_->open) deflateEnd(&state_->zs);
+    state_->stop();
 }
 
 bool PngStreamEncoder::addRows(const QImage& band) {
     State& st = *state_;
-    if (!st.open || band.width() != width_ || rows_ + band.height() > height_) return false;
-    Pixels px;
-    px.image = band.format() == QImage::Format_RGB32 ||
-                       band.format() == QImage::Format_ARGB32_Premultiplied ||
-                       band.format() == QImage::Format_ARGB32
-                   ? band
-                   : band.convertToFormat(QImage::Format_RGB32);
-    px.source = RowSource::Xrgb32ToRgb; // opaque pixels: alpha is dropped
-    px.width = width_;
-    px.height = band.height();
-    const std::size_t rowBytes = px.rowBytes();
-    uchar* const residueRows[4] = {st.residues.data(), st.residues.data() + rowBytes,
-                                   st.residues.data() + 2 * rowBytes,
-                                   st.residues.data() + 3 * rowBytes};
-    for (int y = 0; y < px.height; ++y) {
-        const uchar* cur = packedRow(px, y, st.scratch.data());
-        filterRow(cur, st.previous.data(), rowBytes, 3, residueRows, st.filtered.data());
-        std::memmove(st.previous.data(), cur, rowBytes);
-        if (!st.deflateSome(st.filtered.data(), st.filtered.size(), Z_NO_FLUSH)) return false;
-    }
+    if (st.failed || band.isNull() || band.width() != width_ || rows_ + band.height() > height_)
+        return false;
+    auto job = std::make_unique<State::Job>();
+    job->px.image = band.format() == QImage::Format_RGB32 ||
+                            band.format() == QImage::Format_ARGB32_Premultiplied ||
+                            band.format() == QImage::Format_ARGB32
+                        ? band
+                        : band.convertToFormat(QImage::Format_RGB32);
+    if (job->px.image.isNull()) return st.failed = true, false;
+    job->px.source = RowSource::Xrgb32ToRgb; // opaque pixels: alpha is dropped
+    job->px.width = width_;
+    job->px.above = st.tail;
+    job->px.height = st.tail.height() + band.height();
+    job->band.firstRow = st.tail.height();
+    job->band.endRow = job->px.height;
+    job->last = rows_ + band.height() == height_;
+    st.keepTail(job->px.image);
     rows_ += band.height();
-    return true;
+
+    if (st.workers.empty()) {
+        State::run(*job, st.settings);
+        job->done = true;
+        st.jobs.push_back(std::move(job));
+    } else {
+        std::unique_lock lock(st.mutex);
+        // A band waiting for each worker keeps them busy while the caller draws one that
+        // takes longer (its pictures to decode); more would only hold memory.
+        st.changed.wait(lock, [&st] { return st.unfinished < 2 * int(st.workers.size()); });
+        st.waiting.push_back(job.get());
+        st.jobs.push_back(std::move(job));
+        ++st.unfinished;
+        lock.unlock();
+        st.changed.notify_all();
+    }
+    st.drain();
+    return !st.failed;
 }
 
 std::optional<QByteArray> PngStreamEncoder::finish() {
     State& st = *state_;
-    if (!st.open || rows_ != height_ || !st.deflateSome(nullptr, 0, Z_FINISH)) return std::nullopt;
-    st.out.resize(qsizetype(st.written));
-    return assemblePNG(width_, height_, 3, dotsPerMeter_, dotsPerMeter_, st.out);
+    {
+        std::unique_lock lock(st.mutex);
+        st.changed.wait(lock, [&st] { return st.unfinished == 0; });
+    }
+    st.stop();
+    st.drain();
+    if (st.failed || rows_ != height_ || !st.data) return std::nullopt;
+    st.data->finish();
+    st.data.reset();
+    return std::exchange(st.png, QByteArray());
 }
 
 } // namespace pintora

@@ -10,6 +10,9 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <future>
+#include <thread>
 
 namespace pintora {
 
@@ -101,23 +104,30 @@ std::optional<ExportFrame> exportFrame(const CanvasState& state) {
     return frame;
 }
 
+using PictureOf = std::function<QImage(const CanvasItem&, const ImageItem&)>;
+
+// The canvas rows that `top` and the image's height cover, in points.
+QRectF pointRows(const ExportFrame& frame, int top, int height) {
+    return QRectF(frame.box.left(), frame.box.top() + top / frame.ratio, frame.box.width(),
+                  height / frame.ratio);
+}
+
 // Paints the export's rows from `top` down into `image` (as tall as the rows wanted):
 // pictures outside those rows are not even decoded. Says which picture, if any, did not draw.
-QString paintRows(const CanvasState& state, const ExportFrame& frame, int top, QImage& image) {
+QString paintRows(const CanvasState& state, const ExportFrame& frame, int top, QImage& image,
+                  const PictureOf& pictureOf) {
     QString problem;
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.translate(0, -top);
     painter.scale(frame.ratio, frame.ratio);
     painter.translate(-frame.box.topLeft());
-    const QRectF rows(frame.box.left(), frame.box.top() + top / frame.ratio, frame.box.width(),
-                      image.height() / frame.ratio);
-    DecodedImageCache& pictures = DecodedImageCache::shared();
+    const QRectF rows = pointRows(frame, top, image.height());
     for (const CanvasItem& item : state.items) {
         QImage picture;
         if (const ImageItem* image = item.image()) {
             if (!standardized(image->frame).intersects(rows)) continue;
-            picture = pictures.image(item.id(), image->pngData);
+            picture = pictureOf(item, *image);
             // A picture whose header reads, yet whose pixels do not decode (out of memory, cut
             // short), would leave a hole in the export.
             if (picture.isNull() && problem.isEmpty()) {
@@ -131,16 +141,35 @@ QString paintRows(const CanvasState& state, const ExportFrame& frame, int top, Q
 }
 } // namespace
 
+QString exportTooLarge(const CanvasState& state) {
+    const std::optional<ExportFrame> frame = exportFrame(state);
+    if (!frame) return {};
+    const QSize size = frame->pixels;
+    if (qint64(size.width()) * size.height() <= maxExportTotalPixels &&
+        std::max(size.width(), size.height()) <= maxExportSidePixels)
+        return {};
+    return QObject::tr("the canvas would export as %1 × %2 pixels, more than an export may have "
+                       "(%3 million pixels, and %4 on a side)")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(maxExportTotalPixels / 1000000)
+        .arg(maxExportSidePixels);
+}
+
 QImage renderImage(const CanvasState& state, QString* problem) {
     const std::optional<ExportFrame> frame = exportFrame(state);
     if (!frame) return {};
     QString why = undrawablePicture(state);
+    if (why.isEmpty()) why = exportTooLarge(state);
     QImage image;
     if (why.isEmpty()) {
         image = QImage(frame->pixels, QImage::Format_ARGB32_Premultiplied);
         if (image.isNull()) why = QObject::tr("the picture would be too large to make");
     }
-    if (why.isEmpty()) why = paintRows(state, *frame, 0, image);
+    const auto shared = [](const CanvasItem& item, const ImageItem& picture) {
+        return DecodedImageCache::shared().image(item.id(), picture.pngData);
+    };
+    if (why.isEmpty()) why = paintRows(state, *frame, 0, image, shared);
     if (!why.isEmpty()) {
         if (problem) *problem = why;
         return {};
@@ -174,7 +203,8 @@ QImage renderThumbnail(const CanvasState& state, QSize pixels) {
     return image;
 }
 
-std::optional<QByteArray> renderPNG(const CanvasState& state, QString* problem) {
+std::optional<QByteArray> renderPNG(const CanvasState& state, QString* problem,
+                                    const DecodedPictures& decoded) {
     const std::optional<ExportFrame> frame = exportFrame(state);
     if (!frame) return std::nullopt;
     const auto fail = [problem](const QString& why) -> std::optional<QByteArray> {
@@ -182,20 +212,62 @@ std::optional<QByteArray> renderPNG(const CanvasState& state, QString* problem) 
         return std::nullopt;
     };
     if (QString why = undrawablePicture(state); !why.isEmpty()) return fail(why);
+    if (QString why = exportTooLarge(state); !why.isEmpty()) return fail(why);
     // The rows go to the encoder in bands of about 32 MB, so an export of hundreds of
-    // megapixels never exists whole.
+    // megapixels never exists whole; the encoder deflates each band on a thread of its own
+    // while the next is drawn.
     const int width = frame->pixels.width(), height = frame->pixels.height();
     const int bandRows = std::clamp(int(exportBandBytes / (4 * qint64(width))), 16, height);
+
     PngStreamEncoder encoder(width, height, frame->dotsPerMeter());
-    QImage band(width, bandRows, QImage::Format_ARGB32_Premultiplied);
-    if (band.isNull()) return fail(QObject::tr("there is not enough memory to draw it"));
-    for (int top = 0; top < height; top += bandRows) {
-        if (height - top < bandRows)
-            band = QImage(width, height - top, QImage::Format_ARGB32_Premultiplied);
-        if (QString why = paintRows(state, *frame, top, band); !why.isEmpty()) return fail(why);
+    // Enough bands to go round while the encoder holds some: one it has let go of is drawn
+    // into again instead of allocating another.
+    std::vector<QImage> bands(std::size_t(2 * std::max(1u, std::thread::hardware_concurrency()) + 1));
+    // A picture is decoded on a thread of its own a band before the first band that reaches
+    // it, so the encoder's threads never wait on a decode, and let go after the last: the
+    // pictures held are only those the band crosses and the next.
+    QHash<QUuid, std::shared_future<QImage>> held;
+    const auto fetch = [&](const QRectF& rows) {
+        for (const CanvasItem& item : state.items) {
+            const ImageItem* picture = item.image();
+            if (!picture || held.contains(item.id()) ||
+                !standardized(picture->frame).intersects(rows))
+                continue;
+            if (QImage image = decoded.value(item.id()); !image.isNull()) {
+                std::promise<QImage> ready;
+                ready.set_value(image);
+                held.insert(item.id(), ready.get_future().share());
+                continue;
+            }
+            QByteArray bytes = picture->pngData;
+            held.insert(item.id(), std::async(std::launch::async, [bytes] {
+                                       return DecodedImageCache::decode(bytes);
+                                   }).share());
+        }
+    };
+    const auto pictureOf = [&](const CanvasItem& item, const ImageItem&) {
+        const auto found = held.constFind(item.id());
+        return found == held.constEnd() ? QImage() : found->get();
+    };
+    for (int top = 0, index = 0; top < height; top += bandRows, ++index) {
+        QImage& band = bands[std::size_t(index) % bands.size()];
+        const int rows = std::min(bandRows, height - top);
+        const QRectF here = pointRows(*frame, top, rows);
+        fetch(here);
+        fetch(pointRows(*frame, top + rows, bandRows));
+        if (band.height() != rows) band = QImage(width, rows, QImage::Format_ARGB32_Premultiplied);
+        if (band.isNull()) return fail(QObject::tr("there is not enough memory to draw it"));
+        if (QString why = paintRows(state, *frame, top, band, pictureOf); !why.isEmpty())
+            return fail(why);
         if (!encoder.addRows(band)) return fail(QObject::tr("the picture could not be encoded"));
+        for (const CanvasItem& item : state.items)
+            if (const ImageItem* picture = item.image();
+                picture && standardized(picture->frame).bottom() <= here.bottom())
+                held.remove(item.id());
     }
-    return encoder.finish();
+    std::optional<QByteArray> png = encoder.finish();
+    if (!png) return fail(QObject::tr("the picture could not be encoded"));
+    return png;
 }
 
 } // namespace pintora

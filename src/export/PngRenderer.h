@@ -3,6 +3,7 @@
 #include "model/CanvasState.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <optional>
 
@@ -25,6 +26,15 @@ double exportPixelRatio(const CanvasState& state);
 // that are no picture at all are left out of an export, as ever.
 QString undrawablePicture(const CanvasState& state);
 
+// The most pixels an export may have, in all and on a side: beyond them most programs cannot
+// open the picture, and its bytes no longer fit the memory an export may take.
+inline constexpr qint64 maxExportTotalPixels = 1000LL * 1000 * 1000;
+inline constexpr int maxExportSidePixels = 1000 * 1000;
+
+// Why the canvas is too large to export ("the canvas would export as 4592 × 1200000 pixels,
+// more than …"); empty when it is not.
+QString exportTooLarge(const CanvasState& state);
+
 // The whole canvas as an image: the export box on white, every item in order. Null without
 // items, and when a picture cannot be drawn (`problem` then says which). Its device pixel
 // ratio is the export's.
@@ -35,10 +45,15 @@ QImage renderImage(const CanvasState& state, QString* problem = nullptr);
 // where a copy is still being made. Null without items.
 QImage renderThumbnail(const CanvasState& state, QSize pixels);
 
+// Pictures already decoded, by item id, that an export uses rather than decoding them again.
+using DecodedPictures = QHash<QUuid, QImage>;
+
 // The same as PNG bytes, rendered and encoded in bands of about `exportBandBytes`; none
-// without items or when encoding fails.
+// without items, when the canvas is too large, when a picture cannot be drawn or when
+// encoding fails (`problem` then says why). Safe on any thread: it decodes what `decoded`
+// lacks itself, and holds only the pictures the band being drawn crosses.
 inline constexpr qint64 exportBandBytes = 32LL * 1024 * 1024;
-// None too when a picture cannot be drawn; `problem` then says which.
-std::optional<QByteArray> renderPNG(const CanvasState& state, QString* problem = nullptr);
+std::optional<QByteArray> renderPNG(const CanvasState& state, QString* problem = nullptr,
+                                    const DecodedPictures& decoded = {});
 
 } // namespace pintora

@@ -137,6 +137,13 @@ TEST_F(CliTest, ExportRendersWhatTheApplicationExports) {
     EXPECT_TRUE(undrawable.err.contains("40000 × 40000 pixels, is too large to draw"))
         << undrawable.err.toStdString();
     EXPECT_FALSE(QFile::exists(path("h.png")));
+    // A canvas taller than an export may be is refused before anything is drawn.
+    empty.items = {makeShape(ShapeKind::rect, {0, 0, 100, 1'200'000})};
+    const CliRun tall = cli({QStringLiteral("export"), write("tall.pintora", empty), path("t.png")});
+    EXPECT_EQ(tall.exitCode, 1);
+    EXPECT_TRUE(tall.err.contains("would export as 148 × 1200048 pixels, more than an export may"))
+        << tall.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path("t.png")));
 }
 
 TEST_F(CliTest, TheVersionAndTheExitCodesAreAtHand) {

@@ -117,3 +117,29 @@ TEST(PngEncoder, RowsTakeDifferentFiltersWhereTheyPayOff) {
     EXPECT_GE(used.size(), 3u);
     EXPECT_LE(*used.rbegin(), 4);
 }
+
+TEST(PngEncoder, StreamedBandsJoinIntoOnePicture) {
+    // Bands thinner than the rows a band's dictionary takes from those above it, and bands
+    // deflated on the caller's thread or on several, all make one valid zlib stream.
+    const QImage image = varied(300, 64, QImage::Format_RGB32, false);
+    struct Case {
+        int bandRows;
+        int threads;
+    };
+    for (const Case c : {Case{1, 1}, Case{3, 3}, Case{50, 2}, Case{64, 4}}) {
+        SCOPED_TRACE(testing::Message() << c.bandRows << " rows a band, " << c.threads << " threads");
+        PngStreamEncoder encoder(image.width(), image.height(), 2835, {}, c.threads);
+        for (int top = 0; top < image.height(); top += c.bandRows)
+            ASSERT_TRUE(encoder.addRows(
+                image.copy(0, top, image.width(), std::min(c.bandRows, image.height() - top))));
+        const auto png = encoder.finish();
+        ASSERT_TRUE(png);
+        inflatedRows(*png, 64 * (300 * 3 + 1)); // checks the stream's length and Adler-32
+        EXPECT_EQ(QImage::fromData(*png, "PNG").convertToFormat(QImage::Format_RGB32), image);
+    }
+    PngStreamEncoder tooMany(10, 2, 0);
+    EXPECT_FALSE(tooMany.addRows(QImage(10, 3, QImage::Format_RGB32)));
+    PngStreamEncoder unfinished(10, 2, 0);
+    ASSERT_TRUE(unfinished.addRows(QImage(10, 1, QImage::Format_RGB32)));
+    EXPECT_FALSE(unfinished.finish());
+}
