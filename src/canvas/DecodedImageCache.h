@@ -28,6 +28,8 @@ public:
     qsizetype count() const { return images_.size(); }
     qint64 bytes() const { return bytes_; }
     bool contains(const QUuid& id) const { return images_.contains(id); }
+    // The item's picture if it is kept, without decoding it or counting it as used.
+    QImage kept(const QUuid& id) const { return images_.value(id); }
     // Lets go of the item's picture, if it is kept.
     void remove(const QUuid& id);
     void clear();

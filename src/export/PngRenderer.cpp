@@ -204,7 +204,7 @@ QImage renderThumbnail(const CanvasState& state, QSize pixels) {
 }
 
 std::optional<QByteArray> renderPNG(const CanvasState& state, QString* problem,
-                                    const DecodedPictures& decoded) {
+                                    const DecodedPictures& decoded, const RenderProgress& going) {
     const std::optional<ExportFrame> frame = exportFrame(state);
     if (!frame) return std::nullopt;
     const auto fail = [problem](const QString& why) -> std::optional<QByteArray> {
@@ -264,6 +264,7 @@ std::optional<QByteArray> renderPNG(const CanvasState& state, QString* problem,
             if (const ImageItem* picture = item.image();
                 picture && standardized(picture->frame).bottom() <= here.bottom())
                 held.remove(item.id());
+        if (going && !going(double(top + rows) / height)) return std::nullopt;
     }
     std::optional<QByteArray> png = encoder.finish();
     if (!png) return fail(QObject::tr("the picture could not be encoded"));

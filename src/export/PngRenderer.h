@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QImage>
+#include <functional>
 #include <optional>
 
 namespace pintora {
@@ -52,8 +53,12 @@ using DecodedPictures = QHash<QUuid, QImage>;
 // without items, when the canvas is too large, when a picture cannot be drawn or when
 // encoding fails (`problem` then says why). Safe on any thread: it decodes what `decoded`
 // lacks itself, and holds only the pictures the band being drawn crosses.
+// `going` is told after each band the share of the rows drawn; when it returns false the
+// render stops and returns none, with nothing to say.
 inline constexpr qint64 exportBandBytes = 32LL * 1024 * 1024;
+using RenderProgress = std::function<bool(double)>;
 std::optional<QByteArray> renderPNG(const CanvasState& state, QString* problem = nullptr,
-                                    const DecodedPictures& decoded = {});
+                                    const DecodedPictures& decoded = {},
+                                    const RenderProgress& going = {});
 
 } // namespace pintora

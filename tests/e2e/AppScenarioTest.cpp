@@ -553,9 +553,11 @@ TEST_F(AppScenarioTest, TheViewIsSavedAndCopyAsPNGAndExportGiveTheCanvasOrSelect
     EXPECT_DOUBLE_EQ(panned.zoom, fitted.zoom);
 
     keys({"ctrl+shift+c"});
-    EXPECT_TRUE(clipboardPicture() ==
-                renderImage(pictureInFrame()).convertToFormat(QImage::Format_ARGB32))
-        << "the clipboard's picture is not the export";
+    // The copy renders on a worker thread; the clipboard takes it when it is done.
+    EXPECT_TRUE(poll([&] {
+        return clipboardPicture() ==
+               renderImage(pictureInFrame()).convertToFormat(QImage::Format_ARGB32);
+    })) << "the clipboard's picture is not the export";
     // A new rectangle is drawn selected: only it is copied, with the export's margin.
     drawIn(0, "r");
     keys({"ctrl+shift+c"});

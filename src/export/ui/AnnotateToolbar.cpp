@@ -127,7 +127,7 @@ AnnotateToolbar::AnnotateToolbar(PintoraDocument& document, CanvasController& co
     connect(zoomSlider_, &QSlider::valueChanged, this,
             [this](int value) { controller_.setToolbarZoom(value / 100.0); });
 
-    thumb_ = new DragOutThumb([this] { return renderPNG(document_.state()); },
+    thumb_ = new DragOutThumb([this] { return document_.state(); },
                               [this](QSize pixels) { return renderThumbnail(document_.state(), pixels); },
                               this);
     row_->addWidget(thumb_);

@@ -1,13 +1,14 @@
 #include "export/ui/DragOutThumb.h"
 
+#include "export/ui/BackgroundRender.h"
+#include "export/ui/ExportCommand.h"
 #include "platform/ui/Symbols.h"
 
-#include <QBuffer>
+#include <QGuiApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QDrag>
-#include <QImageWriter>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -19,6 +20,7 @@
 #include <QUrl>
 #include <QWindow>
 #include <cmath>
+#include <utility>
 
 namespace pintora {
 
@@ -54,12 +56,32 @@ void DragOutThumb::refresh(quint64 token) {
     update();
 }
 
-std::optional<QByteArray> DragOutThumb::currentPNG() {
-    if (pngToken_ != contentToken_ || !cachedPNG_) {
-        cachedPNG_ = provider_ ? provider_() : std::nullopt;
-        pngToken_ = contentToken_;
+void DragOutThumb::preparePNG() {
+    if (pngToken_ == contentToken_ && cachedPNG_) {
+        emit pngReady();
+        return;
     }
-    return cachedPNG_;
+    if (rendering_ && renderingToken_ == contentToken_) return;
+    delete rendering_;
+    if (!provider_) return;
+    rendering_ = new BackgroundRender(provider_(), this);
+    renderingToken_ = contentToken_;
+    const quint64 token = contentToken_;
+    connect(rendering_, &BackgroundRender::finished, this,
+            [this, token](const std::optional<QByteArray>& png, const QString& problem) {
+                rendering_->deleteLater();
+                const bool wanted = std::exchange(dragWanted_, false);
+                if (!png) {
+                    if (!problem.isEmpty()) showRenderProblem(window(), problem);
+                    return;
+                }
+                cachedPNG_ = png;
+                pngToken_ = token;
+                emit pngReady();
+                // The drag the user began while it rendered, if the button is still down.
+                if (wanted && QGuiApplication::mouseButtons() & Qt::LeftButton) startDrag(*png);
+            });
+    rendering_->showProgressOver(window(), QStringLiteral("Preparing the picture to drag…"));
 }
 
 void DragOutThumb::paintEvent(QPaintEvent*) {
@@ -94,6 +116,8 @@ void DragOutThumb::paintEvent(QPaintEvent*) {
 
 void DragOutThumb::mousePressEvent(QMouseEvent* event) {
     mouseDownPoint_ = event->position();
+    dragWanted_ = false;
+    preparePNG(); // a head start while the pointer travels the threshold
 }
 
 void DragOutThumb::mouseMoveEvent(QMouseEvent* event) {
@@ -101,7 +125,12 @@ void DragOutThumb::mouseMoveEvent(QMouseEvent* event) {
     const QPointF d = event->position() - *mouseDownPoint_;
     if (std::hypot(d.x(), d.y()) <= dragThreshold) return;
     mouseDownPoint_.reset();
-    startDrag();
+    if (pngToken_ == contentToken_ && cachedPNG_) {
+        startDrag(*cachedPNG_);
+    } else {
+        dragWanted_ = true;
+        preparePNG();
+    }
 }
 
 namespace {
@@ -138,14 +167,6 @@ QMimeData* DragOutThumb::dragData(const QByteArray& png, const std::optional<QSt
     auto* mime = new QMimeData;
     if (file) mime->setUrls({QUrl::fromLocalFile(*file)});
     mime->setData(QStringLiteral("image/png"), png);
-    if (QImageWriter::supportedImageFormats().contains("tiff")) {
-        QByteArray tiff;
-        QBuffer buffer(&tiff);
-        buffer.open(QIODevice::WriteOnly);
-        if (QImage::fromData(png, "PNG").save(&buffer, "TIFF")) {
-            mime->setData(QStringLiteral("image/tiff"), tiff);
-        }
-    }
     return mime;
 }
 
@@ -156,15 +177,17 @@ void DragOutThumb::setPassesPointerThrough(QWidget* top, bool through) {
     }
 }
 
-void DragOutThumb::startDrag() {
-    const std::optional<QByteArray> png = currentPNG();
-    if (!png) return;
-    const QImage image = QImage::fromData(*png, "PNG");
-    if (image.isNull()) return;
+void DragOutThumb::startDrag(const QByteArray& png) {
     auto* drag = new QDrag(this);
-    drag->setMimeData(dragData(*png, writeTempPNG(*png)));
-    drag->setPixmap(QPixmap::fromImage(
-        image.scaled(size() * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    drag->setMimeData(dragData(png, writeTempPNG(png)));
+    // The picture under the pointer is a thumbnail twice the size, from the pictures' small
+    // copies: the PNG itself is never decoded here.
+    const QImage picture = thumbnail_ ? thumbnail_(size() * 2 * devicePixelRatioF()) : QImage();
+    if (!picture.isNull()) {
+        QPixmap pixmap = QPixmap::fromImage(picture);
+        pixmap.setDevicePixelRatio(devicePixelRatioF());
+        drag->setPixmap(pixmap);
+    }
     // While dragging, the window turns see-through so that what lies behind shows, and lets the
     // pointer through so that what lies behind takes the drop.
     QWidget* top = window();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/CanvasState.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QMimeData>
@@ -12,14 +14,18 @@
 
 namespace pintora {
 
-// A small picture of the whole canvas that can be dragged out of the window as a PNG (bytes,
-// a temporary file and, where Qt can write it, TIFF). The thumbnail is rendered at its own
-// size again 0.15 s after the last change of the content token, so a burst of edits renders
-// once; the full PNG is rendered only when a drag starts.
+class BackgroundRender;
+
+// A small picture of the whole canvas that can be dragged out of the window as a PNG (bytes
+// and a temporary file). The thumbnail is rendered at its own size again 0.15 s after the last
+// change of the content token, so a burst of edits renders once; the full PNG is rendered
+// only when the thumbnail is pressed, on a worker thread, and the drag starts once it is
+// there if the button is still held (with a progress window past a second).
 class DragOutThumb : public QWidget {
     Q_OBJECT
 public:
-    using Provider = std::function<std::optional<QByteArray>()>;
+    // The canvas a drag would carry now.
+    using Provider = std::function<CanvasState()>;
     // The thumbnail within the given device pixels.
     using ThumbnailProvider = std::function<QImage(QSize)>;
 
@@ -40,17 +46,20 @@ public:
     // The thumbnail shows the current content.
     bool isCacheCurrent() const { return cachedToken_ == contentToken_; }
     const QImage& thumbnailImage() const { return cachedImage_; }
-    // The bytes a drag carries now, rendered once per content.
-    std::optional<QByteArray> currentPNG();
+    // Starts rendering the bytes a drag carries now, once per content; `pngReady` tells when
+    // they are there.
+    void preparePNG();
 
     // Writes the bytes as "Pintora <date time>.png" in a folder of this run's own that only
     // the user can read (in XDG_RUNTIME_DIR when set), removed with everything in it when the
     // program quits; returns its path, or nothing when it could not be written.
     static std::optional<QString> writeTempPNG(const QByteArray& png);
-    // What a drag carries for the bytes: PNG, TIFF when Qt writes it, and the file's address.
+    // What a drag carries for the bytes: the PNG and the file's address; never the picture
+    // decoded, which for a big canvas would take gigabytes.
     static QMimeData* dragData(const QByteArray& png, const std::optional<QString>& file);
 
 signals:
+    void pngReady();
     void dragStarted();
     void dragFinished();
 
@@ -61,7 +70,7 @@ protected:
 
 private:
     void refresh(quint64 token);
-    void startDrag();
+    void startDrag(const QByteArray& png);
     static void setPassesPointerThrough(QWidget* top, bool through);
 
     Provider provider_;
@@ -74,6 +83,9 @@ private:
     std::optional<quint64> cachedToken_;
     QTimer pendingRender_;
     quint64 pendingToken_ = 0;
+    QPointer<BackgroundRender> rendering_;
+    std::optional<quint64> renderingToken_;
+    bool dragWanted_ = false; // the pointer left the threshold while the PNG was rendering
     std::optional<QPointF> mouseDownPoint_;
     QPointer<QPropertyAnimation> fade_;
     double restingOpacity_ = 1.0;

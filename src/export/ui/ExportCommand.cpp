@@ -1,6 +1,6 @@
 #include "export/ui/ExportCommand.h"
 
-#include "export/PngRenderer.h"
+#include "export/ui/BackgroundRender.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -27,12 +27,17 @@ void showRenderProblem(QWidget* window, const QString& problem) {
 }
 
 void exportPNG(QWidget* window, const CanvasState& state) {
-    QString problem;
-    const std::optional<QByteArray> png = renderPNG(state, &problem);
-    if (!png) {
-        if (!problem.isEmpty()) showRenderProblem(window, problem);
-        return;
-    }
+    auto* render = new BackgroundRender(state, window);
+    QObject::connect(render, &BackgroundRender::finished, window,
+                     [window, render](const std::optional<QByteArray>& png, const QString& problem) {
+                         render->deleteLater();
+                         if (png) askWhereToExport(window, *png);
+                         else if (!problem.isEmpty()) showRenderProblem(window, problem);
+                     });
+    render->showProgressOver(window, QStringLiteral("Exporting…"));
+}
+
+void askWhereToExport(QWidget* window, const QByteArray& png) {
     auto* dialog = new QFileDialog(window, QStringLiteral("Export"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
@@ -40,7 +45,7 @@ void exportPNG(QWidget* window, const CanvasState& state) {
     dialog->setDefaultSuffix(QStringLiteral("png"));
     dialog->selectFile(QStringLiteral("Pintora Export.png"));
     QObject::connect(dialog, &QFileDialog::fileSelected, window,
-                     [window, bytes = *png](const QString& path) {
+                     [window, bytes = png](const QString& path) {
                          const QString error = writeExport(path, bytes);
                          if (error.isEmpty()) return;
                          auto* box = new QMessageBox(

@@ -15,8 +15,10 @@ QString writeExport(const QString& path, const QByteArray& png);
 // Tells the user, over `window`, that the canvas could not be drawn whole, and why.
 void showRenderProblem(QWidget* window, const QString& problem);
 
-// Renders the canvas now, then asks where to save it ("Pintora Export.png") without blocking
-// the window. A failed write is reported, never passed over. Nothing happens without items.
+// Renders the canvas on a worker thread (a progress window past a second), then asks where to
+// save it ("Pintora Export.png") without blocking the window. A failed write is reported,
+// never passed over. Nothing happens without items.
 void exportPNG(QWidget* window, const CanvasState& state);
+void askWhereToExport(QWidget* window, const QByteArray& png);
 
 } // namespace pintora

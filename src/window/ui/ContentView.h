@@ -9,6 +9,7 @@
 
 #include <QStringList>
 #include <QVariantMap>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -18,6 +19,8 @@ class QWheelEvent;
 class QStackedWidget;
 
 namespace pintora {
+
+class BackgroundRender;
 
 class AnnotateToolbar;
 struct CapturePicture;
@@ -168,6 +171,7 @@ private:
     bool captureCancelled_ = false;
     std::optional<CaptureProgress> captureProgress_;
     std::function<void(quint32)> captureBrowserWindow_;
+    QPointer<BackgroundRender> copying_; // Copy as PNG while it renders
 };
 
 } // namespace pintora

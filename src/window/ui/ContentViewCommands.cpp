@@ -2,10 +2,12 @@
 
 #include "canvas/CanvasController.h"
 #include "export/PngRenderer.h"
+#include "export/ui/BackgroundRender.h"
 #include "export/ui/ExportCommand.h"
 #include "model/ItemClipboard.h"
 #include "model/PintoraDocument.h"
 #include "platform/CommandBus.h"
+#include "shapes/CropGeometry.h"
 #include "shapes/ItemToolbarEdits.h"
 #include "shapes/ui/CropEditorDialog.h"
 
@@ -21,6 +23,12 @@ void ContentView::exportPNG() {
     pintora::exportPNG(window(), document_->state());
 }
 
+namespace {
+// The clipboard also holds the picture decoded for programs that ask for another format, up
+// to this size; a bigger canvas is offered as PNG only.
+constexpr qint64 platformImageBytes = 64LL * 1024 * 1024;
+} // namespace
+
 void ContentView::copyAsPNG() {
     // The selected items alone, framed as an export of them would be; else the whole canvas.
     CanvasState state = document_->state();
@@ -29,18 +37,26 @@ void ContentView::copyAsPNG() {
             return !selection_.contains(item.id());
         });
     }
-    QString problem;
-    const std::optional<QByteArray> png = renderPNG(state, &problem);
-    if (!png) {
-        if (!problem.isEmpty()) showRenderProblem(window(), problem);
-        return;
-    }
-    auto* mime = new QMimeData;
-    mime->setData(QStringLiteral("image/png"), *png);
-    // The platform's own image type too, when the picture decodes within the image limit.
-    if (const QImage image = QImage::fromData(*png, "PNG"); !image.isNull())
-        mime->setImageData(image);
-    QGuiApplication::clipboard()->setMimeData(mime);
+    // A copy asked for again while one renders replaces it.
+    delete copying_;
+    copying_ = new BackgroundRender(state, this);
+    connect(copying_, &BackgroundRender::finished, this,
+            [this](const std::optional<QByteArray>& png, const QString& problem) {
+                copying_->deleteLater();
+                if (!png) {
+                    if (!problem.isEmpty()) showRenderProblem(window(), problem);
+                    return;
+                }
+                auto* mime = new QMimeData;
+                mime->setData(QStringLiteral("image/png"), *png);
+                // The platform's own image type too, for programs that ask for another
+                // format, while the decoded copy stays small.
+                if (const std::optional<QSize> size = pictureSize(*png);
+                    size && qint64(size->width()) * size->height() * 4 <= platformImageBytes)
+                    mime->setImageData(QImage::fromData(*png, "PNG"));
+                QGuiApplication::clipboard()->setMimeData(mime);
+            });
+    copying_->showProgressOver(window(), QStringLiteral("Copying…"));
 }
 
 void ContentView::openCropEditor(const QUuid& id) {

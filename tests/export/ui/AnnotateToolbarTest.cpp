@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace pintora;
@@ -104,10 +105,12 @@ TEST(ColorPickerWidget, TheColourDialogWritesUntilItCloses) {
 TEST(DragOutThumbWidget, ABurstOfChangesRendersOnceAfterTheLastAndThePNGOnlyForADrag) {
     int thumbnails = 0, pngs = 0;
     QSize asked;
+    CanvasState canvas;
+    canvas.items = {makeShape(ShapeKind::rect, {0, 0, 40, 20})};
     DragOutThumb thumb(
         [&] {
             ++pngs;
-            return std::optional<QByteArray>(test::pngBytes(40, 20));
+            return canvas;
         },
         [&](QSize pixels) {
             ++thumbnails;
@@ -124,8 +127,13 @@ TEST(DragOutThumbWidget, ABurstOfChangesRendersOnceAfterTheLastAndThePNGOnlyForA
         << "the thumbnail is rendered at its own size";
     EXPECT_EQ(pngs, 0) << "no full render before a drag";
     thumb.setContentToken(6);
-    thumb.currentPNG();
-    EXPECT_TRUE(thumb.currentPNG()) << "a drag right after a change renders at once";
+    QSignalSpy ready(&thumb, &DragOutThumb::pngReady);
+    thumb.preparePNG();
+    thumb.preparePNG();
+    ASSERT_TRUE(ready.wait(5000)) << "a drag right after a change renders at once";
+    EXPECT_EQ(QImage::fromData(*thumb.cachedPNG(), "PNG").size(), QSize(88, 68));
+    thumb.preparePNG();
+    EXPECT_EQ(ready.count(), 2) << "the bytes are there at once for the same content";
     EXPECT_EQ(pngs, 1) << "once per content";
 }
 
