@@ -1,6 +1,7 @@
 #include "capture/ui/BrowserController.h"
 
 #include "capture/AddressText.h"
+#include "capture/ui/BrowserPage.h"
 #include "platform/ui/WebProfile.h"
 
 #include <QTimer>
@@ -22,18 +23,20 @@ QString trimSpacesAndTabs(QString text) {
 BrowserController::BrowserController(QObject* parent) : QObject(parent) {}
 
 BrowserController::~BrowserController() {
-    // Views go before the application object; the pages before their views.
-    for (const QPointer<QWebEngineView>& view : std::as_const(webViews_)) {
-        if (!view) continue;
-        delete view->page();
+    // Views and pages go before the application object. A page is no view's child, so that
+    // it outlives a view that goes while one of its dialogs is asked.
+    for (const QPointer<BrowserPage>& page : std::as_const(pages_))
+        discardBrowserPage(page);
+    for (const QPointer<QWebEngineView>& view : std::as_const(webViews_))
         delete view.data();
-    }
 }
 
 QWebEngineView* BrowserController::webView(const BrowserTab& tab) {
     if (QWebEngineView* view = webViews_.value(tab.id)) return view;
     auto* view = new QWebEngineView;
-    view->setPage(new QWebEnginePage(webProfile(), view));
+    auto* page = new BrowserPage(webProfile(), nullptr);
+    view->setPage(page);
+    pages_.insert(tab.id, page);
     webViews_.insert(tab.id, view);
     const QUuid id = tab.id;
     connect(view, &QWebEngineView::titleChanged, this, [this, id](const QString& title) {
@@ -60,9 +63,12 @@ QWebEngineView* BrowserController::webView(const BrowserTab& tab) {
 void BrowserController::discardTab(const QUuid& id) {
     QPointer<QWebEngineView> view = webViews_.take(id);
     seenInitialLoad_.remove(id);
-    if (!view) return;
+    if (!view) {
+        discardBrowserPage(pages_.take(id));
+        return;
+    }
     if (activeWebView_ == view) setActiveWebView(nullptr);
-    delete view->page();
+    discardBrowserPage(pages_.take(id));
     view->deleteLater();
 }
 

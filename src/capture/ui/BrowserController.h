@@ -13,6 +13,8 @@
 
 namespace pintora {
 
+class BrowserPage;
+
 // The live web views of one window's browser tabs, made on demand and keyed by tab id; it
 // reports each view's title and address so the document's tabs follow what the user browses.
 class BrowserController : public QObject {
@@ -46,6 +48,7 @@ signals:
 
 private:
     QHash<QUuid, QPointer<QWebEngineView>> webViews_;
+    QHash<QUuid, QPointer<BrowserPage>> pages_;
     QSet<QUuid> seenInitialLoad_;
     QPointer<QWebEngineView> activeWebView_;
     int loadTimeoutMs_ = 60000;

@@ -4,6 +4,7 @@
 #include "capture/BatchCapture.h"
 #include "capture/BrowsingHistoryStore.h"
 #include "capture/ui/BrowserController.h"
+#include "capture/ui/BrowserPage.h"
 #include "capture/ui/BrowserPane.h"
 #include "capture/ui/CapturePresetsSidebar.h"
 #include "capture/ui/TabStrip.h"
@@ -15,6 +16,9 @@
 #include "window/ui/ContentView.h"
 #include "window/ui/NoticeBar.h"
 
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -23,6 +27,7 @@
 #include <QTcpServer>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace pintora;
@@ -76,6 +81,76 @@ TEST(BrowserWebTest, CookiesFromTheHiddenViewReachTheBrowser) {
     for (const TestWebServer::Request& request : server.requests())
         if (request.path == "/echo") cookie = request.cookie;
     EXPECT_EQ(cookie, "login=yes");
+}
+
+TEST(BrowserWebTest, APageDialogHoldsOnlyItsWindowAndThePageCanBeStoppedFromShowingMore) {
+    TestWebServer server;
+    server.page("/alerts", "<!doctype html><title>asking</title><script>"
+                           "for (let i = 0; i < 40; i++) alert('Again ' + i);"
+                           "document.title = confirm('Done?') ? 'yes' : 'no';</script>");
+    BrowserController browser;
+    QWidget own, other;
+    auto* ownButton = new QPushButton(QStringLiteral("Own"), &own);
+    auto* otherButton = new QPushButton(QStringLiteral("Other"), &other);
+    const BrowserTab tab = BrowserTab::withURL(server.url("/alerts").toString());
+    QWebEngineView* view = browser.webView(tab);
+    view->setParent(&own);
+    view->setGeometry(0, 40, 400, 300);
+    own.resize(400, 340);
+    own.show();
+    other.move(500, 0);
+    other.show();
+    auto* page = qobject_cast<BrowserPage*>(view->page());
+    ASSERT_TRUE(page);
+    QSignalSpy loads(page, &QWebEnginePage::loadFinished);
+    QSignalSpy ownClicks(ownButton, &QPushButton::clicked),
+        otherClicks(otherButton, &QPushButton::clicked);
+    // The engine waits on each dialog within the event loop: they are answered from a timer.
+    QStringList asked;
+    int offers = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QDialog* dialog = page->openDialog();
+        if (!dialog || !dialog->isVisible()) return;
+        if (asked.isEmpty()) {
+            EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+            EXPECT_EQ(dialog->parentWidget(), &own);
+            QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {},
+                              otherButton->geometry().center());
+            QTest::mouseClick(own.windowHandle(), Qt::LeftButton, {},
+                              ownButton->geometry().center());
+        }
+        asked << dialog->findChild<QLabel*>()->text();
+        if (auto* stop = dialog->findChild<QCheckBox*>()) {
+            ++offers;
+            if (asked.size() == 3) stop->setChecked(true);
+        }
+        dialog->accept();
+    });
+    answer.start(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->title() == "no"; }, webWaitMs))
+        << asked.join(", ").toStdString();
+    EXPECT_EQ(otherClicks.count(), 1) << "another window took no input while a dialog was open";
+    EXPECT_EQ(ownClicks.count(), 0) << "the dialog did not hold its own window";
+    EXPECT_EQ(asked, (QStringList{"Again 0", "Again 1", "Again 2"}));
+    EXPECT_EQ(offers, 1) << "the third dialog offers to stop them; the page then shows none, "
+                            "and its confirm reads as cancelled";
+
+    // A tab closed while its page asks goes without waiting for the answer.
+    answer.stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loads.count() > 0; }, webWaitMs));
+    const QPointer<BrowserPage> asking = page;
+    bool closed = false;
+    QTimer close;
+    QObject::connect(&close, &QTimer::timeout, [&] {
+        if (closed || !asking || !asking->openDialog()) return;
+        closed = true;
+        browser.discardTab(tab.id);
+    });
+    close.start(20);
+    view->reload();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return asking.isNull(); }, webWaitMs));
+    EXPECT_TRUE(closed);
 }
 
 class CaptureTabWebTest : public ::testing::Test {
