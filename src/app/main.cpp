@@ -23,7 +23,7 @@ int run(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(PINTORA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("com.orlanvale.Pintora"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pintora.svg")));
-    pintora::configureImageAllocationLimit();
+    pintora::configurePictureMemory();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Capture web pages and annotate them."));

@@ -46,8 +46,8 @@ private:
 
 // Raises Qt's limit on the memory one decoded picture may take: full-page captures exceed
 // its default of 128 MB, yet a picture that claims 100,000 × 100,000 pixels must be refused
-// rather than exhaust memory.
-void configureImageAllocationLimit();
+// rather than exhaust memory. Blocks of a megabyte and more go back to the system when freed.
+void configurePictureMemory();
 inline constexpr int imageAllocationLimitMB = 1024;
 
 } // namespace pintora

@@ -118,14 +118,25 @@ void ScaledPictureCache::insert(const Key& key, const QImage& image) {
         return;
     }
     const qint64 size = image.sizeInBytes();
-    while (bytes_ + size > budget_ && !recency_.isEmpty()) {
-        const Key oldest = recency_.takeFirst();
-        bytes_ -= copies_.take(oldest).sizeInBytes();
-    }
+    makeRoom(size);
     copies_.insert(key, image);
     recency_.append(key);
     lastCopy_.insert(key.id, key.size);
     bytes_ += size;
+}
+
+void ScaledPictureCache::makeRoom(qint64 size) {
+    while (bytes_ + quickBytes_ + size > budget_ && !recency_.isEmpty()) {
+        const Key oldest = recency_.takeFirst();
+        bytes_ -= copies_.take(oldest).sizeInBytes();
+    }
+}
+
+void ScaledPictureCache::dropQuick(const QUuid& id) {
+    if (const auto found = quick_.constFind(id); found != quick_.constEnd()) {
+        quickBytes_ -= found->sizeInBytes();
+        quick_.erase(found);
+    }
 }
 
 void ScaledPictureCache::request(const Key& key, const QImage& picture) {
@@ -160,7 +171,7 @@ void ScaledPictureCache::received(const Key& key, const QImage& copy,
     if (const auto running = inFlight_.constFind(key.id);
         running != inFlight_.constEnd() && running->state.get() == job)
         inFlight_.erase(running);
-    quick_.remove(key);
+    dropQuick(key.id); // whatever its size: a proper copy stands in better
     if (copy.isNull()) return; // the bytes do not decode: the box stays
     insert(key, copy);
     emit copyReady();
@@ -248,12 +259,14 @@ void ScaledPictureCache::paint(QPainter& painter, const ImageItem& image, const 
     QImage copy = find(key);
     if (copy.isNull()) {
         request(key, picture);
-        copy = quick_.value(key);
-        if (copy.isNull()) {
-            // Quick copies are small and short-lived; a long zoom leaves many behind.
-            if (quick_.size() > 256) quick_.clear();
+        // One quick copy per picture, of the size asked for last: a long zoom passes many.
+        copy = quick_.value(image.id);
+        if (copy.size() != at->size) {
+            dropQuick(image.id);
             copy = sampledDownscale(picture, at->size);
-            quick_.insert(key, copy);
+            makeRoom(copy.sizeInBytes());
+            quick_.insert(image.id, copy);
+            quickBytes_ += copy.sizeInBytes();
         }
     }
     drawCopy(painter, *at, copy, picture.size());
@@ -336,6 +349,7 @@ void ScaledPictureCache::clear() {
     quick_.clear();
     lastCopy_.clear();
     bytes_ = 0;
+    quickBytes_ = 0;
 }
 
 } // namespace pintora

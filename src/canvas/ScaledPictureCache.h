@@ -24,8 +24,9 @@ class DecodedImageCache;
 // Copies of pictures scaled down to the size they are shown at, so that a frame of a zoomed
 // out canvas blits pixels instead of filtering full-size screenshots every time. A missing
 // copy is made on a worker thread while the frame shows a quick copy that picks one pixel per
-// block; `copyReady` asks for the better frame. The memory all copies take is bounded; the least
-// recently used go first.
+// block; `copyReady` asks for the better frame. The memory all copies take, quick ones too, is
+// bounded; the least recently used go first. A picture has one quick copy at most, which goes
+// when a proper copy of it comes, of whatever size.
 class ScaledPictureCache : public QObject {
     Q_OBJECT
 public:
@@ -52,7 +53,9 @@ public:
     // there is, filtered down, else as `paint` from the bytes.
     bool paintSmall(QPainter& painter, const ImageItem& image, DecodedImageCache& decoded);
 
-    qint64 bytes() const { return bytes_; }
+    // What the copies take, quick ones included.
+    qint64 bytes() const { return bytes_ + quickBytes_; }
+    qsizetype quickCount() const { return quick_.size(); }
     qsizetype count() const { return copies_.size(); }
     // Waits for the copies being made and takes them in (tests and benchmarks).
     void waitForCopies();
@@ -85,6 +88,9 @@ private:
                   QSize pictureSize) const;
     QImage find(const Key& key);
     void insert(const Key& key, const QImage& image);
+    // Lets the least recently used copies go until `size` more bytes fit the budget.
+    void makeRoom(qint64 size);
+    void dropQuick(const QUuid& id);
     void request(const Key& key, const QImage& picture);
     // Decodes the bytes and scales them on a worker, never two of one item at once; copies a
     // view waits for go before those of thumbnails.
@@ -108,7 +114,8 @@ private:
     QHash<QUuid, QSize> sizes_;   // each item's picture size, read from its header once
     QHash<QUuid, QSize> lastCopy_; // the size of each item's latest copy
     // Quick copies, one pixel picked per block, shown until the proper ones are made.
-    QHash<Key, QImage> quick_;
+    QHash<QUuid, QImage> quick_;
+    qint64 quickBytes_ = 0;
     QThreadPool* workers_;
 };
 

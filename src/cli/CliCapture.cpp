@@ -273,7 +273,7 @@ int capture(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Pintora"));
     QApplication::setApplicationName(QStringLiteral("Pintora"));
-    configureImageAllocationLimit();
+    configurePictureMemory();
 
     QStringList args = app.arguments();
     args.removeAt(1);

@@ -130,7 +130,7 @@ int run(int argc, char** argv) {
     if (command == QLatin1StringView("capture")) return capture(argc, argv);
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pintora-cli"));
-    configureImageAllocationLimit();
+    configurePictureMemory();
     QStringList args = app.arguments();
     if (args.size() < 2 || command == QLatin1StringView("--help") ||
         command == QLatin1StringView("-h") || command == QLatin1StringView("help")) {

@@ -63,6 +63,19 @@ TEST(ScaledPictureCache, MemoryStaysWithinItsBudget) {
     EXPECT_TRUE(cache.paint(painter, a, decoded));
     EXPECT_FALSE(cache.paint(painter, b, decoded)) << "b was the least recently used";
     cache.waitForCopies();
+
+    // A continuous zoom over a picture already decoded shows a quick copy at each step: one
+    // per picture at a time, counted in the budget, gone when a proper copy comes.
+    decoded.image(c.id, c.pngData);
+    for (double zoom = 0.49; zoom > 0.1; zoom -= 0.01) {
+        painter.resetTransform();
+        painter.scale(zoom, zoom);
+        cache.paint(painter, c, decoded);
+        EXPECT_LE(cache.quickCount(), 1);
+        EXPECT_LE(cache.bytes(), 2 * copyBytes);
+    }
+    cache.waitForCopies();
+    EXPECT_EQ(cache.quickCount(), 0);
 }
 
 TEST(ScaledPictureCache, FromItsBytesAPictureIsDecodedOnlyInViewAndNotKeptBesideItsCopy) {

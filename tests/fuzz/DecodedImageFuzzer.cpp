@@ -8,7 +8,7 @@
 using namespace pintora;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    configureImageAllocationLimit();
+    configurePictureMemory();
     // Every broken picture makes the image readers warn; the run's own report is what counts.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     return 0;

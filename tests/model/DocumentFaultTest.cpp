@@ -99,7 +99,7 @@ TEST_F(DocumentFaultTest, ASaveKilledWhileWritingKeepsTheOldFile) {
 }
 
 TEST_F(DocumentFaultTest, APictureClaimingTenBillionPixelsOpensButFailsTheExportNamingIt) {
-    configureImageAllocationLimit();
+    configurePictureMemory();
     ImageItem huge;
     huge.frame = QRectF(0, 0, 100, 100);
     huge.pngData = test::pngClaimingSize(100'000, 100'000);
