@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/CanvasState.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QImage>
@@ -34,7 +36,7 @@ public:
     void remove(const QUuid& id);
     void clear();
 
-    // Decodes picture bytes within the process's image size limit.
+    // Decodes picture bytes as `decodePicture` does.
     static QImage decode(const QByteArray& data);
 
 private:
@@ -49,5 +51,22 @@ private:
 // rather than exhaust memory. Blocks of a megabyte and more go back to the system when freed.
 void configurePictureMemory();
 inline constexpr int imageAllocationLimitMB = 1024;
+// What the decodes running at one time on every thread may take together.
+inline constexpr qint64 decodesInFlightBytes = 1280LL * 1024 * 1024;
+
+// Whether a picture of that size fits the limit in 32-bit pixels, the form the program keeps.
+bool fitsPictureLimit(QSize size);
+
+// Decodes a picture into 32-bit pixels (premultiplied when it has alpha). One whose header
+// names more pixels than the limit allows at 32 bits is refused before any is decoded,
+// whatever its own depth (a 1-bit picture would grow 32 times); a decode waits while those
+// under way elsewhere would take the memory for decodes. Null when it does not decode, and
+// `why` then says so when its size was the reason ("32768 × 32768 pixels is too large").
+QImage decodePicture(const QByteArray& bytes, QString* why = nullptr);
+
+// What to tell the user of the pictures the canvas cannot show, as their headers name sizes
+// over the limit ("A picture is too large to show: …"); empty when there are none.
+QString unshownPictures(const CanvasState& state);
+QImage decodePictureFile(const QString& path, QString* why = nullptr);
 
 } // namespace pintora

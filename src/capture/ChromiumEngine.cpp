@@ -1,5 +1,6 @@
 #include "capture/ChromiumEngine.h"
 
+#include "canvas/DecodedImageCache.h"
 #include "capture/ChromiumBrowser.h"
 #include "capture/ScreenshotPng.h"
 #include "model/Base64.h"
@@ -21,7 +22,7 @@ QImage decodeShot(const QByteArray& base64, double scale) {
     QByteArray png;
     if (!decodeBase64JsonText(base64.constData(), base64.constData() + base64.size(), png))
         return QImage();
-    QImage image = QImage::fromData(png, "PNG");
+    QImage image = decodePicture(png);
     if (image.isNull()) return image;
     image.setDevicePixelRatio(scale);
     // Stored as the browser encoded it, unless it is cut or joined on the way.

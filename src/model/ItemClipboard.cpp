@@ -1,5 +1,6 @@
 #include "model/ItemClipboard.h"
 
+#include "canvas/DecodedImageCache.h"
 #include "model/DocumentCodec.h"
 #include "model/PintoraDocument.h"
 #include "window/CapturePlacement.h"
@@ -31,8 +32,8 @@ QList<CapturePicture> picturesOnClipboard(const ItemClipboard& clipboard) {
     if (!pictures.isEmpty()) return pictures;
     for (const QUrl& url : clipboard.readFileURLs()) {
         if (!url.isLocalFile()) continue;
-        QImageReader reader(url.toLocalFile());
-        const QImage image = reader.read(); // files that are no pictures are skipped
+        // Files that are no pictures, or too large to be one, are skipped.
+        const QImage image = decodePictureFile(url.toLocalFile());
         if (const auto picture = capturePicture(image)) pictures.append(*picture);
     }
     return pictures;

@@ -1,10 +1,10 @@
 #include "shapes/Redaction.h"
 
+#include "canvas/DecodedImageCache.h"
 #include "canvas/ItemPainter.h"
 #include "export/PngEncoder.h"
+#include "shapes/CropGeometry.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -120,12 +120,11 @@ std::optional<CanvasState> redactedState(const CanvasState& state, const QRectF&
     for (CanvasItem& item : result.items) {
         const ImageItem* image = std::as_const(item).image();
         if (!image || !(box.normalized() & image->frame.normalized()).isValid()) continue;
-        QBuffer buffer;
-        buffer.setData(image->pngData);
-        QImageReader reader(&buffer);
-        const std::optional<QRect> area = pictureAreaUnder(*image, reader.size(), box);
+        const std::optional<QSize> size = pictureSize(image->pngData);
+        const std::optional<QRect> area =
+            size ? pictureAreaUnder(*image, *size, box) : std::nullopt;
         if (!area) continue;
-        QImage pixels = reader.read();
+        QImage pixels = decodePicture(image->pngData);
         std::optional<QByteArray> png;
         if (!pixels.isNull()) {
             redactPixels(pixels, *area, style);

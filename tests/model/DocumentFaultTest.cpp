@@ -5,11 +5,14 @@
 #include "export/PngRenderer.h"
 #include "model/DocumentCodec.h"
 #include "model/DocumentFile.h"
+#include "shapes/Redaction.h"
 #include "support/TestFiles.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImageWriter>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
@@ -125,9 +128,63 @@ TEST_F(DocumentFaultTest, APictureClaimingTenBillionPixelsOpensButFailsTheExport
     EXPECT_EQ(problem, "the picture at 0, 0 on the canvas, 100000 × 100000 pixels, is too large "
                        "to draw");
     EXPECT_FALSE(renderPNG(read.value(), &problem));
+    EXPECT_EQ(unshownPictures(read.value()),
+              "A picture is too large to show: 100000 × 100000 pixels, more than the 268 million "
+              "a picture may have. It stays in the document as it is.");
     if (peakReset) {
         const qint64 growthKB = procField(QStringLiteral("/proc/self/status"), "VmHWM") - rssBefore;
         EXPECT_LT(growthKB, 64 * 1024) << "opening and drawing took " << growthKB / 1024 << " MB";
+    }
+}
+
+// Pictures just over the limit once kept in 32-bit pixels yet under it in their own depth (a
+// 1-bit one grows 32 times), each refused before decoding on every path that decodes.
+TEST_F(DocumentFaultTest, PicturesOverTheLimitInThePixelsKeptAreNeverDecoded) {
+    configurePictureMemory();
+    const int side = 16'400; // 269 million pixels: 1.08 GB at 32 bits
+    const auto written = [](QImage image, const char* format) {
+        image.fill(0);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, format);
+        writer.setCompression(1);
+        EXPECT_TRUE(writer.write(image)) << format;
+        return bytes;
+    };
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"1-bit grey PNG", test::blankPng(side, side, 1, 0)},
+        {"8-bit palette PNG", test::blankPng(side, side, 8, 3)},
+        {"1-bit TIFF", written(QImage(side, side, QImage::Format_Mono), "tiff")},
+    };
+    for (const auto& [name, png] : cases) {
+        SCOPED_TRACE(name);
+        const QString file = dir.filePath(QStringLiteral("big.png"));
+        test::writeAll(file, png);
+        QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+        const bool peakReset = clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+        clearRefs.close();
+        const qint64 rssBefore = procField(QStringLiteral("/proc/self/status"), "VmRSS");
+
+        QString why;
+        EXPECT_TRUE(decodePicture(png, &why).isNull());
+        EXPECT_EQ(why, "16400 × 16400 pixels is too large");
+        EXPECT_TRUE(decodePictureFile(file).isNull()) << "a dropped or pasted file";
+        ImageItem picture;
+        picture.frame = QRectF(0, 0, 100, 100);
+        picture.pngData = png;
+        CanvasState state;
+        state.items = {picture};
+        int unchanged = 0;
+        EXPECT_FALSE(redactedState(state, QRectF(10, 10, 20, 20), RedactStyle::pixelate, &unchanged));
+        EXPECT_EQ(unchanged, 1);
+        QString problem;
+        EXPECT_FALSE(renderPNG(state, &problem));
+        EXPECT_TRUE(problem.contains("is too large to draw")) << problem.toStdString();
+        if (peakReset) {
+            const qint64 growthKB = procField(QStringLiteral("/proc/self/status"), "VmHWM") - rssBefore;
+            EXPECT_LT(growthKB, 64 * 1024) << growthKB / 1024 << " MB taken";
+        }
     }
 }
 

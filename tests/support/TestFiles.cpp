@@ -22,6 +22,54 @@ QByteArray encodePng(const QImage& image) {
     return bytes;
 }
 
+QByteArray blankPng(quint32 width, quint32 height, int bitDepth, int colourType) {
+    const auto chunk = [](QByteArray& out, const char* type, const QByteArray& data) {
+        char length[4];
+        qToBigEndian(quint32(data.size()), length);
+        out.append(length, 4);
+        const QByteArray typed = QByteArray(type, 4) + data;
+        out.append(typed);
+        char crc[4];
+        qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(typed.constData()),
+                                   uInt(typed.size()))),
+                     crc);
+        out.append(crc, 4);
+    };
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    QByteArray header(13, 0);
+    qToBigEndian(width, header.data());
+    qToBigEndian(height, header.data() + 4);
+    header[8] = char(bitDepth);
+    header[9] = char(colourType);
+    chunk(png, "IHDR", header);
+    if (colourType == 3) chunk(png, "PLTE", QByteArray(3 * (1 << std::min(bitDepth, 8)), '\x80'));
+    const int channels = colourType == 0 || colourType == 3 ? 1
+                         : colourType == 4              ? 2
+                         : colourType == 2              ? 3
+                                                        : 4;
+    // Rows of zeros, each with its filter byte, deflated row by row.
+    const QByteArray row(qsizetype((qint64(width) * channels * bitDepth + 7) / 8 + 1), 0);
+    z_stream zs{};
+    deflateInit2(&zs, 1, Z_DEFLATED, 15, 9, Z_RLE);
+    QByteArray deflated;
+    char buffer[65536];
+    for (quint32 y = 0; y <= height; ++y) {
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.constData()));
+        zs.avail_in = y < height ? uInt(row.size()) : 0;
+        const int flush = y < height ? Z_NO_FLUSH : Z_FINISH;
+        do {
+            zs.next_out = reinterpret_cast<Bytef*>(buffer);
+            zs.avail_out = sizeof buffer;
+            deflate(&zs, flush);
+            deflated.append(buffer, qsizetype(sizeof buffer - zs.avail_out));
+        } while (zs.avail_out == 0);
+    }
+    deflateEnd(&zs);
+    chunk(png, "IDAT", deflated);
+    chunk(png, "IEND", {});
+    return png;
+}
+
 QByteArray pngClaimingSize(quint32 width, quint32 height) {
     QByteArray png = pngBytes(2, 2);
     char* ihdr = png.data() + 12; // after the signature and the chunk's length

@@ -16,6 +16,9 @@ QByteArray pngBytes(int width, int height, QColor color = Qt::red);
 QByteArray encodePng(const QImage& image);
 // A real 2 x 2 PNG whose header claims another size (the pixel data stays tiny).
 QByteArray pngClaimingSize(quint32 width, quint32 height);
+// A real PNG of zeros of the given depth and colour type (0 grey, 2 RGB, 3 palette, 4 grey and
+// alpha, 6 RGBA): small however many pixels it has.
+QByteArray blankPng(quint32 width, quint32 height, int bitDepth, int colourType);
 
 // A state with one item of each kind and every field set away from its default.
 CanvasState sampleState();

@@ -46,8 +46,7 @@ QList<QImage> CanvasPane::picturesIn(const QMimeData* mime) {
     if (pictures.isEmpty()) {
         for (const QUrl& url : mime->urls()) {
             if (!url.isLocalFile()) continue;
-            QImageReader reader(url.toLocalFile());
-            const QImage image = reader.read();
+            const QImage image = decodePictureFile(url.toLocalFile());
             if (!image.isNull()) pictures.append(image);
         }
     }

@@ -1,5 +1,7 @@
 #include "platform/ui/SystemClipboard.h"
 
+#include "canvas/DecodedImageCache.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -55,8 +57,8 @@ QList<QImage> SystemClipboard::readImages() const {
     });
     for (const QString& format : formats) {
         if (!format.startsWith(QStringLiteral("image/"))) continue;
-        QImage image;
-        if (image.loadFromData(data->data(format))) return {image};
+        if (const QImage image = decodePicture(data->data(format)); !image.isNull())
+            return {image};
     }
     if (data->hasImage()) {
         const QImage image = qvariant_cast<QImage>(data->imageData());

@@ -1,6 +1,7 @@
 #include "window/ui/ContentView.h"
 
 #include "canvas/CanvasController.h"
+#include "canvas/DecodedImageCache.h"
 #include "canvas/ui/CanvasPane.h"
 #include "capture/AppPresetsStore.h"
 #include "capture/BatchCapture.h"
@@ -155,6 +156,8 @@ void ContentView::appear() {
         keyFilterInstalled_ = true;
     }
     if (!defaults_.hasSeenIntro()) showIntro();
+    if (const QString unshown = unshownPictures(state); !unshown.isEmpty())
+        noticeBar_->setText(unshown);
     QTimer::singleShot(0, this, [this] { clearKeyboardFocus(window()); });
     if (activeTab_ == AppTab::annotate && hasItems()) {
         didFitOnFirstView_ = true;
