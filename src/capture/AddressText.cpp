@@ -81,4 +81,27 @@ std::optional<QUrl> urlForAddressText(const QString& text) {
     return urlForStoredAddress(address);
 }
 
+std::optional<QList<QUrl>> parseAddressList(const QByteArray& text, const QString& name,
+                                            QString* error) {
+    QList<QUrl> urls;
+    int number = 0;
+    for (const QByteArray& raw : text.split('\n')) {
+        ++number;
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+        const QUrl url = QUrl::fromUserInput(line);
+        if (!url.isValid() || url.scheme().isEmpty()) {
+            *error = QStringLiteral("%1:%2: '%3' is not an address")
+                         .arg(name, QString::number(number), line);
+            return std::nullopt;
+        }
+        urls << url;
+    }
+    if (urls.isEmpty()) {
+        *error = QStringLiteral("%1: no addresses in the file").arg(name);
+        return std::nullopt;
+    }
+    return urls;
+}
+
 } // namespace pintora

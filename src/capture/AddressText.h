@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <optional>
@@ -23,5 +25,11 @@ QString storedAddress(const QUrl& url);
 std::optional<QUrl> urlForStoredAddress(const QString& address);
 // A kept address as the address field shows it: readable, and the same address when entered.
 QString addressForDisplay(const QString& address);
+
+// The addresses of a list, one a line, blank lines and lines starting with '#' skipped: none
+// when a line is no address with a scheme (`error` says which, "NAME:3: 'x' is not an
+// address") or when there is none at all.
+std::optional<QList<QUrl>> parseAddressList(const QByteArray& text, const QString& name,
+                                            QString* error);
 
 } // namespace pintora

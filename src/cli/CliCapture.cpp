@@ -91,25 +91,7 @@ std::optional<QList<QUrl>> readAddressList(const QString& path, QString* error) 
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return std::nullopt;
     }
-    QList<QUrl> urls;
-    int number = 0;
-    while (!file.atEnd()) {
-        ++number;
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
-        const QUrl url = QUrl::fromUserInput(line);
-        if (!url.isValid() || url.scheme().isEmpty()) {
-            *error = QStringLiteral("%1:%2: '%3' is not an address")
-                         .arg(path, QString::number(number), line);
-            return std::nullopt;
-        }
-        urls << url;
-    }
-    if (urls.isEmpty()) {
-        *error = QStringLiteral("%1: no addresses in the file").arg(path);
-        return std::nullopt;
-    }
-    return urls;
+    return parseAddressList(file.readAll(), path, error);
 }
 
 // The value of `--name VALUE` or `--name=VALUE` in the raw arguments; `fallback` without one.
