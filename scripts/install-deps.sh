@@ -25,6 +25,7 @@ packages=(
   openbox
   # checking the installed desktop entry and document type
   desktop-file-utils shared-mime-info
+  dpkg-dev lintian appstream librsvg2-bin man-db bash-completion
   # real browsers and a window manager for the tests with other browsers
   chromium firefox-esr openbox
   python3

@@ -148,6 +148,7 @@ const char* const captureHelp =
     "                    its own in the document\n"
     "  --preset NAME     a viewport preset by name (the user's stored presets, or the factory\n"
     "                    ones); repeatable\n"
+    "  --list-presets    print the presets' names, one a line, and exit\n"
     "  --size WxH        a viewport size in points, e.g. 1280x800; repeatable\n"
     "                    (without --preset or --size: every enabled preset)\n"
     "  --full-page       the whole length of the page instead of one viewport\n"
@@ -265,6 +266,7 @@ int capture(int argc, char** argv) {
     };
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption presetOption = valued("preset", "NAME");
+    const QCommandLineOption listPresets(QStringLiteral("list-presets"), QString());
     const QCommandLineOption sizeOption = valued("size", "WxH");
     const QCommandLineOption fullPage(QStringLiteral("full-page"), QString());
     const QCommandLineOption scrollY = valued("scroll-y", "N");
@@ -291,13 +293,20 @@ int capture(int argc, char** argv) {
                        pngDir, jobsOption, urlsOption, waitForOption, delayOption, timeoutOption,
                        hideOption, scriptOption, selectorOption, schemeOption, profileOption,
                        jsonOption, engineOption, browserOption, shardOption, httpErrorOption,
-                       verboseOption});
+                       verboseOption, listPresets});
     if (!parser.parse(args)) {
         printError(parser.errorText());
         return usage;
     }
     if (parser.isSet(help)) {
         std::fputs(captureHelp, stdout);
+        return ok;
+    }
+    if (parser.isSet(listPresets)) {
+        // For shell completion and scripts: what --preset accepts.
+        const AppPresetsStore store(UserDefaults::standard());
+        for (const ViewportPreset& preset : store.presets())
+            std::printf("%s\n", qPrintable(preset.name));
         return ok;
     }
     QList<QUrl> urls;
