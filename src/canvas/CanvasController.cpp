@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace pintora {
 
@@ -49,6 +50,26 @@ void CanvasController::applyScroll(double dx, double dy, bool zoomModifier) {
 
 void CanvasController::applyMagnify(double m) {
     setZoom(clampZoom(zoom_ * (1 + m)));
+}
+
+double CanvasController::zoomStep(double zoom, bool in) {
+    static constexpr double steps[] = {0.1, 0.25, 0.5, 0.75, 1, 1.5, 2, 3, 4, 6, 8};
+    // A zoom a hair off a step (from a pinch, or rounding) counts as on it.
+    if (in) {
+        for (const double step : steps)
+            if (step > zoom * 1.001) return step;
+    } else {
+        for (auto it = std::rbegin(steps); it != std::rend(steps); ++it)
+            if (*it < zoom / 1.001) return *it;
+    }
+    return clampZoom(zoom);
+}
+
+void CanvasController::zoomAboutCentre(double zoom) {
+    const QPointF centre(viewportSize_.width() * 0.5, viewportSize_.height() * 0.5);
+    const QPointF canvas = canvasPoint(centre);
+    setZoom(clampZoom(zoom));
+    setPan(centre - canvas * zoom_);
 }
 
 void CanvasController::fitToContent(const CanvasState& state) {

@@ -42,6 +42,11 @@ public:
     void applyMagnify(double m);
     // The toolbar's zoom value.
     void setToolbarZoom(double value) { setZoom(clampZoom(value)); }
+    // The zoom a key goes to from `zoom`: the next of 10%, 25%, 50%, 75%, 100%, 150%, 200%,
+    // 300%, 400%, 600% and 800% in or out, or `zoom` itself at either end.
+    static double zoomStep(double zoom, bool in);
+    // Zooms to `zoom` (clamped) keeping what is at the centre of the view where it is.
+    void zoomAboutCentre(double zoom);
     // Centres the content with 60 view points to spare; an empty canvas goes back to 1 at the
     // origin.
     void fitToContent(const CanvasState& state);

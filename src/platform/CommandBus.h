@@ -21,6 +21,10 @@ inline const QString arrangeBringToFront = QStringLiteral("Pintora.arrangeBringT
 inline const QString arrangeBringForward = QStringLiteral("Pintora.arrangeBringForward");
 inline const QString arrangeSendBackward = QStringLiteral("Pintora.arrangeSendBackward");
 inline const QString arrangeSendToBack = QStringLiteral("Pintora.arrangeSendToBack");
+inline const QString zoomIn = QStringLiteral("Pintora.zoomIn");
+inline const QString zoomOut = QStringLiteral("Pintora.zoomOut");
+inline const QString zoomActualSize = QStringLiteral("Pintora.zoomActualSize");
+inline const QString zoomToFit = QStringLiteral("Pintora.zoomToFit");
 inline const QString captureBrowserWindow = QStringLiteral("Pintora.captureBrowserWindow");
 inline const QString windowIDKey = QStringLiteral("windowID");
 } // namespace command

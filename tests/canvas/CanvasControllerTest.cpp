@@ -47,6 +47,27 @@ TEST(CanvasController, ZoomingClampsAndNeverPans) {
     EXPECT_EQ(zooms.count(), 0);
 }
 
+TEST(CanvasController, KeysZoomInStepsAboutTheCentreOfTheView) {
+    const struct {
+        double from;
+        bool in;
+        double to;
+    } steps[] = {{1, true, 1.5},     {1, false, 0.75}, {1.0004, true, 1.5}, {0.9, true, 1},
+                 {0.9, false, 0.75}, {8, true, 8},     {0.1, false, 0.1},   {0.05, true, 0.1},
+                 {12, false, 8}};
+    for (const auto& s : steps)
+        EXPECT_EQ(CanvasController::zoomStep(s.from, s.in), s.to) << s.from << (s.in ? " in" : " out");
+    CanvasController c;
+    c.setViewportSize({800, 600});
+    c.setPan({100, 50});
+    const QPointF centre = c.viewportCenterInCanvas();
+    c.zoomAboutCentre(3);
+    EXPECT_EQ(c.zoom(), 3);
+    EXPECT_EQ(c.viewportCenterInCanvas(), centre);
+    c.zoomAboutCentre(100);
+    EXPECT_EQ(c.zoom(), 8);
+}
+
 TEST(CanvasController, FitCentresContentWithinLimits) {
     struct Case {
         const char* what;

@@ -1,5 +1,6 @@
 #include "app/ui/AppMenus.h"
 
+#include "app/ui/KeyboardShortcuts.h"
 #include "app/ui/PintoraApp.h"
 #include "model/PintoraDocument.h"
 #include "platform/CommandBus.h"
@@ -105,6 +106,18 @@ void AppMenus::install(DocumentWindow* window, PintoraApp& app) {
     edit->addSeparator();
     add(edit, QObject::tr("Settings…"), {ctrl(Qt::Key_Comma)}, [&app] { app.showSettings(); });
 
+    // Ctrl+= is Ctrl++ without Shift on most layouts; both are bound, and the keypad's.
+    QMenu* view = bar->addMenu(QObject::tr("&View"));
+    addPost(view, QObject::tr("Zoom In"), {ctrl(Qt::Key_Equal), ctrl(Qt::Key_Plus)},
+            command::zoomIn);
+    addPost(view, QObject::tr("Zoom Out"), {ctrl(Qt::Key_Minus)}, command::zoomOut);
+    addPost(view, QObject::tr("Actual Size"), {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_0)},
+            command::zoomActualSize);
+    // Ctrl+0 is the toolbar's Fit button's own; here it is shown, and taken only while the
+    // menu is open, so the two never clash.
+    addPost(view, QObject::tr("Zoom to Fit"), {ctrl(Qt::Key_0)}, command::zoomToFit)
+        ->setShortcutContext(Qt::WidgetShortcut);
+
     // Shift with a bracket arrives as a brace on most layouts; both spellings are bound.
     QMenu* arrange = bar->addMenu(QObject::tr("&Arrange"));
     addPost(arrange, QObject::tr("Bring to Front"),
@@ -118,6 +131,9 @@ void AppMenus::install(DocumentWindow* window, PintoraApp& app) {
             {shiftCtrl(Qt::Key_BracketLeft), ctrl(Qt::Key_BraceLeft)}, command::arrangeSendToBack);
 
     QMenu* help = bar->addMenu(QObject::tr("&Help"));
+    add(help, QObject::tr("Keyboard Shortcuts"), {ctrl(Qt::Key_Question), QKeySequence(Qt::Key_F1)},
+        [window] { showKeyboardShortcuts(window); });
+    help->addSeparator();
     add(help, QObject::tr("About Pintora"), {}, [window] {
         QMessageBox::about(window, QObject::tr("About Pintora"),
                            QObject::tr("Pintora %1\nCapture web pages at any size, then mark "

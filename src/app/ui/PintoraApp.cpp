@@ -7,6 +7,7 @@
 #include "capture/AppPresetsStore.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/AccessibleNames.h"
 #include "window/ui/DocumentWindow.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@ namespace pintora {
 PintoraApp::PintoraApp(UserDefaults& defaults, const QString& version, QObject* parent)
     : QObject(parent), defaults_(defaults), documents_(defaults), updater_(defaults, version),
       draftsDirectory_(drafts::directory()) {
+    new AccessibleNames(this);
     connect(&documents_, &DocumentController::windowAdded, this, &PintoraApp::installMenus);
 }
 

@@ -54,6 +54,7 @@ BrowserPane::BrowserPane(PintoraDocument& document, BrowserController& controlle
       historyButton_(makeHistoryMenuButton([this](const QString& url) { importURL(url); })),
       pages_(new QStackedWidget), empty_(new QWidget) {
     address_->setPlaceholderText(tr("Search or enter URL"));
+    address_->setAccessibleName(tr("Address"));
     address_->setClearButtonEnabled(true);
     auto* addressRow = new QHBoxLayout;
     addressRow->setContentsMargins(8, 8, 8, 8);

@@ -76,6 +76,15 @@ void PresetRow::display(const ViewportPreset& preset) {
     enabled_->setChecked(preset.enabled);
     if (name_->text() != preset.name) name_->setText(preset.name);
     size_->setText(sizeLabel(preset));
+    // A screen reader names each control of the row by its preset and size.
+    const QString row = tr("%1, %2 × %3")
+                            .arg(preset.name.isEmpty() ? tr("Unnamed preset") : preset.name)
+                            .arg(qint64(std::trunc(preset.width)))
+                            .arg(qint64(std::trunc(preset.height)));
+    enabled_->setAccessibleName(tr("Capture %1").arg(row));
+    name_->setAccessibleName(tr("Name of %1").arg(row));
+    size_->setAccessibleName(tr("Size of %1").arg(row));
+    delete_->setAccessibleName(tr("Delete %1").arg(row));
 }
 
 SizePickerPopover* PresetRow::openPopover() {

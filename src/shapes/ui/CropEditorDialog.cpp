@@ -126,8 +126,7 @@ CropEditorDialog::CropEditorDialog(const ImageItem& item, QWidget* parent) : QDi
     auto* reset = new QPushButton(QStringLiteral("Reset"), this);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     auto* done = new QPushButton(QStringLiteral("Done"), this);
-    reset->setAutoDefault(false);
-    cancel->setAutoDefault(false);
+    // Return presses the focused button, and Done when no button has the keyboard.
     done->setDefault(true);
     buttons->addWidget(reset);
     buttons->addStretch(1);

@@ -84,7 +84,16 @@ void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo
     const auto arrange = [this](ArrangeOp op) {
         arrangeSelection(*document_, undoStack(), selection_, op);
     };
-    if (name == command::exportPNG) {
+    const bool zoom = name == command::zoomIn || name == command::zoomOut ||
+                      name == command::zoomActualSize || name == command::zoomToFit;
+    if (zoom) {
+        // The keys act as the toolbar's zoom does, where the toolbar is.
+        if (activeTab_ != AppTab::annotate) return;
+        CanvasController& view = *canvasController_;
+        if (name == command::zoomToFit) view.fitToContent(document_->state());
+        else if (name == command::zoomActualSize) view.zoomAboutCentre(1);
+        else view.zoomAboutCentre(CanvasController::zoomStep(view.zoom(), name == command::zoomIn));
+    } else if (name == command::exportPNG) {
         exportPNG();
     } else if (name == command::copyAsPNG) {
         copyAsPNG();

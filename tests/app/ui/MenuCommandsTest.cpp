@@ -1,9 +1,16 @@
 #include "app/ui/AppFixture.h"
+#include "app/ui/KeyboardShortcuts.h"
 #include "model/DocumentFile.h"
 #include "model/ItemClipboard.h"
 #include "window/ui/ContentView.h"
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAccessible>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QTreeWidget>
 #include <QLineEdit>
 #include <QMimeData>
 
@@ -38,6 +45,81 @@ TEST_F(MenuCommandsTest, ShortcutsPostTheirCommands) {
         EXPECT_EQ(window->document()->undoStack()->undoText(), c.undoText)
             << QKeySequence(c.keys).toString().toStdString();
     }
+}
+
+TEST_F(MenuCommandsTest, TheViewMenuZoomsAndTheShortcutsWindowListsEveryMenusKeys) {
+    DocumentWindow* window = openNew();
+    addBoxes(window, 2);
+    window->contentView()->setActiveTab(AppTab::annotate);
+    const auto zoom = [&] { return window->document()->state().zoom; };
+    const auto press = [&](const char* title) {
+        menuAction(window, QString::fromLatin1(title))->trigger();
+        window->contentView()->storeView();
+    };
+    press("Actual Size");
+    EXPECT_EQ(zoom(), 1);
+    press("Zoom In");
+    EXPECT_EQ(zoom(), 1.5);
+    press("Zoom Out");
+    press("Zoom Out");
+    EXPECT_EQ(zoom(), 0.75);
+    QTest::keyClick(window, Qt::Key_0, Qt::ControlModifier | Qt::AltModifier);
+    window->contentView()->storeView();
+    EXPECT_EQ(zoom(), 1) << "Ctrl+Alt+0";
+    window->contentView()->setActiveTab(AppTab::capture);
+    press("Zoom In");
+    EXPECT_EQ(zoom(), 1) << "the capture tab shows no canvas to zoom";
+
+    const QList<ShortcutGroup> groups = shortcutGroups(window->menuBar());
+    QStringList titles;
+    for (const ShortcutGroup& group : groups)
+        titles << group.title;
+    EXPECT_EQ(titles.join(u' '), "File Edit View Arrange Help Tools Canvas");
+    const ShortcutGroup& view = groups[2];
+    ASSERT_FALSE(view.keys.isEmpty());
+    EXPECT_EQ(view.keys[0].first, "Zoom In");
+    EXPECT_EQ(view.keys[0].second, "Ctrl+=, Ctrl++");
+    EXPECT_EQ(groups[0].keys.value(4).first, "Save As") << "no ellipsis, no mnemonic";
+    menuAction(window, QStringLiteral("Keyboard Shortcuts"))->trigger();
+    auto* shown = window->findChild<QDialog*>(QStringLiteral("keyboardShortcuts"));
+    ASSERT_TRUE(shown && shown->isVisible());
+    EXPECT_EQ(shown->findChild<QTreeWidget*>()->topLevelItemCount(), groups.size());
+    menuAction(window, QStringLiteral("Keyboard Shortcuts"))->trigger();
+    EXPECT_EQ(window->findChildren<QDialog*>(QStringLiteral("keyboardShortcuts")).size(), 1);
+}
+
+// What a screen reader is told of each control, in both tabs: a name, and a toggle's state.
+TEST_F(MenuCommandsTest, EveryControlOfTheWindowHasANameAndTogglesTheirState) {
+    DocumentWindow* window = openNew();
+    addBoxes(window, 2);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QStringList unnamed, wrongState;
+    int seen = 0;
+    for (const AppTab tab : {AppTab::capture, AppTab::annotate}) {
+        window->contentView()->setActiveTab(tab);
+        QCoreApplication::processEvents();
+        for (QWidget* widget : window->findChildren<QWidget*>()) {
+            const auto* button = qobject_cast<QAbstractButton*>(widget);
+            // (Qt's own clear button inside a line edit is the line edit's to name.)
+            if (!widget->isVisible() || widget->inherits("QLineEditIconButton") ||
+                !(button || qobject_cast<QAbstractSlider*>(widget) ||
+                  qobject_cast<QComboBox*>(widget) || qobject_cast<QLineEdit*>(widget)))
+                continue;
+            ++seen;
+            QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(widget);
+            ASSERT_TRUE(reader);
+            const QString what = QString::fromLatin1(widget->metaObject()->className()) + u' ' +
+                                 widget->objectName() + u' ' + widget->toolTip();
+            if (reader->text(QAccessible::Name).trimmed().isEmpty()) unnamed << what;
+            if (button && (reader->state().checkable != button->isCheckable() ||
+                           reader->state().checked != button->isChecked()))
+                wrongState << what;
+        }
+    }
+    EXPECT_GT(seen, 20);
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u'\n').toStdString();
+    EXPECT_TRUE(wrongState.isEmpty()) << wrongState.join(u'\n').toStdString();
 }
 
 TEST_F(MenuCommandsTest, EditCommandsGoToAFocusedTextFieldFirst) {

@@ -270,7 +270,17 @@ TEST(CropEditor, AHandleDragInTheViewCropsAndResetUndoesIt) {
                         (east - QPointF(0.25 * image.width(), 0)).toPoint());
     EXPECT_NEAR(dialog.crop().width(), 0.25, 0.01);
     EXPECT_NEAR(dialog.crop().x(), 0.2, 1e-9);
-    for (QPushButton* button : dialog.findChildren<QPushButton*>())
-        if (button->text() == QStringLiteral("Reset")) button->click();
+    const auto button = [&](const char* text) {
+        for (QPushButton* found : dialog.findChildren<QPushButton*>())
+            if (found->text() == QLatin1String(text)) return found;
+        return static_cast<QPushButton*>(nullptr);
+    };
+    button("Reset")->click();
     EXPECT_EQ(dialog.crop(), fullCrop);
+    // Return on a focused Cancel cancels; it never applies the crop.
+    QSignalSpy accepted(&dialog, &QDialog::accepted), rejected(&dialog, &QDialog::rejected);
+    button("Cancel")->setFocus();
+    QTest::keyClick(button("Cancel"), Qt::Key_Return);
+    EXPECT_EQ(accepted.count(), 0);
+    EXPECT_EQ(rejected.count(), 1);
 }
