@@ -1,6 +1,7 @@
 #include "window/ui/ContentView.h"
 
 #include "canvas/CanvasController.h"
+#include "canvas/CanvasSummary.h"
 #include "canvas/DecodedImageCache.h"
 #include "canvas/ui/CanvasPane.h"
 #include "capture/AppPresetsStore.h"
@@ -78,7 +79,11 @@ ContentView::ContentView(PintoraDocument* document, UserDefaults& defaults,
     connect(this, &ContentView::selectionChanged, this, [this] {
         toolbar_->setSelection(selection_);
         canvasPane_->setSelection(selection_);
+        describeCanvas();
     });
+    canvasPane_->setAccessibleName(tr("Canvas"));
+    connect(document_, &PintoraDocument::stateChanged, this, &ContentView::describeCanvas);
+    describeCanvas();
     connect(toolbar_, &AnnotateToolbar::fitRequested, this,
             [this] { canvasController_->fitToContent(document_->state()); });
     connect(toolbar_, &AnnotateToolbar::exportRequested, this, &ContentView::exportPNG);
@@ -138,6 +143,13 @@ void ContentView::setActiveTab(AppTab tab) {
         fitWhenCanvasReady(fitAttempts);
     }
     emit activeTabChanged(tab);
+}
+
+void ContentView::describeCanvas() {
+    // Told to a screen reader as the canvas's description, which Qt announces as it changes.
+    const QString description = canvasDescription(document_->state(), selection_.size());
+    if (canvasPane_->accessibleDescription() != description)
+        canvasPane_->setAccessibleDescription(description);
 }
 
 void ContentView::appear() {

@@ -130,6 +130,7 @@ private:
     static constexpr int fitAttempts = 20;
 
     void showIntro();
+    void describeCanvas();
     // The engine captures take, from the user's settings, and its name under the button.
     CaptureEngine* makeCaptureEngine();
     // Makes the engine and batch the settings ask for, unless they are the ones there are.

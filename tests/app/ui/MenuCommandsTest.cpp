@@ -1,5 +1,6 @@
 #include "app/ui/AppFixture.h"
 #include "app/ui/KeyboardShortcuts.h"
+#include "canvas/ui/CanvasPane.h"
 #include "model/DocumentFile.h"
 #include "model/ItemClipboard.h"
 #include "window/ui/ContentView.h"
@@ -120,6 +121,20 @@ TEST_F(MenuCommandsTest, EveryControlOfTheWindowHasANameAndTogglesTheirState) {
     EXPECT_GT(seen, 20);
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u'\n').toStdString();
     EXPECT_TRUE(wrongState.isEmpty()) << wrongState.join(u'\n').toStdString();
+
+    // The canvas says what it holds and what is selected, as either changes.
+    QAccessibleInterface* canvas =
+        QAccessible::queryAccessibleInterface(window->findChild<CanvasPane*>());
+    ASSERT_TRUE(canvas);
+    EXPECT_EQ(canvas->text(QAccessible::Name), "Canvas");
+    EXPECT_EQ(canvas->text(QAccessible::Description), "Canvas: 2 shapes");
+    window->contentView()->setSelection({window->document()->state().items[0].id()});
+    EXPECT_EQ(canvas->text(QAccessible::Description), "Canvas: 2 shapes; 1 selected");
+    TextItem note;
+    note.style = TextStyle::warning;
+    window->document()->apply(window->document()->undoStack(), QStringLiteral("Add"),
+                              [&](CanvasState& state) { state.items.append(note); });
+    EXPECT_EQ(canvas->text(QAccessible::Description), "Canvas: 2 shapes, 1 note; 1 selected");
 }
 
 TEST_F(MenuCommandsTest, EditCommandsGoToAFocusedTextFieldFirst) {
