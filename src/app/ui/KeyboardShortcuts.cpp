@@ -45,6 +45,7 @@ QList<ShortcutGroup> shortcutGroups(const QMenuBar* bar) {
                    {{QObject::tr("Move the selection"), QObject::tr("Arrow keys")},
                     {QObject::tr("Move the selection by 10"), QObject::tr("Shift+Arrow keys")},
                     {QObject::tr("Delete the selection"), QObject::tr("Delete, Backspace")},
+                    {QObject::tr("Edit the selected text or note"), QObject::tr("Return")},
                     {QObject::tr("End editing a text"), QObject::tr("Esc")},
                     {QObject::tr("Zoom"), QObject::tr("Ctrl+scroll wheel")}}});
     return groups;

@@ -40,6 +40,8 @@ public:
     void setSelection(const Selection& selection);
 
     // Ends a text edit in progress, as a click on empty canvas does.
+    // Opens the editor on a text or note, as a double-click does; false for any other item.
+    bool editText(const QUuid& id);
     void endTextEditing();
     bool isEditingText() const;
     // The document's state with the words of an open editor in their item, as the user sees

@@ -178,16 +178,19 @@ void CanvasPane::mouseReleaseEvent(QMouseEvent* event) {
     publish(toolBefore, selectionBefore);
 }
 
+bool CanvasPane::editText(const QUuid& id) {
+    const CanvasItem* item = findItem(document_.state(), id);
+    if (!item || !item->text()) return false;
+    textEdit_.begin(document_, id);
+    beginTextEdit(id);
+    return true;
+}
+
 void CanvasPane::mouseDoubleClickEvent(QMouseEvent* event) {
     if (tool_ == Tool::select && event->button() == Qt::LeftButton) {
-        if (const auto id = itemAt(event->position())) {
-            const CanvasItem* item = findItem(document_.state(), *id);
-            if (item && item->text()) {
-                textEdit_.begin(document_, *id);
-                beginTextEdit(*id);
-                event->accept();
-                return;
-            }
+        if (const auto id = itemAt(event->position()); id && editText(*id)) {
+            event->accept();
+            return;
         }
     }
     mousePressEvent(event);

@@ -1,6 +1,7 @@
 #include "window/ui/ContentView.h"
 
 #include "canvas/CanvasController.h"
+#include "canvas/ui/CanvasPane.h"
 #include "model/PintoraDocument.h"
 #include "window/ui/FocusedText.h"
 
@@ -41,6 +42,11 @@ bool ContentView::handleKey(QWidget* receiver, QKeyEvent* event) {
     if (selection_.isEmpty()) return false;
     QPointF by;
     switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // The keyboard's double-click: the one selected text or note is edited.
+        return selection_.size() == 1 && tool_ == Tool::select && !mods &&
+               canvasPane_->editText(*selection_.begin());
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
         deleteSelection(*document_, undoStack(), selection_);

@@ -2,6 +2,7 @@
 
 #include "app/ui/AppFixture.h"
 #include "canvas/CanvasController.h"
+#include "canvas/ui/CanvasPane.h"
 #include "platform/CommandBus.h"
 #include "window/ui/IntroSheet.h"
 
@@ -181,10 +182,22 @@ TEST_F(ContentViewTest, ArrowsNudgeAndDeleteRemovesOnlyWithASelectionInTheirOwnW
     }
     EXPECT_EQ(other->document()->state(), state) << "the other window saw none of it";
 
+    QTest::keyClick(canvas, Qt::Key_Return);
+    EXPECT_FALSE(window->findChild<CanvasPane*>()->isEditingText()) << "a box has no text to edit";
     QTest::keyClick(canvas, Qt::Key_Backspace);
     ASSERT_EQ(window->document()->state().items.size(), 1);
     EXPECT_NE(window->document()->state().items[0].id(), first);
     EXPECT_TRUE(view->selection().isEmpty());
+
+    // Return edits the one selected note, as a double-click does.
+    TextItem note;
+    note.frame = QRectF(200, 0, 100, 60);
+    note.style = TextStyle::warning;
+    window->document()->apply(window->document()->undoStack(), QStringLiteral("Add"),
+                              [&](CanvasState& s) { s.items.append(note); });
+    view->setSelection({note.id});
+    QTest::keyClick(canvas, Qt::Key_Return);
+    EXPECT_TRUE(window->findChild<CanvasPane*>()->isEditingText());
 }
 
 TEST_F(ContentViewTest, MenuCommandsActOnlyInTheWindowInFront) {
