@@ -33,8 +33,9 @@ DecodedImageCache& DecodedImageCache::shared() {
 }
 
 bool fitsPictureLimit(QSize size) {
+    // In floating point: a header may name 2^31 - 1 pixels a side, whose product overflows.
     return size.isValid() &&
-           qint64(size.width()) * size.height() * 4 <= qint64(imageAllocationLimitMB) * 1048576;
+           double(size.width()) * size.height() * 4 <= imageAllocationLimitMB * 1048576.0;
 }
 
 namespace {
@@ -129,10 +130,6 @@ QString unshownPictures(const CanvasState& state) {
                             .arg(size);
 }
 
-QImage DecodedImageCache::decode(const QByteArray& data) {
-    return decodePicture(data);
-}
-
 QImage DecodedImageCache::image(const QUuid& id, const QByteArray& data) {
     const auto found = images_.constFind(id);
     if (found != images_.constEnd()) {
@@ -140,7 +137,7 @@ QImage DecodedImageCache::image(const QUuid& id, const QByteArray& data) {
         recency_.append(id);
         return *found;
     }
-    QImage decoded = decode(data);
+    QImage decoded = decodePicture(data);
     if (decoded.isNull()) {
         return {};
     }

@@ -36,8 +36,6 @@ public:
     void remove(const QUuid& id);
     void clear();
 
-    // Decodes picture bytes as `decodePicture` does.
-    static QImage decode(const QByteArray& data);
 
 private:
     qint64 budget_;

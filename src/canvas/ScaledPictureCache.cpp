@@ -336,7 +336,7 @@ bool ScaledPictureCache::paintSmall(QPainter& painter, const ImageItem& image,
 void ScaledPictureCache::requestFromBytes(const Key& key, const QByteArray& pngData,
                                           int priority) {
     startJob(key, priority, [pngData, size = key.size] {
-        const QImage picture = DecodedImageCache::decode(pngData);
+        const QImage picture = decodePicture(pngData);
         // The full-size picture goes when this returns, before the copy is handed over.
         return picture.isNull() ? QImage() : areaDownscaled(picture, size);
     });

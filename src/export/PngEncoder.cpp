@@ -693,7 +693,7 @@ struct PngStreamEncoder::State {
 
 PngStreamEncoder::PngStreamEncoder(int width, int height, int dotsPerMeter,
                                    PngDeflateSettings settings, int threads)
-    : width_(width), height_(height), dotsPerMeter_(dotsPerMeter), state_(new State) {
+    : width_(width), height_(height), state_(new State) {
     State& st = *state_;
     st.settings = settings;
     const std::size_t lineBytes = std::size_t(std::max(1, width)) * 3 + 1;

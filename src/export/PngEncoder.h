@@ -55,7 +55,6 @@ private:
     struct State;
     int width_;
     int height_;
-    int dotsPerMeter_;
     int rows_ = 0;
     std::unique_ptr<State> state_;
 };

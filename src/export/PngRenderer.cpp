@@ -37,10 +37,6 @@ std::optional<QRectF> exportBox(const CanvasState& state) {
 }
 
 namespace {
-bool fitsDecodeLimit(QSize size) {
-    return double(size.width()) * size.height() * 4 <= imageAllocationLimitMB * 1048576.0;
-}
-
 QString pictureName(const ImageItem& image, QSize size) {
     const QRectF frame = standardized(image.frame);
     return QObject::tr("the picture at %1, %2 on the canvas, %3 × %4 pixels,")
@@ -56,7 +52,7 @@ QString undrawablePicture(const CanvasState& state) {
         const ImageItem* image = item.image();
         if (!image) continue;
         const std::optional<QSize> size = pictureSize(image->pngData);
-        if (size && !fitsDecodeLimit(*size))
+        if (size && !fitsPictureLimit(*size))
             return QObject::tr("%1 is too large to draw").arg(pictureName(*image, *size));
     }
     return {};
@@ -71,7 +67,7 @@ double exportPixelRatio(const CanvasState& state) {
         // may take never decodes, and draws nothing: it does not count.
         const std::optional<QSize> size = pictureSize(image->pngData);
         const QRectF frame = standardized(image->frame);
-        if (!size || frame.width() <= 0 || !fitsDecodeLimit(*size)) continue;
+        if (!size || frame.width() <= 0 || !fitsPictureLimit(*size)) continue;
         ratio = std::max(ratio, size->width() * image->cropRect.width() / frame.width());
     }
     // Snap a density that is a whole number but for rounding (a 2× capture at 1919.9 points).
@@ -241,7 +237,7 @@ std::optional<QByteArray> renderPNG(const CanvasState& state, QString* problem,
             }
             QByteArray bytes = picture->pngData;
             held.insert(item.id(), std::async(std::launch::async, [bytes] {
-                                       return DecodedImageCache::decode(bytes);
+                                       return decodePicture(bytes);
                                    }).share());
         }
     };

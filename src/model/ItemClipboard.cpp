@@ -5,7 +5,6 @@
 #include "model/PintoraDocument.h"
 #include "window/CapturePlacement.h"
 
-#include <QImageReader>
 
 namespace pintora {
 

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QImage image =
-        DecodedImageCache::decode(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+        decodePicture(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (image.isNull()) return 0;
     FUZZ_CHECK(image.format() == QImage::Format_RGB32 ||
                image.format() == QImage::Format_ARGB32_Premultiplied);

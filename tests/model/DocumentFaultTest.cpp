@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -128,6 +129,7 @@ TEST_F(DocumentFaultTest, APictureClaimingTenBillionPixelsOpensButFailsTheExport
     EXPECT_EQ(problem, "the picture at 0, 0 on the canvas, 100000 × 100000 pixels, is too large "
                        "to draw");
     EXPECT_FALSE(renderPNG(read.value(), &problem));
+    EXPECT_FALSE(fitsPictureLimit(QSize(INT_MAX, INT_MAX))) << "the largest a header names";
     EXPECT_EQ(unshownPictures(read.value()),
               "A picture is too large to show: 100000 × 100000 pixels, more than the 268 million "
               "a picture may have. It stays in the document as it is.");

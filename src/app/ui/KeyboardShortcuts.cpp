@@ -8,7 +8,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 

@@ -4,7 +4,6 @@
 #include "model/PintoraDocument.h"
 #include "window/CapturePlacement.h"
 
-#include <QImageReader>
 #include <QMimeData>
 #include <QMouseEvent>
 
@@ -39,7 +38,7 @@ QList<QImage> CanvasPane::picturesIn(const QMimeData* mime) {
         if (!pictures.isEmpty()) break;
         const QByteArray bytes = mime->data(QString::fromLatin1(type));
         if (!bytes.isEmpty()) {
-            const QImage image = DecodedImageCache::decode(bytes);
+            const QImage image = decodePicture(bytes);
             if (!image.isNull()) pictures.append(image);
         }
     }

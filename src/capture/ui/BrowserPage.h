@@ -21,7 +21,6 @@ public:
     QDialog* openDialog() const { return dialog_; }
     // Answers the open dialog, if any, as cancelled: for a page about to go.
     bool dismissDialog();
-    bool isSilenced() const { return silenced_; }
 
 protected:
     void javaScriptAlert(const QUrl& origin, const QString& message) override;

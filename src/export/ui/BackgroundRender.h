@@ -27,7 +27,6 @@ public:
     // A progress window over `window`, shown only once the render has taken a second; its
     // Cancel stops the render, which then finishes with nothing and no problem.
     void showProgressOver(QWidget* window, const QString& label);
-    bool isRunning() const { return running_; }
     void cancel();
 
 signals:

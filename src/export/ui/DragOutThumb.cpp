@@ -57,7 +57,7 @@ void DragOutThumb::refresh(quint64 token) {
 }
 
 void DragOutThumb::preparePNG() {
-    if (pngToken_ == contentToken_ && cachedPNG_) {
+    if (hasCurrentPNG()) {
         emit pngReady();
         return;
     }
@@ -125,7 +125,7 @@ void DragOutThumb::mouseMoveEvent(QMouseEvent* event) {
     const QPointF d = event->position() - *mouseDownPoint_;
     if (std::hypot(d.x(), d.y()) <= dragThreshold) return;
     mouseDownPoint_.reset();
-    if (pngToken_ == contentToken_ && cachedPNG_) {
+    if (hasCurrentPNG()) {
         startDrag(*cachedPNG_);
     } else {
         dragWanted_ = true;

@@ -71,6 +71,7 @@ protected:
 private:
     void refresh(quint64 token);
     void startDrag(const QByteArray& png);
+    bool hasCurrentPNG() const { return cachedPNG_ && pngToken_ == contentToken_; }
     static void setPassesPointerThrough(QWidget* top, bool through);
 
     Provider provider_;

@@ -120,7 +120,7 @@ CropEditorDialog::CropEditorDialog(const ImageItem& item, QWidget* parent) : QDi
     title->setFont(headline);
     title->setAlignment(Qt::AlignHCenter);
     column->addWidget(title);
-    area_ = new CropArea(DecodedImageCache::decode(item.pngData), item.cropRect, this);
+    area_ = new CropArea(decodePicture(item.pngData), item.cropRect, this);
     column->addWidget(area_, 1);
     auto* buttons = new QHBoxLayout;
     auto* reset = new QPushButton(QStringLiteral("Reset"), this);
