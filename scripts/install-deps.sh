@@ -26,6 +26,8 @@ packages=(
   # checking the installed desktop entry and document type
   desktop-file-utils shared-mime-info
   dpkg-dev lintian appstream librsvg2-bin man-db bash-completion
+  # reading the accessibility tree as a screen reader does
+  at-spi2-core python3-pyatspi
   # real browsers and a window manager for the tests with other browsers
   chromium firefox-esr openbox
   python3

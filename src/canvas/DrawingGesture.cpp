@@ -190,15 +190,7 @@ void DrawingGesture::end(CanvasContext& context, QPointF location, QSizeF transl
         }
     }
     if (isShapeTool(context.tool)) {
-        if (draft_) {
-            const CanvasItem item = *draft_;
-            context.document.apply(context.undoStack, actionName::addItem(context.tool),
-                                   [&](CanvasState& state) { state.items.append(item); });
-            context.selection = {item.id()};
-            if (context.tool == Tool::callout) {
-                context.tool = Tool::select;
-            }
-        }
+        if (draft_) addShape(context, *draft_);
         draft_.reset();
         return;
     }
@@ -211,6 +203,42 @@ void DrawingGesture::end(CanvasContext& context, QPointF location, QSizeF transl
         finishText(context, start, endPoint, click);
     }
     draft_.reset();
+}
+
+void DrawingGesture::place(CanvasContext& context, QPointF viewCentre) {
+    const CanvasController& controller = context.controller;
+    const QPointF half(keyboardSize.width() / 2, keyboardSize.height() / 2);
+    const QPointF centre = controller.canvasPoint(viewCentre);
+    // Segments run up and to the right, boxes from the top left.
+    const bool segment =
+        context.tool == Tool::arrow || context.tool == Tool::line || context.tool == Tool::callout;
+    const QPointF start =
+        controller.canvasPoint(viewCentre + (segment ? QPointF(-half.x(), half.y()) : -half));
+    const QPointF end =
+        controller.canvasPoint(viewCentre + (segment ? QPointF(half.x(), -half.y()) : half));
+    switch (context.tool) {
+    case Tool::select:
+        return;
+    case Tool::redact:
+        redact(context, start, end, false);
+        return;
+    case Tool::text:
+    case Tool::note:
+        finishText(context, centre, centre, true);
+        return;
+    default:
+        break;
+    }
+    if (const std::optional<CanvasItem> item = makeDraft(context.tool, start, end, context))
+        addShape(context, *item);
+}
+
+void DrawingGesture::addShape(CanvasContext& context, const CanvasItem& item) {
+    context.document.apply(context.undoStack, actionName::addItem(context.tool),
+                           [&](CanvasState& state) { state.items.append(item); });
+    context.selection = {item.id()};
+    // A callout is usually numbered once: the select tool takes over.
+    if (context.tool == Tool::callout) context.tool = Tool::select;
 }
 
 void DrawingGesture::redact(CanvasContext& context, QPointF start, QPointF end, bool blur) {

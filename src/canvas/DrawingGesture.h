@@ -42,9 +42,16 @@ public:
     void change(CanvasContext& context, QPointF location, QSizeF translation, bool shiftHeld);
     void end(CanvasContext& context, QPointF location, QSizeF translation, bool shiftHeld);
 
+    // The keyboard's way to draw: what a drag over a box of `keyboardSize` view points
+    // centred on `viewCentre` makes with the current tool, even over other items. A text or a
+    // note is placed as a click there places it, with its editor open.
+    static constexpr QSizeF keyboardSize{160, 100};
+    void place(CanvasContext& context, QPointF viewCentre);
+
     const std::optional<CanvasItem>& draftItem() const { return draft_; }
 
 private:
+    void addShape(CanvasContext& context, const CanvasItem& item);
     void finishText(CanvasContext& context, QPointF start, QPointF end, bool click);
     // Pixelates (or blurs) the pictures under the dragged box, in one step.
     void redact(CanvasContext& context, QPointF start, QPointF end, bool blur);

@@ -107,4 +107,19 @@ void selectAllItems(const PintoraDocument& document, Selection& selection, Tool&
         selection.insert(item.id());
 }
 
+std::optional<QUuid> steppedItem(const QList<CanvasItem>& items, const Selection& selection,
+                                 bool forward) {
+    qsizetype low = -1, high = -1;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (!selection.contains(items[i].id())) continue;
+        if (low < 0) low = i;
+        high = i;
+    }
+    const qsizetype next = low < 0   ? (forward ? 0 : items.size() - 1)
+                           : forward ? high + 1
+                                     : low - 1;
+    if (next < 0 || next >= items.size()) return std::nullopt;
+    return items[next].id();
+}
+
 } // namespace pintora

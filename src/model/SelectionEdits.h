@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QUndoStack>
 #include <QUuid>
+#include <optional>
 
 namespace pintora {
 
@@ -42,6 +43,12 @@ void nudgeSelection(PintoraDocument& document, QUndoStack* stack, const Selectio
                     double dx, double dy);
 // Not an edit: picks the select tool and selects every item.
 void selectAllItems(const PintoraDocument& document, Selection& selection, Tool& tool);
+
+// The item the keyboard selects next (Tab, `forward`) or before (Shift+Tab), in stacking order:
+// the one above the topmost selected item, or below the lowest; from an empty selection the
+// lowest or the topmost item. None once the step passes either end.
+std::optional<QUuid> steppedItem(const QList<CanvasItem>& items, const Selection& selection,
+                                 bool forward);
 
 // The stacking order after `op`, as a pure function of the items and the selection.
 QList<CanvasItem> arranged(const QList<CanvasItem>& items, const Selection& selection,

@@ -88,6 +88,27 @@ TEST_F(DrawingTest, EachToolDrawsItsFrameWithTheDefaults) {
     EXPECT_FALSE(drawing.draftItem()) << "no text box within 4 points of the press";
 }
 
+TEST_F(DrawingTest, TheKeyboardPlacesWhatADragOverTheViewsCentreMakesEvenOverAnItem) {
+    controller.setZoom(2);
+    controller.setPan({100, 0});
+    const QUuid under = add(makeShape(ShapeKind::rect, {0, 0, 400, 400}));
+    const QPointF centre(300, 200); // canvas (100, 100)
+    tool = Tool::rect;
+    drawing.place(context, centre);
+    EXPECT_EQ(last().frame(), QRectF(60, 75, 80, 50)) << "160 by 100 view points at zoom 2";
+    EXPECT_NE(last().id(), under);
+    EXPECT_EQ(std::tuple(selection, tool), std::tuple(Selection{last().id()}, Tool::rect));
+    tool = Tool::arrow;
+    drawing.place(context, centre);
+    EXPECT_EQ(last().frame(), QRectF(60, 125, 80, -50)) << "a segment up and to the right";
+    tool = Tool::note;
+    drawing.place(context, centre);
+    EXPECT_TRUE(last().text() && textEdit.isEditing(last().id()));
+    EXPECT_EQ(last().frame().topLeft(), QPointF(100, 100)) << "as a click at the centre";
+    EXPECT_EQ(tool, Tool::select);
+    EXPECT_EQ(steps(), 3) << "one step for each placed item";
+}
+
 TEST_F(DrawingTest, ClicksSelectItemsInsteadOfDrawing) {
     tool = Tool::rect;
     drag({10, 10}, {12, 12});

@@ -96,3 +96,21 @@ TEST_F(SelectionEditsTest, NudgeMovesOnlyTheSelectedFrames) {
     EXPECT_EQ(document.state().items[0].frame(), QRectF(10, 20, 30, 40));
     EXPECT_EQ(stack->undoText(), "Nudge");
 }
+
+TEST_F(SelectionEditsTest, TabStepsThroughTheStackAndOffEitherEnd) {
+    struct Case {
+        const char* selected;
+        bool forward;
+        const char* next; // empty: the step leaves the canvas
+    };
+    const Case cases[] = {
+        {"", true, "A"},  {"", false, "D"},   {"B", true, "C"}, {"B", false, "A"},
+        {"BD", true, ""}, {"BD", false, "A"}, {"D", true, ""},  {"A", false, ""},
+    };
+    for (const Case& k : cases) {
+        const std::optional<QUuid> next =
+            steppedItem(document.state().items, select(k.selected), k.forward);
+        EXPECT_EQ(next ? Selection{*next} : Selection{}, select(k.next))
+            << k.selected << (k.forward ? " Tab" : " Shift+Tab");
+    }
+}

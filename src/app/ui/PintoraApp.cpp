@@ -8,6 +8,7 @@
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/AccessibleNames.h"
+#include "platform/ui/ReturnPressesButtons.h"
 #include "window/ui/DocumentWindow.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@ PintoraApp::PintoraApp(UserDefaults& defaults, const QString& version, QObject* 
     : QObject(parent), defaults_(defaults), documents_(defaults), updater_(defaults, version),
       draftsDirectory_(drafts::directory()) {
     new AccessibleNames(this);
+    new ReturnPressesButtons(this);
     connect(&documents_, &DocumentController::windowAdded, this, &PintoraApp::installMenus);
 }
 

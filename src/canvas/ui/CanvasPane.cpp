@@ -8,6 +8,7 @@
 #include "canvas/ui/TextEditorOverlay.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/AccessibleRole.h"
 #include "shapes/ui/ItemToolbar.h"
 
 namespace pintora {
@@ -17,7 +18,8 @@ CanvasPane::CanvasPane(PintoraDocument& document, CanvasController& controller,
     : QWidget(parent), document_(document), controller_(controller), defaults_(defaults) {
     setAcceptDrops(true);
     setMouseTracking(false);
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleRole(this, QAccessible::Canvas);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_AcceptTouchEvents);
     connect(&document_, &PintoraDocument::stateChanged, this, &CanvasPane::stateChanged);
@@ -32,8 +34,12 @@ CanvasPane::CanvasPane(PintoraDocument& document, CanvasController& controller,
 CanvasPane::~CanvasPane() = default;
 
 CanvasContext CanvasPane::context() {
-    return CanvasContext{document_,   document_.undoStack(), selection_, tool_,
-                         controller_, defaults_,
+    return CanvasContext{document_,
+                         document_.undoStack(),
+                         selection_,
+                         tool_,
+                         controller_,
+                         defaults_,
                          [this](const QString& message) { emit noticeRequested(message); }};
 }
 
@@ -127,7 +133,8 @@ CanvasState CanvasPane::stateAsShown() const {
     const std::optional<QUuid> id = textEdit_.editingId();
     const std::optional<QString> typed = textEdit_.liveString();
     if (!isEditingText() || !id || !typed) return state;
-    if (CanvasItem* item = findItem(state, *id); item && item->text()) item->text()->string = *typed;
+    if (CanvasItem* item = findItem(state, *id); item && item->text())
+        item->text()->string = *typed;
     return state;
 }
 

@@ -42,7 +42,15 @@ public:
     // Ends a text edit in progress, as a click on empty canvas does.
     // Opens the editor on a text or note, as a double-click does; false for any other item.
     bool editText(const QUuid& id);
+    // Opens the crop sheet on a picture, as its toolbar's Crop does; false for any other item.
+    bool cropPicture(const QUuid& id);
     void endTextEditing();
+    // The keyboard's drawing: the current tool's item at the centre of the view, as one step.
+    void placeAtCentre();
+    // Tab (`forward`) or Shift+Tab on the canvas: selects the next or previous item in stacking
+    // order and shows it. Past either end the selection empties and false comes back, so the
+    // keyboard moves on to the window's other controls.
+    bool stepSelection(bool forward);
     bool isEditingText() const;
     // The document's state with the words of an open editor in their item, as the user sees
     // it, without ending the edit.
@@ -82,6 +90,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -129,6 +139,9 @@ private:
     MarqueeGesture marquee_;
     HandleDrag handleDrag_;
 
+    // The canvas came into focus from the keyboard: a ring shows where the keys go, until the
+    // pointer is used on it.
+    bool keyboardFocus_ = false;
     Press press_;
     QPointF pressPoint_;
     bool dragStarted_ = false;

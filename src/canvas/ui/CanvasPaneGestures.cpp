@@ -91,6 +91,7 @@ void CanvasPane::mousePressEvent(QMouseEvent* event) {
     }
     pressPoint_ = event->position();
     dragStarted_ = false;
+    if (std::exchange(keyboardFocus_, false)) update();
     if (tool_ != Tool::select) {
         press_ = DrawPress{};
     } else if (const auto handle = handleAt(pressPoint_)) {
@@ -183,6 +184,40 @@ bool CanvasPane::editText(const QUuid& id) {
     if (!item || !item->text()) return false;
     textEdit_.begin(document_, id);
     beginTextEdit(id);
+    return true;
+}
+
+void CanvasPane::placeAtCentre() {
+    const Tool toolBefore = tool_;
+    const Selection selectionBefore = selection_;
+    const std::optional<QUuid> editingBefore = textEdit_.editingId();
+    CanvasContext ctx = context();
+    drawing_.place(ctx, rect().center());
+    if (textEdit_.editingId() && textEdit_.editingId() != editingBefore)
+        beginTextEdit(*textEdit_.editingId());
+    publish(toolBefore, selectionBefore);
+}
+
+bool CanvasPane::stepSelection(bool forward) {
+    const Selection selectionBefore = selection_;
+    const std::optional<QUuid> next = steppedItem(document_.state().items, selection_, forward);
+    selection_.clear();
+    if (next) {
+        selection_.insert(*next);
+        // Off screen, the item comes into view; the zoom stays.
+        const CanvasItem* item = findItem(document_.state(), *next);
+        const QRectF shown = controller_.viewRect(standardized(item->frame()));
+        if (!QRectF(rect()).intersects(shown))
+            controller_.setPan(controller_.pan() + QPointF(rect().center()) - shown.center());
+    }
+    publish(tool_, selectionBefore);
+    return next.has_value();
+}
+
+bool CanvasPane::cropPicture(const QUuid& id) {
+    const CanvasItem* item = findItem(document_.state(), id);
+    if (!item || !item->image()) return false;
+    emit cropRequested(id);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "model/PintoraDocument.h"
 #include "shapes/ShapeGeometry.h"
 
+#include <QFocusEvent>
 #include <QPainter>
 #include <cstdio>
 
@@ -16,6 +17,8 @@
 namespace pintora {
 
 namespace {
+constexpr double focusRingWidth = 2;
+
 QColor accentColor(const QWidget* widget) {
     return widget->palette().color(QPalette::Highlight);
 }
@@ -27,6 +30,11 @@ void CanvasPane::paintEvent(QPaintEvent*) {
     paintGrid(painter, controller_.zoom(), controller_.pan(), size());
     const int standIns = paintItems(painter);
     paintDecorations(painter);
+    if (keyboardFocus_ && hasFocus()) {
+        painter.setPen(QPen(accentColor(this), focusRingWidth));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
     // For the benchmarks: when a frame first shows every picture in place.
     static const bool logFrames = qEnvironmentVariableIsSet("PINTORA_FRAME_LOG");
     if (logFrames) {
@@ -34,6 +42,23 @@ void CanvasPane::paintEvent(QPaintEvent*) {
                      shownClock_.isValid() ? shownClock_.elapsed() : -1LL, standIns,
                      controller_.zoom());
     }
+}
+
+void CanvasPane::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    const Qt::FocusReason reason = event->reason();
+    // Back from its own text editor, the canvas shows the ring as it did before.
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+        reason == Qt::ShortcutFocusReason)
+        keyboardFocus_ = true;
+    else if (reason == Qt::MouseFocusReason)
+        keyboardFocus_ = false;
+    update();
+}
+
+void CanvasPane::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 int CanvasPane::paintItems(QPainter& painter) {

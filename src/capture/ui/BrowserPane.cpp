@@ -56,6 +56,8 @@ BrowserPane::BrowserPane(PintoraDocument& document, BrowserController& controlle
     address_->setPlaceholderText(tr("Search or enter URL"));
     address_->setAccessibleName(tr("Address"));
     address_->setClearButtonEnabled(true);
+    for (QToolButton* clear : address_->findChildren<QToolButton*>())
+        clear->setAccessibleName(tr("Clear address"));
     auto* addressRow = new QHBoxLayout;
     addressRow->setContentsMargins(8, 8, 8, 8);
     addressRow->setSpacing(6);

@@ -30,8 +30,10 @@ void PresetList::sync() {
         return;
     }
     // Same rows: show the new values without taking the focus from the one being edited.
-    for (int i = 0; i < ids.size(); ++i)
+    for (int i = 0; i < ids.size(); ++i) {
         row(i)->display(store_.presetAt(i));
+        item(i)->setData(Qt::AccessibleTextRole, PresetRow::rowName(store_.presetAt(i)));
+    }
     emit synced(false);
 }
 
@@ -41,6 +43,7 @@ void PresetList::rebuild() {
     rowsMinimumWidth_ = 0;
     for (const ViewportPreset& preset : store_.presets()) {
         auto* item = new QListWidgetItem(this);
+        item->setData(Qt::AccessibleTextRole, PresetRow::rowName(preset));
         auto* presetRow = new PresetRow(preset);
         const int width = presetRow->minimumSizeHint().width();
         item->setSizeHint(QSize(width, presetRow->sizeHint().height()));

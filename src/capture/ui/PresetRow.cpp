@@ -70,6 +70,13 @@ QString PresetRow::sizeLabel(const ViewportPreset& preset) {
         .arg(qint64(std::trunc(preset.height)));
 }
 
+QString PresetRow::rowName(const ViewportPreset& preset) {
+    return tr("%1, %2 × %3")
+        .arg(preset.name.isEmpty() ? tr("Unnamed preset") : preset.name)
+        .arg(qint64(std::trunc(preset.width)))
+        .arg(qint64(std::trunc(preset.height)));
+}
+
 void PresetRow::display(const ViewportPreset& preset) {
     preset_ = preset;
     const QSignalBlocker blockEnabled(enabled_), blockName(name_);
@@ -77,10 +84,7 @@ void PresetRow::display(const ViewportPreset& preset) {
     if (name_->text() != preset.name) name_->setText(preset.name);
     size_->setText(sizeLabel(preset));
     // A screen reader names each control of the row by its preset and size.
-    const QString row = tr("%1, %2 × %3")
-                            .arg(preset.name.isEmpty() ? tr("Unnamed preset") : preset.name)
-                            .arg(qint64(std::trunc(preset.width)))
-                            .arg(qint64(std::trunc(preset.height)));
+    const QString row = rowName(preset);
     enabled_->setAccessibleName(tr("Capture %1").arg(row));
     name_->setAccessibleName(tr("Name of %1").arg(row));
     size_->setAccessibleName(tr("Size of %1").arg(row));

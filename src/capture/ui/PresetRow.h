@@ -23,6 +23,8 @@ public:
 
     // Shows a changed value without rebuilding the row or taking the focus from it.
     void display(const ViewportPreset& preset);
+    // "iPhone, 390 × 844": what a screen reader calls the row and its controls.
+    static QString rowName(const ViewportPreset& preset);
     static QString sizeLabel(const ViewportPreset& preset);
 
     QCheckBox* enabledBox() const { return enabled_; }

@@ -1,8 +1,10 @@
 #include "capture/ui/TabChip.h"
 
+#include "platform/ui/AccessibleRole.h"
 #include "platform/ui/Symbols.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -36,6 +38,12 @@ TabChip::TabChip(const QString& title, bool active, QWidget* parent)
     layout->addWidget(close_);
     setMaximumWidth(maxChipWidth);
     setAttribute(Qt::WA_StyledBackground, false);
+    // A tab of the browser for the keyboard and screen readers too: Tab reaches it, Space or
+    // Return shows its page.
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleRole(this, QAccessible::PageTab);
+    setAccessibleName(title);
+    if (active) setAccessibleDescription(tr("Current tab"));
     connect(close_, &QToolButton::clicked, this, &TabChip::closeRequested);
 }
 
@@ -48,6 +56,25 @@ void TabChip::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
 }
 
+void TabChip::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+        emit selectRequested();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TabChip::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TabChip::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
 void TabChip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -56,6 +83,11 @@ void TabChip::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(fill);
     painter.drawRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), cornerRadius, cornerRadius);
+    }
 }
 
 } // namespace pintora

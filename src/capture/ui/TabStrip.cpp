@@ -33,6 +33,9 @@ TabStrip::TabStrip(QWidget* parent)
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setStyleSheet(QStringLiteral("background: transparent"));
+    // The keyboard goes to the tabs themselves, not to the strip that scrolls them.
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setAccessibleName(tr("Browser tabs"));
     // An ordinary wheel turns vertically: the strip scrolls sideways with it.
     scroll->viewport()->installEventFilter(this);
     plus_->setIcon(symbolIcon(QStringLiteral("plus")));

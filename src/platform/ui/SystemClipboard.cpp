@@ -57,8 +57,7 @@ QList<QImage> SystemClipboard::readImages() const {
     });
     for (const QString& format : formats) {
         if (!format.startsWith(QStringLiteral("image/"))) continue;
-        if (const QImage image = decodePicture(data->data(format)); !image.isNull())
-            return {image};
+        if (const QImage image = decodePicture(data->data(format)); !image.isNull()) return {image};
     }
     if (data->hasImage()) {
         const QImage image = qvariant_cast<QImage>(data->imageData());

@@ -59,8 +59,9 @@ QList<QNetworkCookie> storedCookies() {
                                    "is_httponly, samesite, has_expires FROM cookies",
                                    -1, &rows, nullptr) == SQLITE_OK) {
                 const auto text = [&](int column) {
-                    return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(rows, column)),
-                                      sqlite3_column_bytes(rows, column));
+                    return QByteArray(
+                        reinterpret_cast<const char*>(sqlite3_column_text(rows, column)),
+                        sqlite3_column_bytes(rows, column));
                 };
                 const QDateTime now = QDateTime::currentDateTimeUtc();
                 while (sqlite3_step(rows) == SQLITE_ROW) {
@@ -70,10 +71,17 @@ QList<QNetworkCookie> storedCookies() {
                     cookie.setSecure(sqlite3_column_int(rows, 5) != 0);
                     cookie.setHttpOnly(sqlite3_column_int(rows, 6) != 0);
                     switch (sqlite3_column_int(rows, 7)) {
-                    case 0: cookie.setSameSitePolicy(QNetworkCookie::SameSite::None); break;
-                    case 1: cookie.setSameSitePolicy(QNetworkCookie::SameSite::Lax); break;
-                    case 2: cookie.setSameSitePolicy(QNetworkCookie::SameSite::Strict); break;
-                    default: break;
+                    case 0:
+                        cookie.setSameSitePolicy(QNetworkCookie::SameSite::None);
+                        break;
+                    case 1:
+                        cookie.setSameSitePolicy(QNetworkCookie::SameSite::Lax);
+                        break;
+                    case 2:
+                        cookie.setSameSitePolicy(QNetworkCookie::SameSite::Strict);
+                        break;
+                    default:
+                        break;
                     }
                     if (sqlite3_column_int(rows, 8) != 0) {
                         // Microseconds since 1601.
@@ -107,7 +115,8 @@ CookieChanges& changes() {
         auto* changes = new CookieChanges;
         QWebEngineCookieStore* store = webProfile()->cookieStore();
         const auto forget = [](QList<QNetworkCookie>& list, const QNetworkCookie& cookie) {
-            list.removeIf([&](const QNetworkCookie& other) { return other.hasSameIdentifier(cookie); });
+            list.removeIf(
+                [&](const QNetworkCookie& other) { return other.hasSameIdentifier(cookie); });
         };
         QObject::connect(store, &QWebEngineCookieStore::cookieAdded,
                          [changes, forget](const QNetworkCookie& cookie) {
@@ -128,20 +137,21 @@ CookieChanges& changes() {
 QJsonArray asDevTools(const QList<QNetworkCookie>& cookies) {
     QJsonArray list;
     for (const QNetworkCookie& cookie : cookies) {
-        QJsonObject param{{QStringLiteral("name"), QString::fromUtf8(cookie.name())},
-                          {QStringLiteral("value"), QString::fromUtf8(cookie.value())},
-                          {QStringLiteral("path"), cookie.path().isEmpty() ? QStringLiteral("/")
-                                                                           : cookie.path()},
-                          {QStringLiteral("secure"), cookie.isSecure()},
-                          {QStringLiteral("httpOnly"), cookie.isHttpOnly()}};
+        QJsonObject param{
+            {QStringLiteral("name"), QString::fromUtf8(cookie.name())},
+            {QStringLiteral("value"), QString::fromUtf8(cookie.value())},
+            {QStringLiteral("path"), cookie.path().isEmpty() ? QStringLiteral("/") : cookie.path()},
+            {QStringLiteral("secure"), cookie.isSecure()},
+            {QStringLiteral("httpOnly"), cookie.isHttpOnly()}};
         const QString domain = cookie.domain();
         if (domain.startsWith(u'.')) {
             param.insert(QStringLiteral("domain"), domain);
         } else {
             // A cookie of one host only: named by an address of that host.
-            param.insert(QStringLiteral("url"),
-                         (cookie.isSecure() ? QStringLiteral("https://") : QStringLiteral("http://")) +
-                             domain + param.value(QLatin1String("path")).toString());
+            param.insert(
+                QStringLiteral("url"),
+                (cookie.isSecure() ? QStringLiteral("https://") : QStringLiteral("http://")) +
+                    domain + param.value(QLatin1String("path")).toString());
         }
         if (!cookie.isSessionCookie())
             param.insert(QStringLiteral("expires"),
@@ -169,7 +179,9 @@ QJsonArray webProfileCookies() {
     const CookieChanges& changed = changes();
     QList<QNetworkCookie> cookies = storedCookies();
     cookies.removeIf([&](const QNetworkCookie& cookie) {
-        const auto same = [&](const QNetworkCookie& other) { return other.hasSameIdentifier(cookie); };
+        const auto same = [&](const QNetworkCookie& other) {
+            return other.hasSameIdentifier(cookie);
+        };
         return std::any_of(changed.removed.begin(), changed.removed.end(), same) ||
                std::any_of(changed.added.begin(), changed.added.end(), same);
     });

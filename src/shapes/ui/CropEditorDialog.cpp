@@ -3,6 +3,7 @@
 #include "canvas/DecodedImageCache.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -22,10 +23,59 @@ constexpr double handleRadius = 6;
 CropArea::CropArea(const QImage& picture, QRectF crop, QWidget* parent)
     : QWidget(parent), picture_(picture), crop_(crop) {
     setMinimumSize(600, 380);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Crop area"));
+    setCrop(crop);
 }
 
 void CropArea::setCrop(const QRectF& crop) {
     crop_ = crop;
+    // What a screen reader says of the frame, in the picture's pixels.
+    const QSizeF px = picture_.size();
+    setAccessibleDescription(QStringLiteral("%1 × %2 pixels from %3, %4. Arrow keys move the "
+                                            "crop, Ctrl+arrow keys resize it, Shift by 10 pixels")
+                                 .arg(qRound(crop.width() * px.width()))
+                                 .arg(qRound(crop.height() * px.height()))
+                                 .arg(qRound(crop.x() * px.width()))
+                                 .arg(qRound(crop.y() * px.height())));
+    update();
+}
+
+void CropArea::keyPressEvent(QKeyEvent* event) {
+    QPoint by;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        by = {-1, 0};
+        break;
+    case Qt::Key_Right:
+        by = {1, 0};
+        break;
+    case Qt::Key_Up:
+        by = {0, -1};
+        break;
+    case Qt::Key_Down:
+        by = {0, 1};
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (picture_.isNull()) return;
+    if (event->modifiers() & Qt::ShiftModifier) by *= 10;
+    const CropTarget target =
+        event->modifiers() & Qt::ControlModifier ? CropTarget::se : CropTarget::body;
+    setCrop(draggedCrop(
+        target, crop_,
+        QPointF(double(by.x()) / picture_.width(), double(by.y()) / picture_.height())));
+}
+
+void CropArea::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void CropArea::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
     update();
 }
 
@@ -73,7 +123,8 @@ void CropArea::paintEvent(QPaintEvent*) {
     p.fillRect(QRectF(image.left(), c.bottom(), image.width(), image.bottom() - c.bottom()), shade);
     p.fillRect(QRectF(image.left(), c.top(), c.left() - image.left(), c.height()), shade);
     p.fillRect(QRectF(c.right(), c.top(), image.right() - c.right(), c.height()), shade);
-    p.setPen(QPen(Qt::white, 1));
+    // The frame takes the accent colour while the keys move it.
+    p.setPen(hasFocus() ? QPen(palette().color(QPalette::Highlight), 2) : QPen(Qt::white, 1));
     p.drawRect(c.adjusted(0.5, 0.5, -0.5, -0.5));
     p.setRenderHint(QPainter::Antialiasing);
     p.setBrush(Qt::white);

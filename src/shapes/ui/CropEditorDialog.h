@@ -10,7 +10,8 @@
 namespace pintora {
 
 // The picture with the crop as a movable, resizable frame: shade outside it, eight handles
-// and a draggable inside.
+// and a draggable inside. From the keyboard the arrows move the frame by a pixel of the
+// picture, with Ctrl they move its bottom right corner, with Shift by ten pixels.
 class CropArea : public QWidget {
     Q_OBJECT
 public:
@@ -26,6 +27,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QRectF cropInView() const;

@@ -130,8 +130,11 @@ void ContentView::setSelection(Selection selection) {
 
 void ContentView::setActiveTab(AppTab tab) {
     if (tab == activeTab_) return;
-    // This window only: another one may be in the middle of typing a note.
-    clearKeyboardFocus(window());
+    // This window only: another one may be in the middle of typing a note. A control outside
+    // the pane that goes (the tab picker) keeps the keyboard.
+    QWidget* leaving = activeTab_ == AppTab::capture ? capturePane_ : annotatePane_;
+    if (QWidget* focus = window()->focusWidget(); focus && leaving->isAncestorOf(focus))
+        focus->clearFocus();
     activeTab_ = tab;
     stack_->setCurrentIndex(tab == AppTab::capture ? 0 : 1);
     // Remembering the tab is not an edit of the document: no undo step.

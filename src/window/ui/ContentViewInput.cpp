@@ -1,12 +1,17 @@
-#include "window/ui/ContentView.h"
-
 #include "canvas/CanvasController.h"
 #include "canvas/ui/CanvasPane.h"
 #include "model/PintoraDocument.h"
+#include "window/ui/ContentView.h"
 #include "window/ui/FocusedText.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QNativeGestureEvent>
+#include <QTabBar>
 #include <QWheelEvent>
 
 // The annotate tab's keys, wheel and pinch, seen through the application's event filter.
@@ -19,6 +24,20 @@ constexpr double shiftNudgeStep = 10;
 
 // One notch of a mouse wheel (120 units) counts as 20 points: a Ctrl-notch zooms by 20 %.
 constexpr double pointsPerNotch = 20;
+// Whether the focused `widget` acts on `key` itself: Return and Space press a button, the
+// arrows move a slider or the current row of a list.
+bool usesKey(const QWidget* widget, int key) {
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+    const bool arrow =
+        key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
+    if (qobject_cast<const QAbstractButton*>(widget)) return enter;
+    if (qobject_cast<const QAbstractSlider*>(widget) ||
+        qobject_cast<const QAbstractSpinBox*>(widget) || qobject_cast<const QComboBox*>(widget) ||
+        qobject_cast<const QAbstractItemView*>(widget) || qobject_cast<const QTabBar*>(widget))
+        return enter || arrow;
+    return false;
+}
+
 } // namespace
 
 bool ContentView::ownsEventsOf(QWidget* receiver) const {
@@ -39,14 +58,35 @@ bool ContentView::handleKey(QWidget* receiver, QKeyEvent* event) {
             return true;
         }
     }
+    const int key = event->key();
+    // A focused control keeps the keys it acts on.
+    if (usesKey(receiver, key)) return false;
+    const bool onCanvas = receiver == canvasPane_;
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (onCanvas && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+            // Past the last item (or before the first) the keyboard leaves the canvas.
+            return canvasPane_->stepSelection(key == Qt::Key_Tab && !(mods & Qt::ShiftModifier));
+        }
+        if (enter && tool_ != Tool::select) {
+            canvasPane_->placeAtCentre();
+            return true;
+        }
+        if (key == Qt::Key_Escape && !selection_.isEmpty()) {
+            setSelection({});
+            return true;
+        }
+    }
     if (selection_.isEmpty()) return false;
     QPointF by;
-    switch (event->key()) {
+    switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        // The keyboard's double-click: the one selected text or note is edited.
+        // The keyboard's double-click: the one selected text or note is edited, a picture
+        // cropped.
         return selection_.size() == 1 && tool_ == Tool::select && !mods &&
-               canvasPane_->editText(*selection_.begin());
+               (canvasPane_->editText(*selection_.begin()) ||
+                canvasPane_->cropPicture(*selection_.begin()));
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
         deleteSelection(*document_, undoStack(), selection_);

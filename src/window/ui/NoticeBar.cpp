@@ -1,5 +1,7 @@
 #include "window/ui/NoticeBar.h"
 
+#include "platform/ui/AccessibleRole.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QToolButton>
@@ -7,6 +9,9 @@
 namespace pintora {
 
 NoticeBar::NoticeBar(QWidget* parent) : QFrame(parent), label_(new QLabel) {
+    // An alert whose name is the notice: a screen reader says it as the band shows, and
+    // again when its words change.
+    setAccessibleRole(this, QAccessible::AlertMessage);
     setObjectName(QStringLiteral("noticeBar"));
     // A pale amber band, readable in light and dark themes alike since it sets both colours.
     setStyleSheet(QStringLiteral("#noticeBar{background:#fff1c2;border-bottom:1px solid #e0c36a;}"
@@ -28,6 +33,7 @@ NoticeBar::NoticeBar(QWidget* parent) : QFrame(parent), label_(new QLabel) {
 
 void NoticeBar::setText(const QString& text) {
     label_->setText(text);
+    setAccessibleName(text);
     setVisible(!text.isEmpty());
 }
 

@@ -270,6 +270,14 @@ TEST(CropEditor, AHandleDragInTheViewCropsAndResetUndoesIt) {
                         (east - QPointF(0.25 * image.width(), 0)).toPoint());
     EXPECT_NEAR(dialog.crop().width(), 0.25, 0.01);
     EXPECT_NEAR(dialog.crop().x(), 0.2, 1e-9);
+    // The keys move the frame by pixels of the picture (400 wide) and, with Ctrl, resize it.
+    ASSERT_TRUE(area->hasFocus() || (area->setFocus(), true));
+    const double width = dialog.crop().width();
+    QTest::keyClick(area, Qt::Key_Right);
+    QTest::keyClick(area, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(area, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_NEAR(dialog.crop().x(), 0.2 + 11 / 400.0, 1e-9);
+    EXPECT_NEAR(dialog.crop().width(), width - 10 / 400.0, 1e-9);
     const auto button = [&](const char* text) {
         for (QPushButton* found : dialog.findChildren<QPushButton*>())
             if (found->text() == QLatin1String(text)) return found;
