@@ -11,6 +11,7 @@ PresetList::PresetList(AppPresetsStore& store, QWidget* parent)
     : QListWidget(parent), store_(store) {
     setDragDropMode(QAbstractItemView::InternalMove);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setAccessibleName(tr("Viewport sizes"));
     followRowMoves(*model(), store_, this);
     connect(&store_, &AppPresetsStore::presetsChanged, this, &PresetList::sync);
     rebuild();

@@ -127,9 +127,9 @@ AnnotateToolbar::AnnotateToolbar(PintoraDocument& document, CanvasController& co
     connect(zoomSlider_, &QSlider::valueChanged, this,
             [this](int value) { controller_.setToolbarZoom(value / 100.0); });
 
-    thumb_ = new DragOutThumb([this] { return document_.state(); },
-                              [this](QSize pixels) { return renderThumbnail(document_.state(), pixels); },
-                              this);
+    thumb_ = new DragOutThumb(
+        [this] { return document_.state(); },
+        [this](QSize pixels) { return renderThumbnail(document_.state(), pixels); }, this);
     row_->addWidget(thumb_);
     // Copies that stood in by a box are in by now.
     connect(&ScaledPictureCache::shared(), &ScaledPictureCache::copyReady, thumb_,
@@ -182,19 +182,21 @@ void AnnotateToolbar::rebuildPicker(const ToolbarConditions& conditions) {
     });
 }
 
-void AnnotateToolbar::rebuildNoteStyles() {
-    QLayout* row = noteGroup_->layout();
-    while (QLayoutItem* child = row->takeAt(0)) {
-        delete child->widget();
-        delete child;
-    }
+void AnnotateToolbar::syncNoteStyles() {
+    // The swatches stay while their group shows, so a focused one keeps the keyboard.
     const TextStyle current = document_.state().defaultNoteStyle;
-    for (TextStyle style : {TextStyle::critical, TextStyle::warning, TextStyle::success}) {
-        auto* button = new NoteStyleSwatch(style, style == current, noteGroup_);
-        connect(button, &QToolButton::clicked, this,
-                [this, style] { setDefaultNoteStyle(document_, style); });
-        row->addWidget(button);
+    QList<NoteStyleSwatch*> swatches = noteGroup_->findChildren<NoteStyleSwatch*>();
+    if (swatches.isEmpty()) {
+        for (TextStyle style : {TextStyle::critical, TextStyle::warning, TextStyle::success}) {
+            auto* button = new NoteStyleSwatch(style, noteGroup_);
+            connect(button, &QToolButton::clicked, this,
+                    [this, style] { setDefaultNoteStyle(document_, style); });
+            noteGroup_->layout()->addWidget(button);
+            swatches.append(button);
+        }
     }
+    for (NoteStyleSwatch* swatch : swatches)
+        swatch->setChecked(swatch->style() == current);
 }
 
 void AnnotateToolbar::refresh() {
@@ -217,7 +219,7 @@ void AnnotateToolbar::refresh() {
     sizeLabel_->setText(QString::number(std::llround(state.defaultFontSize)));
 
     noteGroup_->setVisible(conditions.showsNoteStyle);
-    if (conditions.showsNoteStyle) rebuildNoteStyles();
+    if (conditions.showsNoteStyle) syncNoteStyles();
 
     const QSignalBlocker zoomQuiet(zoomSlider_);
     zoomSlider_->setValue(int(std::lround(std::min(controller_.zoom(), 4.0) * 100)));

@@ -50,7 +50,7 @@ signals:
 private:
     void refresh();
     void rebuildPicker(const ToolbarConditions& conditions);
-    void rebuildNoteStyles();
+    void syncNoteStyles();
 
     PintoraDocument& document_;
     CanvasController& controller_;

@@ -1,6 +1,7 @@
 #include "picker/ui/ColorPicker.h"
 
 #include "model/HexColor.h"
+#include "platform/ui/AccessibleRole.h"
 #include "platform/ui/PopupAnchor.h"
 #include "platform/ui/Symbols.h"
 
@@ -8,6 +9,7 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -96,6 +98,10 @@ ColorPicker::ColorPicker(const QString& value, QWidget* parent)
     setFixedSize(22, 22);
     setCursor(Qt::PointingHandCursor);
     setToolTip(QStringLiteral("Color"));
+    setFocusPolicy(Qt::TabFocus);
+    // A button that opens the colours, whose description is the colour it holds.
+    setAccessibleRole(this, QAccessible::ButtonMenu);
+    setAccessibleDescription(value_);
 }
 
 ColorPicker::~ColorPicker() {
@@ -107,11 +113,13 @@ void ColorPicker::setValue(const QString& value) {
     if (value == value_) return;
     value_ = value;
     if (model_.hexInput() != value) model_.setHexInput(value);
+    setAccessibleDescription(value_);
     update();
 }
 
 void ColorPicker::write(const QString& hex) {
     value_ = hex;
+    setAccessibleDescription(value_);
     update();
     emit valueEdited(hex);
 }
@@ -119,6 +127,31 @@ void ColorPicker::write(const QString& hex) {
 void ColorPicker::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     paintSwatch(painter, QRectF(rect()), colorFromHex(value_), 4, 0.25);
+    if (hasFocus()) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
+    }
+}
+
+void ColorPicker::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+        togglePopover();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ColorPicker::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void ColorPicker::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void ColorPicker::mouseReleaseEvent(QMouseEvent* event) {

@@ -1,6 +1,7 @@
 #include "shapes/ui/CropEditorDialog.h"
 
 #include "canvas/DecodedImageCache.h"
+#include "platform/ui/AccessibleRole.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -24,6 +25,7 @@ CropArea::CropArea(const QImage& picture, QRectF crop, QWidget* parent)
     : QWidget(parent), picture_(picture), crop_(crop) {
     setMinimumSize(600, 380);
     setFocusPolicy(Qt::StrongFocus);
+    setAccessibleRole(this, QAccessible::Canvas);
     setAccessibleName(QStringLiteral("Crop area"));
     setCrop(crop);
 }

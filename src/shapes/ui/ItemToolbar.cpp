@@ -118,7 +118,8 @@ void ItemToolbar::rebuild(const CanvasItem& item, Kind kind) {
         row_->setContentsMargins(8, 5, 8, 5);
         row_->setSpacing(4);
         for (TextStyle style : {TextStyle::critical, TextStyle::warning, TextStyle::success}) {
-            auto* swatch = new NoteStyleSwatch(style, item.text()->style == style, this);
+            auto* swatch = new NoteStyleSwatch(style, this);
+            swatch->setChecked(item.text()->style == style);
             connect(swatch, &QToolButton::clicked, this,
                     [this, id, style, stack] { setNoteStyle(document_, stack, id, style); });
             row_->addWidget(swatch);
