@@ -4,6 +4,7 @@
 // so a slow machine only makes a run slower.
 #include "export/PngRenderer.h"
 #include "model/DocumentFile.h"
+#include "model/TextStyle.h"
 #include "support/TestFiles.h"
 #include "support/TestWebServer.h"
 
@@ -308,7 +309,7 @@ protected:
         app_.setProcessChannelMode(QProcess::ForwardedChannels);
         app_.start(PINTORA_BINARY, arguments);
         // The welcome sheet over a new window keeps the keyboard.
-        useWindow(!window.isEmpty()        ? window
+        useWindow(!window.isEmpty()     ? window
                   : arguments.isEmpty() ? "Untitled"
                                         : "shots.pintora",
                   {}, seenIntro);
@@ -685,9 +686,9 @@ TEST_F(AppScenarioTest, AKilledProgramLosesNothingAndTheFileChangesOnlyWhenSaved
     // A search by name finds both windows here: each is told by its own name.
     const auto named = [&](const QString& start) {
         const QString pid = QString::number(app_.processId());
-        for (const QString& id : run("xdotool", {"search", "--onlyvisible", "--pid", pid, "--name",
-                                                 "Pintora"})
-                                     .split('\n', Qt::SkipEmptyParts))
+        for (const QString& id :
+             run("xdotool", {"search", "--onlyvisible", "--pid", pid, "--name", "Pintora"})
+                 .split('\n', Qt::SkipEmptyParts))
             if (run("xdotool", {"getwindowname", id}).startsWith(start)) return id;
         return QString();
     };
@@ -724,9 +725,8 @@ TEST_F(AppScenarioTest, AFileThatCannotBeSavedAtQuitKeepsItsWorkAndTheNextLaunch
     keys({"ctrl+q"});
     expectExit(); // no dialog for a logout to kill
     launch({}, {}, true, "shots.pintora");
-    expect("the rectangle is back in its file's window", [&](const QImage& shot) {
-        return strokePixels(shot, canvas()) > 200;
-    });
+    expect("the rectangle is back in its file's window",
+           [&](const QImage& shot) { return strokePixels(shot, canvas()) > 200; });
     EXPECT_FALSE(waitForWindow("^Pintora$").isEmpty()) << "the launch says what happened";
     saveShot("told");
 }
@@ -781,6 +781,74 @@ TEST_F(AppScenarioTest, FourFullPagePicturesOfAnEncodedAddressSitInOneRowInTheir
     ASSERT_TRUE(drafts.size() == 1 && drafts[0].tabs.size() == 1) << "no draft with one tab";
     EXPECT_EQ(drafts[0].tabs[0].url, server_.url(address).toString(QUrl::FullyEncoded));
     EXPECT_EQ(drafts[0].tabs[0].title, "Q&A");
+}
+
+TEST_F(AppScenarioTest, AWholeTaskFromTheKeyboardAlone) {
+    launchOnGreenPage("/keys", "Keys", 900);
+    keys({"ctrl+k"});
+    expect("the two captures on the canvas", 90000,
+           [&](const QImage& shot) { return greenPictures(shot, canvas()).size() == 2; });
+    // Tab goes through the toolbar into the canvas, whose ring shows it has the keyboard.
+    const auto ringed = [&](const QImage& shot) {
+        int accent = 0;
+        for (int y = canvas().center().y() - 100; y < canvas().center().y() + 100; ++y) {
+            const QRgb p = shot.pixel(frame_.left() + 1, y);
+            accent += qBlue(p) - qRed(p) > 60 ? 1 : 0;
+        }
+        return accent > 180;
+    };
+    bool reached = false;
+    for (int i = 0; i < 25 && !reached; ++i) {
+        keys({"Tab"});
+        QTest::qWait(150);
+        reached = ringed(screenshot());
+    }
+    ASSERT_TRUE(reached) << "Tab never reached the canvas";
+    // One selected picture has handles on its outline: its dashes are looked for between them.
+    const auto dashedTop = [](const QImage& shot, const QRect& box) {
+        int accent = 0;
+        for (int x = box.left() + 15; x < box.center().x() - 15; ++x)
+            for (int y = box.top() - 2; y <= box.top() + 2; ++y) {
+                const QRgb p = shot.pixel(x, y);
+                accent += qBlue(p) - qRed(p) > 60 && qBlue(p) > qGreen(p) + 10 ? 1 : 0;
+            }
+        return accent > (box.width() / 2 - 30) / 5;
+    };
+    keys({"Escape", "Tab"});
+    expect("Escape and Tab select the lowest picture only", [&](const QImage& shot) {
+        const QList<QRect> pictures = greenPictures(shot, canvas());
+        return pictures.size() == 2 && dashedTop(shot, pictures[0]) != dashedTop(shot, pictures[1]);
+    });
+    keys({"r", "Return"});
+    Found placed;
+    expect("Return places a rectangle", [&](const QImage& shot) {
+        return (placed = findColour(shot, canvas(), strokeRed)).count > 200;
+    });
+    keys({"shift+Right", "shift+Right", "shift+Right"});
+    expect("Shift and the arrows move it right", [&](const QImage& shot) {
+        const Found moved = findColour(shot, canvas(), strokeRed);
+        return moved.count > 200 && moved.box.left() > placed.box.left() + 3 &&
+               moved.box.top() == placed.box.top();
+    });
+    keys({"n", "Return"});
+    QTest::qWait(300);
+    type("Card");
+    keys({"Escape", "ctrl+shift+e"});
+    ASSERT_FALSE(waitForWindow("^Export$").isEmpty());
+    QTest::qWait(500);
+    const QString exported = path("keys.png");
+    keys({"ctrl+a"});
+    type(exported);
+    keys({"Return"});
+    ASSERT_TRUE(poll([&] { return QImage(exported).width() > 0; })) << "nothing was exported";
+    const QImage png(exported);
+    const QColor card(QString::fromLatin1(lookOf(TextStyle::critical).backgroundHex));
+    EXPECT_GT(findColour(png, png.rect(), pageGreen).count, 100000) << "no captures";
+    EXPECT_GT(strokePixels(png, png.rect()), 200) << "no rectangle";
+    EXPECT_GT(findColour(png, png.rect(), card, 4).count, 1000) << "no note";
+    keys({"ctrl+q"});
+    expectExit();
+    EXPECT_TRUE(textsIn(path("data")).contains("Card")) << "the note's words were not kept";
 }
 
 TEST_F(AppScenarioTest, APageCutAtTheHeightLimitSaysSoAboveTheCanvasOnceItsPictureIsShown) {
