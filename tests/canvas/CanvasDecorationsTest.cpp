@@ -2,6 +2,7 @@
 
 #include "canvas/CanvasController.h"
 #include "canvas/CanvasFixture.h"
+#include "canvas/CanvasSummary.h"
 
 using namespace pintora;
 using namespace pintora::test;
@@ -52,4 +53,13 @@ TEST_F(CanvasFixture, SelectionDecorationsFollowTheSelectedItems) {
     selection = {QUuid::createUuid()};
     EXPECT_FALSE(selectionBox(document.state(), selection, controller, {}));
     EXPECT_EQ(handleItem(document.state(), selection), nullptr);
+}
+
+TEST(CanvasSummary, TheDescriptionCountsEachKindAndTheSelection) {
+    CanvasState state;
+    EXPECT_EQ(canvasDescription(state, 0), "Canvas: empty");
+    state.items = {makeShape(ShapeKind::rect, {0, 0, 1, 1}),
+                   makeShape(ShapeKind::arrow, {0, 0, 1, 1}),
+                   test::textAt({0, 0, 1, 1}, "a", TextStyle::warning), ImageItem{}};
+    EXPECT_EQ(canvasDescription(state, 1), "Canvas: 1 picture, 2 shapes, 1 note; 1 selected");
 }

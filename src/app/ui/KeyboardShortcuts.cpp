@@ -38,15 +38,27 @@ QList<ShortcutGroup> shortcutGroups(const QMenuBar* bar) {
     }
     ShortcutGroup tools{QObject::tr("Tools"), {}};
     for (const Tool tool : allTools)
-        tools.keys.append({displayName(tool), QString(QChar::fromLatin1(infoOf(tool).shortcutKey).toUpper())});
+        tools.keys.append(
+            {displayName(tool), QString(QChar::fromLatin1(infoOf(tool).shortcutKey).toUpper())});
     groups.append(tools);
-    groups.append({QObject::tr("Canvas"),
-                   {{QObject::tr("Move the selection"), QObject::tr("Arrow keys")},
-                    {QObject::tr("Move the selection by 10"), QObject::tr("Shift+Arrow keys")},
-                    {QObject::tr("Delete the selection"), QObject::tr("Delete, Backspace")},
-                    {QObject::tr("Edit the selected text or note"), QObject::tr("Return")},
-                    {QObject::tr("End editing a text"), QObject::tr("Esc")},
-                    {QObject::tr("Zoom"), QObject::tr("Ctrl+scroll wheel")}}});
+    groups.append(
+        {QObject::tr("Canvas"),
+         {{QObject::tr("Move the keyboard into the canvas, and on"), QObject::tr("Tab")},
+          {QObject::tr("Select the next or previous item"), QObject::tr("Tab, Shift+Tab")},
+          {QObject::tr("Clear the selection"), QObject::tr("Esc")},
+          {QObject::tr("Move the selection"), QObject::tr("Arrow keys")},
+          {QObject::tr("Move the selection by 10"), QObject::tr("Shift+Arrow keys")},
+          {QObject::tr("Delete the selection"), QObject::tr("Delete, Backspace")},
+          {QObject::tr("Edit the selected text or note, crop the picture"), QObject::tr("Return")},
+          {QObject::tr("Place the tool's item at the centre"), QObject::tr("Return")},
+          {QObject::tr("End editing a text"), QObject::tr("Esc")},
+          {QObject::tr("Zoom"), QObject::tr("Ctrl+scroll wheel")}}});
+    groups.append({QObject::tr("Crop Image"),
+                   {{QObject::tr("Move the crop"), QObject::tr("Arrow keys")},
+                    {QObject::tr("Resize the crop"), QObject::tr("Ctrl+Arrow keys")},
+                    {QObject::tr("By 10 pixels"), QObject::tr("Shift")},
+                    {QObject::tr("Done"), QObject::tr("Return")},
+                    {QObject::tr("Cancel"), QObject::tr("Esc")}}});
     return groups;
 }
 
