@@ -1,6 +1,7 @@
 #include "capture/ui/TabChip.h"
 
 #include "platform/ui/AccessibleRole.h"
+#include "platform/ui/FocusRing.h"
 #include "platform/ui/Symbols.h"
 
 #include <QHBoxLayout>
@@ -41,6 +42,7 @@ TabChip::TabChip(const QString& title, bool active, QWidget* parent)
     // A tab of the browser for the keyboard and screen readers too: Tab reaches it, Space or
     // Return shows its page.
     setFocusPolicy(Qt::TabFocus);
+    repaintOnFocus(this);
     setAccessibleRole(this, QAccessible::PageTab);
     setAccessibleName(title);
     if (active) setAccessibleDescription(tr("Current tab"));
@@ -57,22 +59,11 @@ void TabChip::mousePressEvent(QMouseEvent* event) {
 }
 
 void TabChip::keyPressEvent(QKeyEvent* event) {
-    const int key = event->key();
-    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+    if (isPressKey(event)) {
         emit selectRequested();
         return;
     }
     QWidget::keyPressEvent(event);
-}
-
-void TabChip::focusInEvent(QFocusEvent* event) {
-    QWidget::focusInEvent(event);
-    update();
-}
-
-void TabChip::focusOutEvent(QFocusEvent* event) {
-    QWidget::focusOutEvent(event);
-    update();
 }
 
 void TabChip::paintEvent(QPaintEvent*) {

@@ -2,6 +2,7 @@
 
 #include "model/HexColor.h"
 #include "platform/ui/AccessibleRole.h"
+#include "platform/ui/FocusRing.h"
 #include "platform/ui/PopupAnchor.h"
 #include "platform/ui/Symbols.h"
 
@@ -99,6 +100,7 @@ ColorPicker::ColorPicker(const QString& value, QWidget* parent)
     setCursor(Qt::PointingHandCursor);
     setToolTip(QStringLiteral("Color"));
     setFocusPolicy(Qt::TabFocus);
+    repaintOnFocus(this);
     // A button that opens the colours, whose description is the colour it holds.
     setAccessibleRole(this, QAccessible::ButtonMenu);
     setAccessibleDescription(value_);
@@ -136,22 +138,11 @@ void ColorPicker::paintEvent(QPaintEvent*) {
 }
 
 void ColorPicker::keyPressEvent(QKeyEvent* event) {
-    const int key = event->key();
-    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+    if (isPressKey(event)) {
         togglePopover();
         return;
     }
     QWidget::keyPressEvent(event);
-}
-
-void ColorPicker::focusInEvent(QFocusEvent* event) {
-    QWidget::focusInEvent(event);
-    update();
-}
-
-void ColorPicker::focusOutEvent(QFocusEvent* event) {
-    QWidget::focusOutEvent(event);
-    update();
 }
 
 void ColorPicker::mouseReleaseEvent(QMouseEvent* event) {

@@ -40,8 +40,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     // Space or Return opens and closes the popover, as a click does.
     void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     friend class ColorPickerPopover;

@@ -2,6 +2,7 @@
 
 #include "canvas/DecodedImageCache.h"
 #include "platform/ui/AccessibleRole.h"
+#include "platform/ui/FocusRing.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -25,6 +26,7 @@ CropArea::CropArea(const QImage& picture, QRectF crop, QWidget* parent)
     : QWidget(parent), picture_(picture), crop_(crop) {
     setMinimumSize(600, 380);
     setFocusPolicy(Qt::StrongFocus);
+    repaintOnFocus(this);
     setAccessibleRole(this, QAccessible::Canvas);
     setAccessibleName(QStringLiteral("Crop area"));
     setCrop(crop);
@@ -69,16 +71,6 @@ void CropArea::keyPressEvent(QKeyEvent* event) {
     setCrop(draggedCrop(
         target, crop_,
         QPointF(double(by.x()) / picture_.width(), double(by.y()) / picture_.height())));
-}
-
-void CropArea::focusInEvent(QFocusEvent* event) {
-    QWidget::focusInEvent(event);
-    update();
-}
-
-void CropArea::focusOutEvent(QFocusEvent* event) {
-    QWidget::focusOutEvent(event);
-    update();
 }
 
 QRectF CropArea::imageRect() const {
