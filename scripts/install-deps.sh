@@ -28,6 +28,10 @@ packages=(
   dpkg-dev lintian appstream librsvg2-bin man-db bash-completion
   # reading the accessibility tree as a screen reader does
   at-spi2-core python3-pyatspi
+  # a Wayland desktop for the tests: compositor, screenshots, keys, clipboard, the desktop
+  # portal (its screenshots need PipeWire and a gtk part for permissions), and Qt's client
+  qt6-wayland sway grim wtype wl-clipboard pipewire
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
   # real browsers and a window manager for the tests with other browsers
   chromium firefox-esr openbox
   python3

@@ -27,6 +27,8 @@ inline const QString zoomActualSize = QStringLiteral("Pintora.zoomActualSize");
 inline const QString zoomToFit = QStringLiteral("Pintora.zoomToFit");
 inline const QString captureBrowserWindow = QStringLiteral("Pintora.captureBrowserWindow");
 inline const QString windowIDKey = QStringLiteral("windowID");
+// A window or an area picked on the desktop's own screen, through its portal (Wayland).
+inline const QString captureWithPortal = QStringLiteral("Pintora.captureWithPortal");
 } // namespace command
 
 // The process-wide notification centre: whoever posts does not know who listens.

@@ -3,7 +3,10 @@
 #include "capture/ui/LiveMenuButton.h"
 #include "platform/CommandBus.h"
 #include "platform/MenuText.h"
+#include "platform/PortalScreenshot.h"
 #include "platform/ui/BrowserBridge.h"
+
+#include <QGuiApplication>
 
 namespace pintora {
 
@@ -74,10 +77,32 @@ LiveMenuButton* makeImportURLButton(std::function<void(const QString&)> onPick) 
         [onPick](QObject* owner) { return importMenuItems(listAllTabs(), onPick, owner); });
 }
 
+QList<QAction*> portalMenuItems(bool portalAvailable, QObject* owner) {
+    QList<QAction*> items{menuHeader(QStringLiteral("Capture a browser window"), owner),
+                          separator(owner)};
+    if (!portalAvailable) {
+        items << disabled(QStringLiteral("Window capture is unavailable: no desktop portal "
+                                         "(xdg-desktop-portal) answers"),
+                          owner);
+        return items;
+    }
+    auto* item = new QAction(QStringLiteral("Capture a Window…"), owner);
+    item->setToolTip(QStringLiteral("The desktop lets you pick a window or an area"));
+    QObject::connect(item, &QAction::triggered, item,
+                     [] { CommandBus::shared().post(command::captureWithPortal, {}); });
+    items << item;
+    return items;
+}
+
 LiveMenuButton* makeBrowserWindowButton() {
     return new LiveMenuButton(
         QStringLiteral("camera.viewfinder"), QStringLiteral("Capture a browser window"),
-        [](QObject* owner) { return windowMenuItems(windowCapture::listWindows(), owner); });
+        [](QObject* owner) {
+            // A Wayland client sees no other windows: the desktop's portal picks one.
+            if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+                return portalMenuItems(PortalScreenshot::available(), owner);
+            return windowMenuItems(windowCapture::listWindows(), owner);
+        });
 }
 
 } // namespace pintora

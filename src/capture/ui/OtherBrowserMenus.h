@@ -19,6 +19,8 @@ QList<QAction*> importMenuItems(const QList<ImportedTab>& tabs,
 // The window menu: a heading, then one item per browser window; choosing one posts the
 // capture command with its window number.
 QList<QAction*> windowMenuItems(const QList<windowCapture::BrowserWindow>& windows, QObject* owner);
+// The same menu on Wayland: one item that asks the desktop's portal, or why there is none.
+QList<QAction*> portalMenuItems(bool portalAvailable, QObject* owner);
 
 // The address row's buttons, listing anew at every click.
 LiveMenuButton* makeImportURLButton(std::function<void(const QString&)> onPick);

@@ -4,11 +4,11 @@
 #include "export/ui/ExportCommand.h"
 #include "platform/ui/Symbols.h"
 
-#include <QGuiApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QDrag>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -201,12 +201,19 @@ void DragOutThumb::startDrag(const QByteArray& png) {
         animation->setEndValue(to);
         animation->start(QAbstractAnimation::DeleteWhenStopped);
     };
-    setPassesPointerThrough(top, true);
-    fade(0.15, 120);
+    // A Wayland client can rely on neither: there the drag is an ordinary one, onto a window
+    // beside this one (a tiled desktop) or in front of it once the desktop brings it forward.
+    const bool seeThrough = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (seeThrough) {
+        setPassesPointerThrough(top, true);
+        fade(0.15, 120);
+    }
     emit dragStarted();
     drag->exec(Qt::CopyAction);
-    setPassesPointerThrough(top, false);
-    fade(restingOpacity_, 180);
+    if (seeThrough) {
+        setPassesPointerThrough(top, false);
+        fade(restingOpacity_, 180);
+    }
     emit dragFinished();
 }
 

@@ -36,6 +36,7 @@ class CanvasPane;
 class IntroSheet;
 class ItemClipboard;
 class PintoraDocument;
+class PortalScreenshot;
 class UserDefaults;
 
 // The root of a document window: both tabs stacked, and what belongs to the window rather than
@@ -108,6 +109,9 @@ public:
     // Captures another browser's window and places the picture on the canvas, or tells why
     // it could not.
     void captureBrowserWindow(quint32 windowId);
+    // Asks the desktop's portal for a screenshot the user picks, and places it as a window
+    // capture is placed.
+    void captureWithPortal();
     // Capturing another browser's window is attached here by its own part.
     void setCaptureBrowserWindowAction(std::function<void(quint32)> action) {
         captureBrowserWindow_ = std::move(action);
@@ -172,6 +176,9 @@ private:
     bool captureCancelled_ = false;
     std::optional<CaptureProgress> captureProgress_;
     std::function<void(quint32)> captureBrowserWindow_;
+    QPointer<PortalScreenshot> portalShot_; // one portal screenshot at a time
+    void placeWindowPicture(const QImage& image);
+    void tellWindowCaptureFailed(const QString& detail);
     QPointer<BackgroundRender> copying_; // Copy as PNG while it renders
 };
 

@@ -1,6 +1,5 @@
-#include "window/ui/ContentView.h"
-
 #include "canvas/CanvasController.h"
+#include "canvas/DecodedImageCache.h"
 #include "capture/AddressText.h"
 #include "capture/AppPresetsStore.h"
 #include "capture/BatchCapture.h"
@@ -11,10 +10,12 @@
 #include "capture/ui/CapturePresetsSidebar.h"
 #include "capture/ui/WebCaptureEngine.h"
 #include "model/PintoraDocument.h"
+#include "platform/PortalScreenshot.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/WebProfile.h"
 #include "platform/ui/X11WindowCapture.h"
 #include "window/CapturePlacement.h"
+#include "window/ui/ContentView.h"
 #include "window/ui/NoticeBar.h"
 
 #include <QApplication>
@@ -31,8 +32,7 @@
 namespace pintora {
 
 CaptureEngine* ContentView::makeCaptureEngine() {
-    const EngineChoice choice =
-        chooseEngine(defaults_.captureEngine(), defaults_.captureBrowser());
+    const EngineChoice choice = chooseEngine(defaults_.captureEngine(), defaults_.captureBrowser());
     if (choice.browser.isEmpty()) return new WebCaptureEngine(this);
     captureBrowser_ = std::make_shared<ChromiumBrowser>(choice.browser);
     ChromiumEngine::Options options;
@@ -78,7 +78,8 @@ void ContentView::useCaptureEngine() {
 
 void ContentView::showEngineLabel() {
     if (!captureBrowser_) {
-        const QString version = QString::fromLatin1(qWebEngineChromiumVersion()).section(u'.', 0, 0);
+        const QString version =
+            QString::fromLatin1(qWebEngineChromiumVersion()).section(u'.', 0, 0);
         sidebar_->setEngineLabel(tr("Built-in engine (Chromium %1)").arg(version));
         return;
     }
@@ -86,7 +87,8 @@ void ContentView::showEngineLabel() {
         sidebar_->setEngineLabel(captureBrowser_->versionLabel());
         return;
     }
-    const QString browser = chooseEngine(defaults_.captureEngine(), defaults_.captureBrowser()).browser;
+    const QString browser =
+        chooseEngine(defaults_.captureEngine(), defaults_.captureBrowser()).browser;
     if (ChromiumBrowser::isEndpoint(browser)) {
         const QUrl endpoint(browser);
         sidebar_->setEngineLabel(tr("Chromium at %1:%2").arg(endpoint.host()).arg(endpoint.port()));
@@ -107,19 +109,32 @@ void ContentView::showEngineLabel() {
     });
 }
 
+void ContentView::placeWindowPicture(const QImage& image) {
+    const std::optional<CapturePicture> picture = capturePicture(image);
+    if (!picture) return;
+    Selection selection = selection_;
+    if (!placeCaptures(*document_, undoStack(), selection, {*picture}, std::nullopt,
+                       canvasController_->viewportCenterInCanvas())) {
+        return;
+    }
+    setSelection(selection);
+    setActiveTab(AppTab::annotate);
+    fitWhenCanvasReady(fitAttempts);
+}
+
+void ContentView::tellWindowCaptureFailed(const QString& detail) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Pintora"),
+                                QStringLiteral("Couldn't capture browser window"), QMessageBox::Ok,
+                                window());
+    box->setInformativeText(detail);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 void ContentView::captureBrowserWindow(quint32 windowId) {
     const windowCapture::CaptureResult result = windowCapture::capture(windowId);
     if (const auto* image = std::get_if<QImage>(&result)) {
-        const std::optional<CapturePicture> picture = capturePicture(*image);
-        if (!picture) return;
-        Selection selection = selection_;
-        if (!placeCaptures(*document_, undoStack(), selection, {*picture}, std::nullopt,
-                           canvasController_->viewportCenterInCanvas())) {
-            return;
-        }
-        setSelection(selection);
-        setActiveTab(AppTab::annotate);
-        fitWhenCanvasReady(fitAttempts);
+        placeWindowPicture(*image);
         return;
     }
     // What the user can do about each failure, in this desktop's terms.
@@ -138,12 +153,30 @@ void ContentView::captureBrowserWindow(quint32 windowId) {
         detail = QStringLiteral("The system returned no image. ") +
                  std::get<windowCapture::CaptureFailed>(error).detail;
     }
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Pintora"),
-                                QStringLiteral("Couldn't capture browser window"), QMessageBox::Ok,
-                                window());
-    box->setInformativeText(detail);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    tellWindowCaptureFailed(detail);
+}
+
+void ContentView::captureWithPortal() {
+    if (portalShot_) return;
+    auto* shot = new PortalScreenshot(this);
+    portalShot_ = shot;
+    connect(shot, &PortalScreenshot::taken, this, [this, shot](const QString& file) {
+        shot->deleteLater();
+        QString why;
+        const QImage image = decodePictureFile(file, &why);
+        if (image.isNull()) {
+            tellWindowCaptureFailed(QStringLiteral("The desktop's screenshot could not be read. ") +
+                                    why);
+            return;
+        }
+        placeWindowPicture(image);
+    });
+    connect(shot, &PortalScreenshot::cancelled, shot, &QObject::deleteLater);
+    connect(shot, &PortalScreenshot::failed, this, [this, shot](const QString& why) {
+        shot->deleteLater();
+        tellWindowCaptureFailed(QStringLiteral("The desktop's screenshot portal failed: ") + why);
+    });
+    shot->start(true);
 }
 
 void ContentView::closeCaptureTab() {

@@ -1,5 +1,3 @@
-#include "window/ui/ContentView.h"
-
 #include "canvas/CanvasController.h"
 #include "export/PngRenderer.h"
 #include "export/ui/BackgroundRender.h"
@@ -10,6 +8,7 @@
 #include "shapes/CropGeometry.h"
 #include "shapes/ItemToolbarEdits.h"
 #include "shapes/ui/CropEditorDialog.h"
+#include "window/ui/ContentView.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -33,9 +32,8 @@ void ContentView::copyAsPNG() {
     // The selected items alone, framed as an export of them would be; else the whole canvas.
     CanvasState state = document_->state();
     if (!selection_.isEmpty()) {
-        state.items.removeIf([this](const CanvasItem& item) {
-            return !selection_.contains(item.id());
-        });
+        state.items.removeIf(
+            [this](const CanvasItem& item) { return !selection_.contains(item.id()); });
     }
     // A copy asked for again while one renders replaces it.
     delete copying_;
@@ -90,9 +88,12 @@ void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo
         // The keys act as the toolbar's zoom does, where the toolbar is.
         if (activeTab_ != AppTab::annotate) return;
         CanvasController& view = *canvasController_;
-        if (name == command::zoomToFit) view.fitToContent(document_->state());
-        else if (name == command::zoomActualSize) view.zoomAboutCentre(1);
-        else view.zoomAboutCentre(CanvasController::zoomStep(view.zoom(), name == command::zoomIn));
+        if (name == command::zoomToFit)
+            view.fitToContent(document_->state());
+        else if (name == command::zoomActualSize)
+            view.zoomAboutCentre(1);
+        else
+            view.zoomAboutCentre(CanvasController::zoomStep(view.zoom(), name == command::zoomIn));
     } else if (name == command::exportPNG) {
         exportPNG();
     } else if (name == command::copyAsPNG) {
@@ -135,6 +136,8 @@ void ContentView::handleCommand(const QString& name, const QVariantMap& userInfo
         const qulonglong id = userInfo.value(command::windowIDKey).toULongLong(&ok);
         if (ok && id <= std::numeric_limits<quint32>::max() && captureBrowserWindow_)
             captureBrowserWindow_(quint32(id));
+    } else if (name == command::captureWithPortal) {
+        captureWithPortal();
     }
 }
 

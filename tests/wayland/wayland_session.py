@@ -1,0 +1,310 @@
+#!/usr/bin/python3
+"""The real program as a native Wayland client, on a real compositor.
+
+Usage: wayland_session.py PINTORA_BINARY SHOTS_DIR
+Starts sway headless with PipeWire and the desktop portal (xdg-desktop-portal with its wlr and
+gtk parts) in a D-Bus session of an ordinary user (sway refuses root: as root the script makes
+the user `pintora-test` and runs itself again as it), then runs the program with
+QT_QPA_PLATFORM=wayland and checks, on grim screenshots and on what it saves: the first window
+and the welcome sheet over it, a rectangle placed from the keyboard, Copy as PNG read by
+another program (wl-paste), a window capture through the portal's Screenshot interface, and
+SIGTERM keeping the work. Keys come from wtype. The one stand-in is the user's choice on the
+desktop's selection screen: `slurp`, which the portal runs to let the user drag out an area,
+answers a fixed area. Screenshots go to SHOTS_DIR.
+"""
+
+import base64
+import glob
+import json
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+USER = "pintora-test"
+AREA = (0, 0, 640, 400)  # what the user drags out on the desktop's selection screen
+STROKE_RED = (0xFF, 0x3B, 0x30)
+
+
+def poll(holds, seconds=30, step=0.2):
+    end = time.time() + seconds
+    while time.time() < end:
+        try:
+            found = holds()
+            if found:
+                return found
+        except Exception:
+            pass
+        time.sleep(step)
+    return None
+
+
+class Picture:
+    """A screenshot as grim writes it in PPM: width, height and RGB pixels."""
+
+    def __init__(self, ppm):
+        fields, pos = [], 0
+        while len(fields) < 4:
+            while ppm[pos:pos + 1].isspace():
+                pos += 1
+            end = pos
+            while not ppm[end:end + 1].isspace():
+                end += 1
+            fields.append(ppm[pos:end])
+            pos = end
+        assert fields[0] == b"P6"
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.data = ppm[pos + 1:]
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+    def count(self, colour, tolerance=12):
+        n = 0
+        for i in range(0, len(self.data), 3):
+            if all(abs(self.data[i + k] - colour[k]) <= tolerance for k in range(3)):
+                n += 1
+        return n
+
+
+def png_size(data):
+    return struct.unpack(">II", data[16:24])
+
+
+class Session:
+    def __init__(self, binary, shots):
+        self.binary, self.shots, self.children = binary, shots, []
+        self.home = tempfile.mkdtemp(prefix="pintora-wayland-home-")
+        runtime = os.environ["XDG_RUNTIME_DIR"]
+        shim = os.path.join(self.home, "bin")
+        os.makedirs(shim)
+        with open(os.path.join(shim, "slurp"), "w") as f:
+            f.write("#!/bin/sh\necho '%d,%d %dx%d'\n" % AREA)
+        os.chmod(os.path.join(shim, "slurp"), 0o755)
+        with open(os.path.join(self.home, "sway.conf"), "w") as f:
+            # No borders: the window's own pixels start at the screen's edge.
+            f.write("output HEADLESS-1 resolution 1280x800\ndefault_border none\n"
+                    "default_floating_border none\n")
+        self.env = dict(os.environ, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
+                        WLR_RENDERER="pixman", XDG_CURRENT_DESKTOP="sway",
+                        PATH=shim + ":" + os.environ["PATH"])
+        self.spawn(["sway", "-c", os.path.join(self.home, "sway.conf")])
+        display = poll(lambda: [os.path.basename(p) for p in glob.glob(runtime + "/wayland-?")])
+        if not display:
+            raise RuntimeError("sway did not start")
+        self.env["WAYLAND_DISPLAY"] = display[0]
+        self.env["SWAYSOCK"] = poll(lambda: glob.glob(runtime + "/sway-ipc.*"))[0]
+        subprocess.run(["dbus-update-activation-environment", "WAYLAND_DISPLAY",
+                        "XDG_CURRENT_DESKTOP", "SWAYSOCK", "PATH"], env=self.env, check=False)
+        self.spawn(["pipewire"])
+        time.sleep(0.5)
+        for part in ("xdg-desktop-portal-wlr", "xdg-desktop-portal-gtk"):
+            self.spawn(["/usr/libexec/" + part])
+        time.sleep(0.5)
+        self.spawn(["/usr/libexec/xdg-desktop-portal"])
+        # A keyboard that stays: the seat offers a keyboard to clients only while one exists.
+        self.spawn(["wtype", "-s", "3600000", "-k", "F13"])
+        self.app = None
+
+    def spawn(self, command, **kwargs):
+        child = subprocess.Popen(command, env=kwargs.pop("env", self.env),
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
+        self.children.append(child)
+        return child
+
+    def launch(self, settings):
+        config = os.path.join(self.home, "config/Pintora")
+        os.makedirs(config, exist_ok=True)
+        with open(os.path.join(config, "Pintora.conf"), "w") as f:
+            f.write("[General]\ndefaultURL=about:blank\n" + settings)
+        env = dict(self.env, HOME=self.home, XDG_CONFIG_HOME=self.home + "/config",
+                   XDG_DATA_HOME=self.home + "/data", XDG_CACHE_HOME=self.home + "/cache",
+                   QT_QPA_PLATFORM="wayland", QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox")
+        started = time.time()
+        self.app = self.spawn([self.binary], env=env)
+        if not poll(lambda: self.window("Pintora"), 60, 0.05):
+            raise RuntimeError("no window showed")
+        return time.time() - started
+
+    def windows(self):
+        tree = json.loads(subprocess.run(["swaymsg", "-t", "get_tree"], env=self.env,
+                                         capture_output=True, text=True).stdout)
+        found = []
+
+        def walk(node):
+            if node.get("pid") and node.get("name"):
+                found.append(node)
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                walk(child)
+
+        walk(tree)
+        return found
+
+    def window(self, title):
+        return next((w for w in self.windows() if title in w["name"]), None)
+
+    def keys(self, *names):
+        for name in names:
+            if "+" in name:
+                *mods, key = name.split("+")
+                args = sum((["-M", m] for m in mods), []) + ["-k", key] + sum(
+                    (["-m", m] for m in mods), [])
+            else:
+                args = ["-k", name]
+            subprocess.run(["wtype"] + args, env=self.env, check=True)
+            time.sleep(0.15)
+
+    def shot(self, name=None):
+        """The screen now; saved as NAME.png in the shots folder when named."""
+        if name:
+            subprocess.run(["grim", os.path.join(self.shots, name + ".png")], env=self.env,
+                           check=True)
+        return Picture(subprocess.run(["grim", "-t", "ppm", "-"], env=self.env,
+                                      capture_output=True, check=True).stdout)
+
+    def drafts(self):
+        items = []
+        for path in glob.glob(self.home + "/data/**/*.pintora", recursive=True):
+            with open(path) as f:
+                items += json.load(f).get("items", [])
+        return items
+
+    def close(self):
+        for child in reversed(self.children):
+            child.terminate()
+        for child in self.children:
+            try:
+                child.wait(10)
+            except subprocess.TimeoutExpired:
+                child.kill()
+
+
+def scenarios(session, failures):
+    report = {}
+    # The first window, with the welcome sheet over it: a dialog the compositor places.
+    report["first window (s)"] = round(session.launch(""), 2)
+    sheet = poll(lambda: session.window("Welcome to Pintora"), 30)
+    main = session.window("Untitled")
+    session.shot("welcome")
+    if not sheet or not main:
+        failures.append("no welcome sheet over the window")
+    else:
+        sc = (sheet["rect"]["x"] + sheet["rect"]["width"] / 2)
+        mc = (main["rect"]["x"] + main["rect"]["width"] / 2)
+        if abs(sc - mc) > 4 or sheet.get("type") != "floating_con":
+            failures.append("the welcome sheet is not a dialog centred over its window")
+    session.keys("Return")
+    if poll(lambda: session.window("Welcome to Pintora") is None, 10) is None:
+        failures.append("Return did not close the welcome sheet")
+
+    # The keyboard reaches the canvas, and Return there places a rectangle.
+    session.keys("ctrl+2")
+    time.sleep(0.5)
+    session.keys("r")
+    ringed = False
+    for _ in range(25):
+        session.keys("Tab")
+        screen = session.shot()
+        column = [screen.pixel(1, y) for y in range(screen.height // 2 - 100,
+                                                    screen.height // 2 + 100)]
+        if sum(1 for p in column if p[2] - p[0] > 60) > 180:
+            ringed = True
+            break
+    if not ringed:
+        failures.append("Tab never reached the canvas")
+    session.keys("Return")
+    red = session.shot("rectangle").count(STROKE_RED)
+    if red < 200:
+        failures.append("Return placed no rectangle (%d red pixels)" % red)
+
+    # Copy as PNG, read by another program.
+    session.keys("ctrl+shift+c")
+    pasted = poll(lambda: subprocess.run(["wl-paste", "-t", "image/png"], env=session.env,
+                                         capture_output=True, timeout=5).stdout[:24], 20)
+    if not pasted or pasted[:8] != b"\x89PNG\r\n\x1a\n" or png_size(pasted)[0] < 100:
+        failures.append("Copy as PNG gave no picture to wl-paste")
+
+    # A window capture goes through the portal; the area the user picks lands on the canvas.
+    session.keys("ctrl+1", "F6", "Tab", "Tab", "Tab", "Return")
+    time.sleep(1.5)
+    session.shot("window-menu")
+    session.keys("Down", "Return")
+    time.sleep(3)
+    session.shot("window-captured")
+    # SIGTERM keeps the work in a draft, as Quit does.
+    session.app.send_signal(signal.SIGTERM)
+    try:
+        code = session.app.wait(30)
+        if code != 0:
+            failures.append("SIGTERM ended the program with %d" % code)
+    except subprocess.TimeoutExpired:
+        failures.append("SIGTERM did not end the program")
+    pictures = [png_size(base64.b64decode(i["image"]["_0"]["pngData"]))
+                for i in session.drafts() if "image" in i]
+    if (AREA[2], AREA[3]) not in pictures:
+        failures.append("no %dx%d window capture in the draft: %s" % (AREA[2], AREA[3], pictures))
+    shapes = [i for i in session.drafts() if "shape" in i]
+    if not shapes:
+        failures.append("the placed rectangle is not in the draft")
+    return report
+
+
+def inner(binary, shots):
+    failures = []
+    session = Session(binary, shots)
+    try:
+        report = scenarios(session, failures)
+    finally:
+        session.close()
+    for failure in failures:
+        print("FAIL " + failure)
+    print("wayland: %s, %d failures" % (report, len(failures)))
+    return 1 if failures else 0
+
+
+def main():
+    binary, shots = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    os.makedirs(shots, exist_ok=True)
+    if "--inner" in sys.argv:
+        return inner(binary, shots)
+    if os.geteuid() != 0:
+        return subprocess.call(["dbus-run-session", "--", sys.executable, __file__, binary,
+                                shots, "--inner"])
+    # sway refuses root: an ordinary user runs the session, from copies it can read.
+    if subprocess.run(["id", USER], capture_output=True).returncode != 0:
+        subprocess.run(["useradd", "-m", USER], check=True)
+    # The portal's wlr part saves every screenshot as /tmp/out.png: one another user left
+    # behind would make it fail.
+    if os.path.exists("/tmp/out.png") and os.stat("/tmp/out.png").st_uid != int(
+            subprocess.run(["id", "-u", USER], capture_output=True, text=True).stdout):
+        os.remove("/tmp/out.png")
+    work = tempfile.mkdtemp(prefix="pintora-wayland-")
+    os.chmod(work, 0o755)
+    shutil.copy(binary, work + "/pintora")
+    shutil.copy(__file__, work + "/wayland_session.py")
+    runtime = work + "/runtime"
+    os.makedirs(runtime)
+    shutil.chown(runtime, USER)
+    os.chmod(runtime, 0o700)
+    out = work + "/shots"
+    os.makedirs(out)
+    shutil.chown(out, USER)
+    try:
+        code = subprocess.call(["runuser", "-u", USER, "--", "env", "XDG_RUNTIME_DIR=" + runtime,
+                                "dbus-run-session", "--", sys.executable,
+                                work + "/wayland_session.py", work + "/pintora", out, "--inner"])
+        for shot in glob.glob(out + "/*.png"):
+            shutil.copy(shot, shots)
+        return code
+    finally:
+        subprocess.run(["pkill", "-u", USER], check=False)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
