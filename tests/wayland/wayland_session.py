@@ -24,6 +24,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 USER = "pintora-test"
 AREA = (0, 0, 640, 400)  # what the user drags out on the desktop's selection screen
@@ -70,6 +71,15 @@ class Picture:
             if all(abs(self.data[i + k] - colour[k]) <= tolerance for k in range(3)):
                 n += 1
         return n
+
+
+def solid_png(width, height):
+    row = b"\0" + bytes((0, 0xAA, 0)) * width
+    chunk = lambda kind, data: (struct.pack(">I", len(data)) + kind + data +
+                                struct.pack(">I", zlib.crc32(kind + data)))
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(row * height)) + chunk(b"IEND", b""))
 
 
 def png_size(data):
@@ -122,7 +132,7 @@ class Session:
         os.makedirs(config, exist_ok=True)
         with open(os.path.join(config, "Pintora.conf"), "w") as f:
             f.write("[General]\ndefaultURL=about:blank\n" + settings)
-        env = dict(self.env, HOME=self.home, XDG_CONFIG_HOME=self.home + "/config",
+        env = self.app_env = dict(self.env, HOME=self.home, XDG_CONFIG_HOME=self.home + "/config",
                    XDG_DATA_HOME=self.home + "/data", XDG_CACHE_HOME=self.home + "/cache",
                    QT_QPA_PLATFORM="wayland", QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox")
         started = time.time()
@@ -229,6 +239,48 @@ def scenarios(session, failures):
     if not pasted or pasted[:8] != b"\x89PNG\r\n\x1a\n" or png_size(pasted)[0] < 100:
         failures.append("Copy as PNG gave no picture to wl-paste")
 
+    # A picture another program copied is pasted onto the canvas.
+    with open(os.path.join(session.home, "copied.png"), "wb") as f:
+        f.write(solid_png(300, 200))
+    copier = session.spawn(["wl-copy", "-t", "image/png"],
+                           stdin=open(os.path.join(session.home, "copied.png"), "rb"))
+    copier.wait(10)
+    session.keys("Escape", "ctrl+v")
+    time.sleep(1)
+    # The colour popover opens from the keyboard, over the toolbar.
+    # Tab reaches the colour swatch, whose ring shows; Space opens its popover.
+    session.keys("r")
+    for _ in range(25):
+        session.keys("Tab")
+        screen = session.shot()
+        if sum(1 for x in range(362, 390) for y in range(66, 94)
+               if screen.pixel(x, y)[2] - screen.pixel(x, y)[0] > 60) > 20:
+            break
+    else:
+        failures.append("Tab never reached the colour swatch")
+    session.keys("space")
+    time.sleep(1)
+    session.shot("popover")
+    session.keys("Escape")
+
+    # A second launch hands its document to the running program, which opens it, and ends.
+    second_file = os.path.join(session.home, "second.pintora")
+    with open(second_file, "w") as f:
+        json.dump({"items": [], "zoom": 1, "panX": 0, "panY": 0, "tabs": [],
+                   "activeTabIndex": 0}, f)
+    second = session.spawn([session.binary, second_file], env=session.app_env)
+    try:
+        if second.wait(30) != 0:
+            failures.append("a second launch did not hand over and end cleanly")
+    except subprocess.TimeoutExpired:
+        failures.append("a second launch kept running beside the first")
+    if not poll(lambda: session.window("second.pintora"), 20):
+        failures.append("the running program did not open the second launch's document: %s" %
+                        [w["name"] for w in session.windows()])
+    session.shot("second-window")
+    session.keys("ctrl+w")
+    poll(lambda: session.window("second.pintora") is None, 10)
+
     # A window capture goes through the portal; the area the user picks lands on the canvas.
     session.keys("ctrl+1", "F6", "Tab", "Tab", "Tab", "Return")
     time.sleep(1.5)
@@ -246,6 +298,8 @@ def scenarios(session, failures):
         failures.append("SIGTERM did not end the program")
     pictures = [png_size(base64.b64decode(i["image"]["_0"]["pngData"]))
                 for i in session.drafts() if "image" in i]
+    if (300, 200) not in pictures:
+        failures.append("the picture copied by another program was not pasted: %s" % pictures)
     if (AREA[2], AREA[3]) not in pictures:
         failures.append("no %dx%d window capture in the draft: %s" % (AREA[2], AREA[3], pictures))
     shapes = [i for i in session.drafts() if "shape" in i]
