@@ -50,10 +50,10 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan
 step "tests: asan"
 # The web engine and the real browsers are not instrumented and only slow down under the
-# sanitizers; everything else runs.
+# sanitizers, and whole-program runs (e2e, wayland) are the plain build's; everything else runs.
 run_ctest asan under_x env UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp" \
-  ctest --output-on-failure --no-tests=error -j2 -LE 'web|e2e' -E other_browser_x11_tests
+  ctest --output-on-failure --no-tests=error -j2 -LE 'web|e2e|wayland' -E other_browser_x11_tests
 
 step "build: fuzz"
 cmake --preset fuzz >/dev/null

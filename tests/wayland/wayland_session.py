@@ -117,6 +117,13 @@ class Session:
             self.spawn(["/usr/libexec/" + part])
         time.sleep(0.5)
         self.spawn(["/usr/libexec/xdg-desktop-portal"])
+        # A page to browse and capture, served here.
+        site = os.path.join(self.home, "site")
+        os.makedirs(site)
+        with open(os.path.join(site, "index.html"), "w") as f:
+            f.write("<!doctype html><title>Green</title>"
+                    "<body style='margin:0;background:#00aa00'><div style='height:900px'>")
+        self.spawn([sys.executable, "-m", "http.server", "--bind", "127.0.0.1", "8765"], cwd=site)
         # A keyboard that stays: the seat offers a keyboard to clients only while one exists.
         self.spawn(["wtype", "-s", "3600000", "-k", "F13"])
         self.app = None
@@ -131,7 +138,7 @@ class Session:
         config = os.path.join(self.home, "config/Pintora")
         os.makedirs(config, exist_ok=True)
         with open(os.path.join(config, "Pintora.conf"), "w") as f:
-            f.write("[General]\ndefaultURL=about:blank\n" + settings)
+            f.write("[General]\ndefaultURL=http://127.0.0.1:8765/\n" + settings)
         env = self.app_env = dict(self.env, HOME=self.home, XDG_CONFIG_HOME=self.home + "/config",
                    XDG_DATA_HOME=self.home + "/data", XDG_CACHE_HOME=self.home + "/cache",
                    QT_QPA_PLATFORM="wayland", QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox")
@@ -231,6 +238,21 @@ def scenarios(session, failures):
     red = session.shot("rectangle").count(STROKE_RED)
     if red < 200:
         failures.append("Return placed no rectangle (%d red pixels)" % red)
+    # Every other tool places its item from the keyboard too; a text and a note take words.
+    for key in "oalc":
+        session.keys(key, "Return")
+    for key in "tn":
+        session.keys(key, "Return")
+        time.sleep(0.3)
+        subprocess.run(["wtype", "words"], env=session.env, check=True)
+        session.keys("Escape")
+    session.shot("every-tool")
+    # The items go to the clipboard under the program's own type, beside a picture of them.
+    session.keys("ctrl+a", "ctrl+c")
+    offered = poll(lambda: "application/x-pintora-items" in subprocess.run(
+        ["wl-paste", "-l"], env=session.env, capture_output=True, text=True, timeout=5).stdout, 10)
+    if not offered:
+        failures.append("copied items are not on the clipboard under their own type")
 
     # Copy as PNG, read by another program.
     session.keys("ctrl+shift+c")
@@ -288,6 +310,23 @@ def scenarios(session, failures):
     session.keys("Down", "Return")
     time.sleep(3)
     session.shot("window-captured")
+    # The page in the built-in browser is captured at two sizes; no capture view ever shows.
+    session.keys("ctrl+1")
+    time.sleep(1)
+    session.keys("ctrl+k")
+    stray = set()
+    def placed():
+        stray.update(w["name"] for w in session.windows() if "Pintora" not in w["name"])
+        # The annotate tab is back (grid, not the page, at the left edge) with the pictures.
+        screen = session.shot()
+        return (abs(screen.pixel(2, screen.height - 20)[1] - 0xAA) > 20 and
+                screen.count((0, 0xAA, 0), 4) > 100000)
+    if not poll(placed, 90, 0.5):
+        failures.append("the captures never showed on the canvas")
+    session.shot("page-captured")
+    if stray:
+        failures.append("windows other than the program's showed: %s" % sorted(stray))
+
     # SIGTERM keeps the work in a draft, as Quit does.
     session.app.send_signal(signal.SIGTERM)
     try:
@@ -302,9 +341,11 @@ def scenarios(session, failures):
         failures.append("the picture copied by another program was not pasted: %s" % pictures)
     if (AREA[2], AREA[3]) not in pictures:
         failures.append("no %dx%d window capture in the draft: %s" % (AREA[2], AREA[3], pictures))
-    shapes = [i for i in session.drafts() if "shape" in i]
-    if not shapes:
-        failures.append("the placed rectangle is not in the draft")
+    if len(pictures) < 4:
+        failures.append("the two page captures are not in the draft: %s" % pictures)
+    kinds = sorted(k for i in session.drafts() for k in i if k != "image")
+    if kinds.count("shape") < 5 or kinds.count("text") < 2:
+        failures.append("the items placed from the keyboard are not all in the draft: %s" % kinds)
     return report
 
 
