@@ -18,6 +18,9 @@ import zlib
 
 import pyatspi
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from polling import poll  # noqa: E402
+
 ACTIONABLE = {
     "push button", "toggle button", "check box", "radio button", "slider", "spin button",
     "text", "entry", "password text", "list item", "page tab", "combo box", "canvas",
@@ -79,19 +82,6 @@ def document():
                                  "url": "data:text/html,<title>Green</title>",
                                  "title": "Green"}],
                        "activeTabIndex": 0})
-
-
-def poll(holds, seconds=30):
-    end = time.time() + seconds
-    while time.time() < end:
-        try:
-            found = holds()
-            if found:
-                return found
-        except Exception:
-            pass
-        time.sleep(0.2)
-    return None
 
 
 def keys(*sequences):

@@ -26,22 +26,14 @@ import tempfile
 import time
 import zlib
 
+# The shared helpers sit in ../support beside the sources, or beside this file in its copy.
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(here, "..", "support"), here]
+from polling import poll  # noqa: E402
+
 USER = "pintora-test"
 AREA = (0, 0, 640, 400)  # what the user drags out on the desktop's selection screen
 STROKE_RED = (0xFF, 0x3B, 0x30)
-
-
-def poll(holds, seconds=30, step=0.2):
-    end = time.time() + seconds
-    while time.time() < end:
-        try:
-            found = holds()
-            if found:
-                return found
-        except Exception:
-            pass
-        time.sleep(step)
-    return None
 
 
 class Picture:
@@ -382,6 +374,7 @@ def main():
     os.chmod(work, 0o755)
     shutil.copy(binary, work + "/pintora")
     shutil.copy(__file__, work + "/wayland_session.py")
+    shutil.copy(os.path.join(here, "..", "support", "polling.py"), work)
     runtime = work + "/runtime"
     os.makedirs(runtime)
     shutil.chown(runtime, USER)
