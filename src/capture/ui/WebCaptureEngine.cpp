@@ -11,6 +11,7 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QGuiApplication>
 #include <QWidget>
 #include <cstdlib>
 
@@ -87,6 +88,10 @@ void WebCaptureEngine::open(std::function<void(int)> onLoadEnded) {
     host_->setWindowOpacity(0);
     host_->setFocusPolicy(Qt::NoFocus);
     host_->setGeometry(hostOrigin, hostOrigin, 1024, 768);
+    // A Wayland client can neither place a window off screen nor keep the desktop from showing
+    // it: there the host is never put on screen at all, and the engine paints all the same.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        host_->setAttribute(Qt::WA_DontShowOnScreen);
     view_ = new QWebEngineView(host_);
     auto* page = new CapturePage(webProfile(), view_);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
