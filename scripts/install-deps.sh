@@ -30,7 +30,7 @@ packages=(
   at-spi2-core python3-pyatspi
   # a Wayland desktop for the tests: compositor, screenshots, keys, clipboard, the desktop
   # portal (its screenshots need PipeWire and a gtk part for permissions), and Qt's client
-  qt6-wayland sway grim wtype wl-clipboard pipewire
+  qt6-wayland sway grim wtype wl-clipboard pipewire libwayland-dev
   xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
   # real browsers and a window manager for the tests with other browsers
   chromium firefox-esr openbox

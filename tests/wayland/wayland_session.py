@@ -1,14 +1,15 @@
 #!/usr/bin/python3
 """The real program as a native Wayland client, on a real compositor.
 
-Usage: wayland_session.py PINTORA_BINARY SHOTS_DIR
+Usage: wayland_session.py PINTORA_BINARY WAYLAND_POINTER SHOTS_DIR
 Starts sway headless with PipeWire and the desktop portal (xdg-desktop-portal with its wlr and
 gtk parts) in a D-Bus session of an ordinary user (sway refuses root: as root the script makes
 the user `pintora-test` and runs itself again as it), then runs the program with
 QT_QPA_PLATFORM=wayland and checks, on grim screenshots and on what it saves: the first window
 and the welcome sheet over it, a rectangle placed from the keyboard, Copy as PNG read by
 another program (wl-paste), a window capture through the portal's Screenshot interface, and
-SIGTERM keeping the work. Keys come from wtype. The one stand-in is the user's choice on the
+SIGTERM keeping the work. Keys come from wtype, the pointer from WAYLAND_POINTER (a virtual
+pointer: a headless compositor has no mouse). The one stand-in is the user's choice on the
 desktop's selection screen: `slurp`, which the portal runs to let the user drag out an area,
 answers a fixed area. Screenshots go to SHOTS_DIR.
 """
@@ -79,7 +80,7 @@ def png_size(data):
 
 
 class Session:
-    def __init__(self, binary, shots):
+    def __init__(self, binary, pointer, shots):
         self.binary, self.shots, self.children = binary, shots, []
         self.home = tempfile.mkdtemp(prefix="pintora-wayland-home-")
         runtime = os.environ["XDG_RUNTIME_DIR"]
@@ -118,6 +119,11 @@ class Session:
         self.spawn([sys.executable, "-m", "http.server", "--bind", "127.0.0.1", "8765"], cwd=site)
         # A keyboard that stays: the seat offers a keyboard to clients only while one exists.
         self.spawn(["wtype", "-s", "3600000", "-k", "F13"])
+        self.pointer = subprocess.Popen([pointer, "1280", "800"], env=self.env, text=True,
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.children.append(self.pointer)
+        if self.pointer.stdout.readline().strip() != "ok":
+            raise RuntimeError("no virtual pointer")
         self.app = None
 
     def spawn(self, command, **kwargs):
@@ -168,6 +174,24 @@ class Session:
                 args = ["-k", name]
             subprocess.run(["wtype"] + args, env=self.env, check=True)
             time.sleep(0.15)
+
+    def point(self, *commands):
+        for command in commands:
+            self.pointer.stdin.write(command + "\n")
+            self.pointer.stdin.flush()
+            if self.pointer.stdout.readline().strip() != "ok":
+                raise RuntimeError("the pointer did not take " + command)
+            time.sleep(0.02)
+
+    def click(self, x, y):
+        self.point("move %d %d" % (x, y), "down", "up")
+
+    def drag(self, start, end, steps=8):
+        self.point("move %d %d" % start, "down")
+        for i in range(1, steps + 1):
+            self.point("move %d %d" % (start[0] + (end[0] - start[0]) * i // steps,
+                                       start[1] + (end[1] - start[1]) * i // steps))
+        self.point("up")
 
     def shot(self, name=None):
         """The screen now; saved as NAME.png in the shots folder when named."""
@@ -232,6 +256,28 @@ def scenarios(session, failures):
     red = session.shot("rectangle").count(STROKE_RED)
     if red < 200:
         failures.append("Return placed no rectangle (%d red pixels)" % red)
+    # The pointer draws an ellipse where it is dragged, and the colour swatch's second click
+    # closes the popover its first opened.
+    session.keys("o")
+    before = session.shot()
+    session.drag((200, 560), (420, 720))
+    drawn = session.shot("ellipse-dragged")
+    inside = sum(1 for x in range(190, 430, 2) for y in range(550, 730, 2)
+                 if drawn.pixel(x, y) != before.pixel(x, y))
+    if inside < 100:
+        failures.append("the pointer drew nothing where it was dragged")
+    session.click(375, 80)
+    time.sleep(0.8)
+    opened = session.shot("popover-clicked")
+    session.click(375, 80)
+    time.sleep(0.8)
+    closed = session.shot()
+    under = lambda screen: [screen.pixel(x, y) for x in range(260, 500, 4) for y in range(110, 240, 4)]
+    if under(opened) == under(drawn):
+        failures.append("a click on the colour swatch opened no popover")
+    elif under(closed) != under(drawn):
+        failures.append("a second click on the colour swatch left the popover open")
+
     # Every other tool places its item from the keyboard too; a text and a note take words.
     for key in "oalc":
         session.keys(key, "Return")
@@ -347,9 +393,9 @@ def scenarios(session, failures):
     return report
 
 
-def inner(binary, shots):
+def inner(binary, pointer, shots):
     failures = []
-    session = Session(binary, shots)
+    session = Session(binary, pointer, shots)
     try:
         report = scenarios(session, failures)
     finally:
@@ -361,13 +407,13 @@ def inner(binary, shots):
 
 
 def main():
-    binary, shots = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    binary, pointer, shots = (os.path.abspath(a) for a in sys.argv[1:4])
     os.makedirs(shots, exist_ok=True)
     if "--inner" in sys.argv:
-        return inner(binary, shots)
+        return inner(binary, pointer, shots)
     if os.geteuid() != 0:
         return subprocess.call(["dbus-run-session", "--", sys.executable, __file__, binary,
-                                shots, "--inner"])
+                                pointer, shots, "--inner"])
     # sway refuses root: an ordinary user runs the session, from copies it can read.
     if subprocess.run(["id", USER], capture_output=True).returncode != 0:
         subprocess.run(["useradd", "-m", USER], check=True)
@@ -379,6 +425,7 @@ def main():
     work = tempfile.mkdtemp(prefix="pintora-wayland-")
     os.chmod(work, 0o755)
     shutil.copy(binary, work + "/pintora")
+    shutil.copy(pointer, work + "/wayland_pointer")
     shutil.copy(__file__, work + "/wayland_session.py")
     shutil.copy(os.path.join(here, "..", "support", "polling.py"), work)
     runtime = work + "/runtime"
@@ -391,7 +438,8 @@ def main():
     try:
         code = subprocess.call(["runuser", "-u", USER, "--", "env", "XDG_RUNTIME_DIR=" + runtime,
                                 "dbus-run-session", "--", sys.executable,
-                                work + "/wayland_session.py", work + "/pintora", out, "--inner"])
+                                work + "/wayland_session.py", work + "/pintora",
+                                work + "/wayland_pointer", out, "--inner"])
         for shot in glob.glob(out + "/*.png"):
             shutil.copy(shot, shots)
         return code
