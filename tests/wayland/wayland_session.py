@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The real program as a native Wayland client, on a real compositor.
 
-Usage: wayland_session.py PINTORA_BINARY WAYLAND_POINTER SHOTS_DIR
+Usage: wayland_session.py PINTORA_BINARY WAYLAND_POINTER DND_PEER SHOTS_DIR
 Starts sway headless with PipeWire and the desktop portal (xdg-desktop-portal with its wlr and
 gtk parts) in a D-Bus session of an ordinary user (sway refuses root: as root the script makes
 the user `pintora-test` and runs itself again as it), then runs the program with
@@ -80,8 +80,8 @@ def png_size(data):
 
 
 class Session:
-    def __init__(self, binary, pointer, shots):
-        self.binary, self.shots, self.children = binary, shots, []
+    def __init__(self, binary, pointer, peer, shots):
+        self.binary, self.peer, self.shots, self.children = binary, peer, shots, []
         self.home = tempfile.mkdtemp(prefix="pintora-wayland-home-")
         runtime = os.environ["XDG_RUNTIME_DIR"]
         shim = os.path.join(self.home, "bin")
@@ -278,6 +278,24 @@ def scenarios(session, failures):
     elif under(closed) != under(drawn):
         failures.append("a second click on the colour swatch left the popover open")
 
+    # A picture file dragged from another program lands on the canvas where it is dropped.
+    dropped_file = os.path.join(session.home, "dropped.png")
+    with open(dropped_file, "wb") as f:
+        f.write(solid_png(240, 160))
+    source = session.spawn([session.peer, "source", dropped_file, "0", "0"], env=session.app_env)
+    beside = poll(lambda: next((w for w in session.windows() if w["pid"] == source.pid), None))
+    if not beside:
+        failures.append("the other program's window never showed")
+    else:
+        r = beside["rect"]
+        time.sleep(0.5)
+        session.drag((r["x"] + r["width"] // 2, r["y"] + r["height"] // 2), (200, 600), 12)
+        time.sleep(1)
+        session.shot("dropped")
+    source.terminate()
+    source.wait(10)
+    poll(lambda: len(session.windows()) == 1, 10)
+
     # Every other tool places its item from the keyboard too; a text and a note take words.
     for key in "oalc":
         session.keys(key, "Return")
@@ -381,6 +399,8 @@ def scenarios(session, failures):
         failures.append("SIGTERM did not end the program")
     pictures = [png_size(base64.b64decode(i["image"]["_0"]["pngData"]))
                 for i in session.drafts() if "image" in i]
+    if (240, 160) not in pictures:
+        failures.append("the picture dropped from another program is not on the canvas")
     if (300, 200) not in pictures:
         failures.append("the picture copied by another program was not pasted: %s" % pictures)
     if (AREA[2], AREA[3]) not in pictures:
@@ -393,9 +413,9 @@ def scenarios(session, failures):
     return report
 
 
-def inner(binary, pointer, shots):
+def inner(binary, pointer, peer, shots):
     failures = []
-    session = Session(binary, pointer, shots)
+    session = Session(binary, pointer, peer, shots)
     try:
         report = scenarios(session, failures)
     finally:
@@ -407,13 +427,13 @@ def inner(binary, pointer, shots):
 
 
 def main():
-    binary, pointer, shots = (os.path.abspath(a) for a in sys.argv[1:4])
+    binary, pointer, peer, shots = (os.path.abspath(a) for a in sys.argv[1:5])
     os.makedirs(shots, exist_ok=True)
     if "--inner" in sys.argv:
-        return inner(binary, pointer, shots)
+        return inner(binary, pointer, peer, shots)
     if os.geteuid() != 0:
         return subprocess.call(["dbus-run-session", "--", sys.executable, __file__, binary,
-                                pointer, shots, "--inner"])
+                                pointer, peer, shots, "--inner"])
     # sway refuses root: an ordinary user runs the session, from copies it can read.
     if subprocess.run(["id", USER], capture_output=True).returncode != 0:
         subprocess.run(["useradd", "-m", USER], check=True)
@@ -426,6 +446,7 @@ def main():
     os.chmod(work, 0o755)
     shutil.copy(binary, work + "/pintora")
     shutil.copy(pointer, work + "/wayland_pointer")
+    shutil.copy(peer, work + "/dnd_peer")
     shutil.copy(__file__, work + "/wayland_session.py")
     shutil.copy(os.path.join(here, "..", "support", "polling.py"), work)
     runtime = work + "/runtime"
@@ -439,7 +460,8 @@ def main():
         code = subprocess.call(["runuser", "-u", USER, "--", "env", "XDG_RUNTIME_DIR=" + runtime,
                                 "dbus-run-session", "--", sys.executable,
                                 work + "/wayland_session.py", work + "/pintora",
-                                work + "/wayland_pointer", out, "--inner"])
+                                work + "/wayland_pointer", work + "/dnd_peer", out,
+                                "--inner"])
         for shot in glob.glob(out + "/*.png"):
             shutil.copy(shot, shots)
         return code
