@@ -92,7 +92,10 @@ class Session:
         with open(os.path.join(self.home, "sway.conf"), "w") as f:
             # No borders: the window's own pixels start at the screen's edge.
             f.write("output HEADLESS-1 resolution 1280x800\ndefault_border none\n"
-                    "default_floating_border none\n")
+                    "default_floating_border none\n"
+                    # The other program floats over the canvas rather than halving the window.
+                    "for_window [app_id=\"dnd_peer\"] floating enable, "
+                    "resize set 300 240, move position 900 480\n")
         self.env = dict(os.environ, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
                         WLR_RENDERER="pixman", XDG_CURRENT_DESKTOP="sway",
                         PATH=shim + ":" + os.environ["PATH"])
@@ -127,8 +130,9 @@ class Session:
         self.app = None
 
     def spawn(self, command, **kwargs):
+        kwargs.setdefault("stdout", subprocess.DEVNULL)
         child = subprocess.Popen(command, env=kwargs.pop("env", self.env),
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
+                                 stderr=subprocess.DEVNULL, **kwargs)
         self.children.append(child)
         return child
 
@@ -186,8 +190,8 @@ class Session:
     def click(self, x, y):
         self.point("move %d %d" % (x, y), "down", "up")
 
-    def drag(self, start, end, steps=8):
-        self.point("move %d %d" % start, "down")
+    def drag(self, start, end, steps=8, press=True):
+        self.point("move %d %d" % start, *(["down"] if press else []))
         for i in range(1, steps + 1):
             self.point("move %d %d" % (start[0] + (end[0] - start[0]) * i // steps,
                                        start[1] + (end[1] - start[1]) * i // steps))
@@ -294,6 +298,30 @@ def scenarios(session, failures):
         session.shot("dropped")
     source.terminate()
     source.wait(10)
+    poll(lambda: len(session.windows()) == 1, 10)
+
+    # The canvas dragged out of its thumbnail drops, as a PNG and its file, into the other
+    # program: on Wayland an ordinary drag, onto a window in front of this one.
+    target = session.spawn([session.peer, "target", "0", "0"], env=session.app_env,
+                           stdout=subprocess.PIPE)
+    beside = poll(lambda: next((w for w in session.windows() if w["pid"] == target.pid), None))
+    if beside:
+        r = beside["rect"]
+        session.point("move 1144 80", "down", "move 1136 92")
+        time.sleep(1)  # the PNG renders before the drag starts
+        session.drag((1136, 92), (r["x"] + r["width"] // 2, r["y"] + r["height"] // 2), 12,
+                     press=False)
+        try:
+            said, _ = target.communicate(timeout=15)
+        except subprocess.TimeoutExpired:
+            target.kill()
+            said, _ = target.communicate()
+        said = said.decode()
+        if "png " not in said or " same" not in said or "png 0" in said:
+            failures.append("the canvas dragged out did not drop as a PNG and its file: %r" % said)
+    else:
+        failures.append("the drop target's window never showed")
+        target.kill()
     poll(lambda: len(session.windows()) == 1, 10)
 
     # Every other tool places its item from the keyboard too; a text and a note take words.
