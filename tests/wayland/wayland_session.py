@@ -417,7 +417,12 @@ def scenarios(session, failures):
     if stray:
         failures.append("windows other than the program's showed: %s" % sorted(stray))
 
-    # SIGTERM keeps the work in a draft, as Quit does.
+    # SIGTERM keeps the work in a draft, as Quit does, with the words still in an open editor.
+    session.keys("n")
+    session.click(640, 700)  # a click with the note tool places a card, its editor open
+    time.sleep(0.5)
+    subprocess.run(["wtype", "still typing"], env=session.env, check=True)
+    time.sleep(0.3)
     session.app.send_signal(signal.SIGTERM)
     try:
         code = session.app.wait(30)
@@ -435,6 +440,9 @@ def scenarios(session, failures):
         failures.append("no %dx%d window capture in the draft: %s" % (AREA[2], AREA[3], pictures))
     if len(pictures) < 4:
         failures.append("the two page captures are not in the draft: %s" % pictures)
+    texts = [i["text"]["_0"].get("string", "") for i in session.drafts() if "text" in i]
+    if "still typing" not in texts:
+        failures.append("the words in the open editor were lost at SIGTERM: %s" % texts)
     kinds = sorted(k for i in session.drafts() for k in i if k != "image")
     if kinds.count("shape") < 5 or kinds.count("text") < 2:
         failures.append("the items placed from the keyboard are not all in the draft: %s" % kinds)
