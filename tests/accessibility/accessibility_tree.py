@@ -9,17 +9,15 @@ and the roles, names and states of the table below. --dump prints each scene's t
 """
 
 import os
-import struct
 import subprocess
 import sys
 import tempfile
 import time
-import zlib
 
 import pyatspi
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from polling import poll  # noqa: E402
+from scenario import poll, solid_png  # noqa: E402
 
 ACTIONABLE = {
     "push button", "toggle button", "check box", "radio button", "slider", "spin button",
@@ -60,22 +58,13 @@ EXPECTED = [
 ]
 
 
-def png(width, height, rgb):
-    row = b"\0" + bytes(rgb) * width
-    chunk = lambda kind, data: (struct.pack(">I", len(data)) + kind + data +
-                                struct.pack(">I", zlib.crc32(kind + data)))
-    return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(row * height)) + chunk(b"IEND", b""))
-
-
 def document():
     import base64
     import json
     picture = {"image": {"_0": {
         "id": "E0329C1E-0266-4190-BAB2-8A428B1FE2B9",
         "frame": [[0, 0], [400, 300]],
-        "pngData": base64.b64encode(png(400, 300, (0, 0, 255))).decode(),
+        "pngData": base64.b64encode(solid_png(400, 300, (0, 0, 255))).decode(),
         "cropRect": [[0, 0], [1, 1]]}}}
     return json.dumps({"items": [picture], "zoom": 1, "panX": 0, "panY": 0,
                        "tabs": [{"id": "815E8387-E7A7-4486-9FCA-72A284D3DED7",

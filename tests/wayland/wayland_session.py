@@ -20,63 +20,19 @@ import json
 import os
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
 import time
-import zlib
 
 # The shared helpers sit in ../support beside the sources, or beside this file in its copy.
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(here, "..", "support"), here]
-from polling import poll  # noqa: E402
+from scenario import Picture, png_size, poll, solid_png  # noqa: E402
 
 USER = "pintora-test"
 AREA = (0, 0, 640, 400)  # what the user drags out on the desktop's selection screen
 STROKE_RED = (0xFF, 0x3B, 0x30)
-
-
-class Picture:
-    """A screenshot as grim writes it in PPM: width, height and RGB pixels."""
-
-    def __init__(self, ppm):
-        fields, pos = [], 0
-        while len(fields) < 4:
-            while ppm[pos:pos + 1].isspace():
-                pos += 1
-            end = pos
-            while not ppm[end:end + 1].isspace():
-                end += 1
-            fields.append(ppm[pos:end])
-            pos = end
-        assert fields[0] == b"P6"
-        self.width, self.height = int(fields[1]), int(fields[2])
-        self.data = ppm[pos + 1:]
-
-    def pixel(self, x, y):
-        i = (y * self.width + x) * 3
-        return tuple(self.data[i:i + 3])
-
-    def count(self, colour, tolerance=12):
-        n = 0
-        for i in range(0, len(self.data), 3):
-            if all(abs(self.data[i + k] - colour[k]) <= tolerance for k in range(3)):
-                n += 1
-        return n
-
-
-def solid_png(width, height):
-    row = b"\0" + bytes((0, 0xAA, 0)) * width
-    chunk = lambda kind, data: (struct.pack(">I", len(data)) + kind + data +
-                                struct.pack(">I", zlib.crc32(kind + data)))
-    return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(row * height)) + chunk(b"IEND", b""))
-
-
-def png_size(data):
-    return struct.unpack(">II", data[16:24])
 
 
 class Session:
@@ -222,7 +178,7 @@ class Session:
                 child.kill()
 
 
-def scenarios(session, failures):
+def start(session, failures):
     report = {}
     # The first window, with the welcome sheet over it: a dialog the compositor places.
     # The built-in engine captures: its views are the ones that must never show.
@@ -240,7 +196,10 @@ def scenarios(session, failures):
     session.keys("Return")
     if poll(lambda: session.window("Welcome to Pintora") is None, 10) is None:
         failures.append("Return did not close the welcome sheet")
+    return report
 
+
+def keyboard_and_pointer(session, failures):
     # The keyboard reaches the canvas, and Return there places a rectangle.
     session.keys("ctrl+2")
     time.sleep(0.5)
@@ -282,10 +241,13 @@ def scenarios(session, failures):
     elif under(closed) != under(drawn):
         failures.append("a second click on the colour swatch left the popover open")
 
+
+
+def drag_and_drop(session, failures):
     # A picture file dragged from another program lands on the canvas where it is dropped.
     dropped_file = os.path.join(session.home, "dropped.png")
     with open(dropped_file, "wb") as f:
-        f.write(solid_png(240, 160))
+        f.write(solid_png(240, 160, (0, 0xAA, 0)))
     source = session.spawn([session.peer, "source", dropped_file, "0", "0"], env=session.app_env)
     beside = poll(lambda: next((w for w in session.windows() if w["pid"] == source.pid), None))
     if not beside:
@@ -324,6 +286,9 @@ def scenarios(session, failures):
         target.kill()
     poll(lambda: len(session.windows()) == 1, 10)
 
+
+
+def tools_and_clipboard(session, failures):
     # Every other tool places its item from the keyboard too; a text and a note take words.
     for key in "oalc":
         session.keys(key, "Return")
@@ -349,7 +314,7 @@ def scenarios(session, failures):
 
     # A picture another program copied is pasted onto the canvas.
     with open(os.path.join(session.home, "copied.png"), "wb") as f:
-        f.write(solid_png(300, 200))
+        f.write(solid_png(300, 200, (0, 0xAA, 0)))
     copier = session.spawn(["wl-copy", "-t", "image/png"],
                            stdin=open(os.path.join(session.home, "copied.png"), "rb"))
     copier.wait(10)
@@ -371,6 +336,9 @@ def scenarios(session, failures):
     session.shot("popover")
     session.keys("Escape")
 
+
+
+def second_launch(session, failures):
     # A second launch hands its document to the running program, which opens it, and ends.
     second_file = os.path.join(session.home, "second.pintora")
     with open(second_file, "w") as f:
@@ -389,6 +357,9 @@ def scenarios(session, failures):
     session.keys("ctrl+w")
     poll(lambda: session.window("second.pintora") is None, 10)
 
+
+
+def captures(session, failures):
     # A window capture goes through the portal; the area the user picks lands on the canvas.
     session.keys("ctrl+1", "F6", "Tab", "Tab", "Tab", "Return")
     time.sleep(1.5)
@@ -417,6 +388,9 @@ def scenarios(session, failures):
     if stray:
         failures.append("windows other than the program's showed: %s" % sorted(stray))
 
+
+
+def quit_keeps_the_work(session, failures):
     # SIGTERM keeps the work in a draft, as Quit does, with the words still in an open editor.
     session.keys("n")
     session.click(640, 700)  # a click with the note tool places a card, its editor open
@@ -446,14 +420,18 @@ def scenarios(session, failures):
     kinds = sorted(k for i in session.drafts() for k in i if k != "image")
     if kinds.count("shape") < 5 or kinds.count("text") < 2:
         failures.append("the items placed from the keyboard are not all in the draft: %s" % kinds)
-    return report
 
 
 def inner(binary, pointer, peer, shots):
     failures = []
     session = Session(binary, pointer, peer, shots)
     try:
-        report = scenarios(session, failures)
+        report = start(session, failures)
+        # In this order: each leaves the window as the next expects it, and the last reads the
+        # draft that all of them made.
+        for scenario in (keyboard_and_pointer, drag_and_drop, tools_and_clipboard,
+                         second_launch, captures, quit_keeps_the_work):
+            scenario(session, failures)
     finally:
         session.close()
     for failure in failures:
@@ -484,7 +462,7 @@ def main():
     shutil.copy(pointer, work + "/wayland_pointer")
     shutil.copy(peer, work + "/dnd_peer")
     shutil.copy(__file__, work + "/wayland_session.py")
-    shutil.copy(os.path.join(here, "..", "support", "polling.py"), work)
+    shutil.copy(os.path.join(here, "..", "support", "scenario.py"), work)
     runtime = work + "/runtime"
     os.makedirs(runtime)
     shutil.chown(runtime, USER)
