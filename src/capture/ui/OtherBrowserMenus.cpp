@@ -5,8 +5,7 @@
 #include "platform/MenuText.h"
 #include "platform/PortalScreenshot.h"
 #include "platform/ui/BrowserBridge.h"
-
-#include <QGuiApplication>
+#include "platform/ui/DisplayServer.h"
 
 namespace pintora {
 
@@ -95,14 +94,14 @@ QList<QAction*> portalMenuItems(bool portalAvailable, QObject* owner) {
 }
 
 LiveMenuButton* makeBrowserWindowButton() {
-    return new LiveMenuButton(
-        QStringLiteral("camera.viewfinder"), QStringLiteral("Capture a browser window"),
-        [](QObject* owner) {
-            // A Wayland client sees no other windows: the desktop's portal picks one.
-            if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-                return portalMenuItems(PortalScreenshot::available(), owner);
-            return windowMenuItems(windowCapture::listWindows(), owner);
-        });
+    return new LiveMenuButton(QStringLiteral("camera.viewfinder"),
+                              QStringLiteral("Capture a browser window"), [](QObject* owner) {
+                                  // A Wayland client sees no other windows: the desktop's portal
+                                  // picks one.
+                                  if (onWayland())
+                                      return portalMenuItems(PortalScreenshot::available(), owner);
+                                  return windowMenuItems(windowCapture::listWindows(), owner);
+                              });
 }
 
 } // namespace pintora

@@ -1,5 +1,6 @@
 #include "capture/ui/WebCaptureEngine.h"
 
+#include "platform/ui/DisplayServer.h"
 #include "platform/ui/WebProfile.h"
 
 #include <QPainter>
@@ -11,7 +12,6 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
-#include <QGuiApplication>
 #include <QWidget>
 #include <cstdlib>
 
@@ -90,8 +90,7 @@ void WebCaptureEngine::open(std::function<void(int)> onLoadEnded) {
     host_->setGeometry(hostOrigin, hostOrigin, 1024, 768);
     // A Wayland client can neither place a window off screen nor keep the desktop from showing
     // it: there the host is never put on screen at all, and the engine paints all the same.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        host_->setAttribute(Qt::WA_DontShowOnScreen);
+    if (onWayland()) host_->setAttribute(Qt::WA_DontShowOnScreen);
     view_ = new QWebEngineView(host_);
     auto* page = new CapturePage(webProfile(), view_);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
@@ -109,9 +108,8 @@ void WebCaptureEngine::open(std::function<void(int)> onLoadEnded) {
             if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
                 outcome_.httpStatus = info.errorCode();
             else if (!stopped_ && outcome_.error.isEmpty())
-                outcome_.error = info.errorString().isEmpty()
-                                     ? tr("error %1").arg(info.errorCode())
-                                     : info.errorString();
+                outcome_.error = info.errorString().isEmpty() ? tr("error %1").arg(info.errorCode())
+                                                              : info.errorString();
         }
         if (onLoadEnded_) onLoadEnded_(loadId_);
     });

@@ -2,6 +2,7 @@
 
 #include "export/ui/BackgroundRender.h"
 #include "export/ui/ExportCommand.h"
+#include "platform/ui/DisplayServer.h"
 #include "platform/ui/Symbols.h"
 
 #include <QDateTime>
@@ -203,7 +204,7 @@ void DragOutThumb::startDrag(const QByteArray& png) {
     };
     // A Wayland client can rely on neither: there the drag is an ordinary one, onto a window
     // beside this one (a tiled desktop) or in front of it once the desktop brings it forward.
-    const bool seeThrough = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    const bool seeThrough = !onWayland();
     if (seeThrough) {
         setPassesPointerThrough(top, true);
         fade(0.15, 120);

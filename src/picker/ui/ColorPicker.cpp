@@ -129,12 +129,7 @@ void ColorPicker::write(const QString& hex) {
 void ColorPicker::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     paintSwatch(painter, QRectF(rect()), colorFromHex(value_), 4, 0.25);
-    if (hasFocus()) {
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
-    }
+    paintFocusRing(painter, this, 4);
 }
 
 void ColorPicker::keyPressEvent(QKeyEvent* event) {

@@ -1,6 +1,7 @@
 #include "platform/ui/FocusRing.h"
 
 #include <QKeyEvent>
+#include <QPainter>
 #include <QWidget>
 
 namespace pintora {
@@ -21,6 +22,16 @@ protected:
 
 void repaintOnFocus(QWidget* widget) {
     widget->installEventFilter(new FocusRepaint(widget));
+}
+
+void paintFocusRing(QPainter& painter, const QWidget* widget, double radius) {
+    if (!widget->hasFocus()) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(widget->palette().color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(widget->rect()).adjusted(1, 1, -1, -1), radius, radius);
+    painter.restore();
 }
 
 bool isPressKey(const QKeyEvent* event) {

@@ -24,6 +24,7 @@ constexpr double shiftNudgeStep = 10;
 
 // One notch of a mouse wheel (120 units) counts as 20 points: a Ctrl-notch zooms by 20 %.
 constexpr double pointsPerNotch = 20;
+
 // Whether the focused `widget` acts on `key` itself: Return and Space press a button, the
 // arrows move a slider or the current row of a list.
 bool usesKey(const QWidget* widget, int key) {
@@ -49,8 +50,8 @@ bool ContentView::handleKey(QWidget* receiver, QKeyEvent* event) {
     if (FocusedText::current()) return false;
     const Qt::KeyboardModifiers mods = event->modifiers();
     const double step = mods & Qt::ShiftModifier ? shiftNudgeStep : nudgeStep;
+    const int key = event->key();
     if (!(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-        const int key = event->key();
         const auto tool =
             key >= Qt::Key_A && key <= Qt::Key_Z ? toolForShortcut(QChar(key)) : std::nullopt;
         if (tool) {
@@ -58,7 +59,6 @@ bool ContentView::handleKey(QWidget* receiver, QKeyEvent* event) {
             return true;
         }
     }
-    const int key = event->key();
     // A focused control keeps the keys it acts on.
     if (usesKey(receiver, key)) return false;
     const bool onCanvas = receiver == canvasPane_;
