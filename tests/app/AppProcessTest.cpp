@@ -118,16 +118,3 @@ TEST_F(AppProcessTest, DraftsSurviveAKillAfterTheyWereRestoredAndAreRewrittenAtQ
         EXPECT_EQ(state.value().items[0].text()->string, name.left(1));
     }
 }
-
-TEST_F(AppProcessTest, ASecondLaunchHandsItsFilesToTheRunningApplication) {
-    const QString file = home.filePath(QStringLiteral("shots.pintora"));
-    ASSERT_EQ(writeDocumentFile(file, noteState(QStringLiteral("x"))), QString());
-    QProcess* running = start();
-    waitForWindows(running, QStringLiteral("Untitled"), 1);
-
-    QProcess* later = start({file});
-    ASSERT_TRUE(later->waitForFinished(-1));
-    EXPECT_EQ(later->exitCode(), 0);
-    waitForWindows(running, QStringLiteral("shots.pintora"), 1);
-    quit(running);
-}

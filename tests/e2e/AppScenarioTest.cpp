@@ -1,10 +1,12 @@
-// The real application as a user meets it: the `pintora` program under the test's X server
-// with a window manager, driven by real input through XTEST (xdotool), checked on screenshots
-// of the whole screen. Every expectation polls the screen until it holds or its time runs out,
+// The real application as a user meets it: the `pintora` program on a desktop (the test's X
+// server with a window manager, or a Wayland compositor), driven by real input, checked on
+// screenshots of the whole screen. One table for both: a scenario that means something else on
+// one of them says so where it differs. Every expectation polls the screen until it holds or its time runs out,
 // so a slow machine only makes a run slower.
 #include "export/PngRenderer.h"
 #include "model/DocumentFile.h"
 #include "model/TextStyle.h"
+#include "e2e/Desktop.h"
 #include "support/TestFiles.h"
 #include "support/TestWebServer.h"
 
@@ -12,11 +14,9 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -48,53 +48,17 @@ bool poll(const std::function<bool()>& holds, int ms = timeoutMs) {
     return true;
 }
 
-// A program's output; nothing if it runs past `ms` (the process is then killed).
-QByteArray output(const QString& program, const QStringList& arguments, int ms = 30000) {
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(ms) ? process.readAllStandardOutput() : QByteArray();
-}
-QString run(const QString& program, const QStringList& arguments) {
-    return QString::fromUtf8(output(program, arguments)).trimmed();
-}
-void xdotool(const QStringList& arguments) {
-    output("xdotool", arguments);
+// A program under test, where this build made it or where the run put a copy of it.
+QString program(const char* variable, const char* built) {
+    return qEnvironmentVariable(variable, QString::fromUtf8(built));
 }
 QStringList xy(QPoint p) {
     return {QString::number(p.x()), QString::number(p.y())};
 }
-
-// A window's client area on the screen (xwininfo, unlike xdotool, gives its true position
-// inside the window manager's frame).
-QRect windowGeometry(const QString& id) {
-    QMap<QString, int> values;
-    for (const QString& line : run("xwininfo", {"-id", id}).split('\n')) {
-        const auto parts = line.split(':');
-        if (parts.size() == 2) values[parts[0].trimmed()] = parts[1].trimmed().toInt();
-    }
-    return QRect(values.value("Absolute upper-left X"), values.value("Absolute upper-left Y"),
-                 values.value("Width"), values.value("Height"));
-}
-// The window's opacity as the window manager is told it (no value: opaque).
+// The window's opacity as an X11 window manager is told it (no value: opaque).
 quint64 windowOpacity(const QString& id) {
-    const QString value = run("xprop", {"-id", id, "_NET_WM_WINDOW_OPACITY"});
+    const QString value = test::output("xprop", {"-id", id, "_NET_WM_WINDOW_OPACITY"});
     return value.contains('=') ? value.section('=', 1).trimmed().toULongLong() : 0xFFFFFFFFu;
-}
-
-QImage screenshot() {
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
-        QImage::Format_RGB32);
-}
-
-// Another program reads the X clipboard as a chat or an image editor would.
-QImage clipboardPicture() {
-    QImage picture;
-    EXPECT_TRUE(poll([&] {
-        picture = QImage::fromData(
-            output("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"}, 10000));
-        return !picture.isNull();
-    })) << "no picture on the clipboard";
-    return picture.convertToFormat(QImage::Format_ARGB32);
 }
 
 // Where pixels of one colour are inside `area`: their bounding box and how many there are.
@@ -199,23 +163,6 @@ bool presetRowsWhole(const QImage& shot, const QRect& c) {
     });
 }
 
-// The arguments of one xdotool run that drags from `from` to `to` as a hand does: it presses,
-// nudges until the drag has surely begun, travels in steps and lets go.
-QStringList handDrag(QPoint from, QPoint to) {
-    QStringList args;
-    const auto move = [&args](QPoint at, const char* pause) {
-        args += QStringList{"mousemove"} + xy(at) + QStringList{"sleep", pause};
-    };
-    move(from, "0.3");
-    args += QStringList{"mousedown", "1"};
-    move(from + QPoint(6, 6), "0.3");
-    move(from + QPoint(12, 12), "0.8");
-    for (int i = 1; i <= 10; ++i)
-        move(from + (to - from) * i / 10, "0.1");
-    move(to + QPoint(1, 1), "0.6");
-    return args + QStringList{"mouseup", "1"};
-}
-
 // The green page's pictures on the canvas `area`, left to right, where they cross the middle
 // row of all the green: pictures that sit in one row all do.
 QList<QRect> greenPictures(const QImage& shot, const QRect& area) {
@@ -251,18 +198,11 @@ bool outlined(const QImage& shot, const QRect& box) {
            onEdge({c.x(), box.top()}, {0, -1}) && onEdge({c.x(), box.bottom()}, {0, 1});
 }
 
-// Each scenario is one run of the application in a home of its own.
+// Each scenario is one run of the application in a home of its own, on the desktop of this run.
 class AppScenarioTest : public ::testing::Test {
 protected:
-    // A window manager places, decorates and focuses windows as on a desktop. One that another
-    // program started may go away with it at any time, so each scenario makes sure of one.
     void SetUp() override {
-        if (!windowManagerRuns()) {
-            TearDownTestSuite();
-            windowManager = new QProcess;
-            windowManager->start("openbox", {"--sm-disable"});
-            ASSERT_TRUE(poll(windowManagerRuns, 30000)) << "openbox did not start";
-        }
+        ASSERT_TRUE(desktop_.prepare()) << "no window manager";
         QDir(shotsDir_).removeRecursively();
         QDir().mkpath(shotsDir_);
     }
@@ -270,26 +210,26 @@ protected:
         app_.kill();
         app_.waitForFinished(-1);
     }
-    // A manager that has quit leaves its window's name on the root window behind, so the window
-    // itself must still be there.
-    static bool windowManagerRuns() {
-        const QString check = run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"});
-        return check.contains("window id") &&
-               run("xwininfo", {"-id", check.section('#', 1).trimmed()}).contains("Width");
-    }
-    static void TearDownTestSuite() {
-        if (!windowManager) return;
-        windowManager->terminate();
-        windowManager->waitForFinished(5000);
-        delete windowManager;
-        windowManager = nullptr;
-    }
-    static inline QProcess* windowManager = nullptr;
+    static void TearDownTestSuite() { test::Desktop::close(); }
 
     QString path(const QString& name) const { return home_.filePath(name); }
     // The document `launchWith` opens.
     QString document() const { return path("shots.pintora"); }
 
+    // The application's environment: this home's folders, on this desktop.
+    QProcessEnvironment environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home_.path());
+        for (const char* dir : {"config", "data", "cache"})
+            env.insert("XDG_" + QString(dir).toUpper() + "_HOME", path(dir));
+        env.insert("XDG_RUNTIME_DIR", path("runtime"));
+        env.insert("QT_QPA_PLATFORM", desktop_.platform());
+        // The compositor's socket stays where it is when the runtime folder is the home's own.
+        const QString display = env.value("WAYLAND_DISPLAY");
+        if (!display.isEmpty() && !display.startsWith('/'))
+            env.insert("WAYLAND_DISPLAY", qEnvironmentVariable("XDG_RUNTIME_DIR") + '/' + display);
+        return env;
+    }
     // Starts the application with `settings` added to its [General] ones and takes its window,
     // an untitled one without a document to open.
     void launch(const QStringList& arguments = {}, const QByteArray& settings = {},
@@ -299,15 +239,9 @@ protected:
         test::writeAll(path("config/Pintora/Pintora.conf"),
                        "[General]\n" + QByteArray(seenIntro ? "hasSeenIntro=true\n" : "") +
                            settings);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home_.path());
-        for (const char* dir : {"config", "data", "cache"})
-            env.insert("XDG_" + QString(dir).toUpper() + "_HOME", path(dir));
-        env.insert("XDG_RUNTIME_DIR", path("runtime"));
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        app_.setProcessEnvironment(env);
+        app_.setProcessEnvironment(environment());
         app_.setProcessChannelMode(QProcess::ForwardedChannels);
-        app_.start(PINTORA_BINARY, arguments);
+        app_.start(program("PINTORA_BINARY", PINTORA_BINARY), arguments);
         // The welcome sheet over a new window keeps the keyboard.
         useWindow(!window.isEmpty()     ? window
                   : arguments.isEmpty() ? "Untitled"
@@ -338,7 +272,8 @@ protected:
     // and `height` tall, and waits (a minute for the first load) until the page fills the browser.
     // `headers` go with every answer (a login cookie, say).
     void launchOnGreenPage(const QString& address, const QByteArray& title, int height,
-                           const QList<QByteArray>& headers = {}) {
+                           const QList<QByteArray>& headers = {},
+                           const QByteArray& settings = {}) {
         test::TestWebServer::Response page;
         page.body = "<!doctype html><title>" + title +
                     "</title><body style='margin:0;background:#00aa00'><div style='height:" +
@@ -347,21 +282,29 @@ protected:
         server_.route(address.section('?', 0, 0).toLatin1(),
                       [page](const test::TestWebServer::Request&) { return page; });
         launch({}, "defaultURL=\"" + server_.url(address).toEncoded() +
-                       "\"\ncaptureFullPage=true\ndefaultTab=capture\n");
+                       "\"\ncaptureFullPage=true\ndefaultTab=capture\n" + settings);
         expect("the page is shown", 60000, [&](const QImage& shot) {
             return findColour(shot, frame_, pageGreen).count > 100000;
         });
     }
 
-    // The first visible window of the application whose title matches `name`, other than
+    // Starts the other program of the drag-and-drop scenarios and gives its window: where it
+    // asks to be on X11, where the compositor puts it on Wayland.
+    QString startPeer(QProcess& peer, const QStringList& arguments) {
+        peer.setProcessEnvironment(environment());
+        peer.start(program("PINTORA_DND_PEER", PINTORA_DND_PEER), arguments);
+        QStringList shown;
+        poll([&] { return !(shown = desktop_.windows(peer.processId(), "")).isEmpty(); }, 10000);
+        QTest::qWait(300);
+        return shown.value(0);
+    }
+    // The first shown window of the application whose title matches `name`, other than
     // `except`.
     QString waitForWindow(const QString& name, const QString& except = {}) {
-        const QStringList search{
-            "search", "--onlyvisible", "--pid", QString::number(app_.processId()), "--name", name};
         QStringList ids;
         poll(
             [&] {
-                ids = run("xdotool", search).split('\n', Qt::SkipEmptyParts);
+                ids = desktop_.windows(app_.processId(), name);
                 ids.removeAll(except);
                 return !ids.isEmpty() || app_.state() == QProcess::NotRunning;
             },
@@ -373,14 +316,14 @@ protected:
     // put it where it stays.
     void useWindow(const QString& name, const QString& except = {}, bool activate = true) {
         window_ = waitForWindow(name, except);
-        if (activate) xdotool({"windowactivate", "--sync", window_});
+        if (activate) desktop_.activate(window_);
         settle();
     }
     void settle() {
         frame_ = {};
         poll(
             [&] {
-                const QRect last = std::exchange(frame_, windowGeometry(window_));
+                const QRect last = std::exchange(frame_, desktop_.geometry(window_));
                 return frame_ == last && last.width() > 0;
             },
             5000);
@@ -393,23 +336,55 @@ protected:
         return shot.copy(area.translated(frame_.topLeft()));
     }
 
-    // Each sequence is one press, as xdotool names keys ("ctrl+z").
+    // Each sequence is one press, as X names keys ("ctrl+z").
     void keys(const QStringList& sequences) {
         for (const QString& sequence : sequences)
-            xdotool({"key", "--clearmodifiers", sequence});
+            desktop_.key(sequence);
     }
-    void type(const QString& text) { xdotool({"type", "--delay", "40", text}); }
+    void type(const QString& text) { desktop_.type(text); }
     // A left click, or a left-button drag in small moves, at points of the client area.
     void click(QPoint p) {
-        xdotool(QStringList{"mousemove"} + xy(at(p)) + QStringList{"click", "1"});
+        desktop_.move(at(p));
+        desktop_.button(true);
+        desktop_.button(false);
     }
     void drag(QPoint from, QPoint to) {
         const QPoint a = at(from), b = at(to);
-        QStringList args = QStringList{"mousemove"} + xy(a) + QStringList{"mousedown", "1"};
-        for (int i = 1; i <= 8; ++i)
-            args +=
-                QStringList{"mousemove"} + xy(a + (b - a) * i / 8) + QStringList{"sleep", "0.015"};
-        xdotool(args + QStringList{"mouseup", "1"});
+        desktop_.move(a);
+        desktop_.button(true);
+        for (int i = 1; i <= 8; ++i) {
+            desktop_.move(a + (b - a) * i / 8);
+            QTest::qWait(15);
+        }
+        desktop_.button(false);
+    }
+    // A drag from `from` to `to`, points of the screen, as a hand makes it: it presses, nudges
+    // until the drag has surely begun, travels in steps and lets go.
+    void handDrag(QPoint from, QPoint to) {
+        const auto move = [this](QPoint p, int pause) {
+            desktop_.move(p);
+            QTest::qWait(pause);
+        };
+        move(from, 300);
+        desktop_.button(true);
+        move(from + QPoint(6, 6), 300);
+        move(from + QPoint(12, 12), 800);
+        for (int i = 1; i <= 10; ++i)
+            move(from + (to - from) * i / 10, 100);
+        move(to + QPoint(1, 1), 600);
+        desktop_.button(false);
+    }
+    QImage screenshot() const {
+        return desktop_.screenshot().convertToFormat(QImage::Format_RGB32);
+    }
+    // Another program reads the clipboard as a chat or an image editor would.
+    QImage clipboardPicture() const {
+        QImage picture;
+        EXPECT_TRUE(poll([&] {
+            picture = QImage::fromData(desktop_.clipboard("image/png"));
+            return !picture.isNull();
+        })) << "no picture on the clipboard";
+        return picture.convertToFormat(QImage::Format_ARGB32);
     }
     // Draws over a cell with the tool of that key, then types `text` into what it made.
     void drawIn(int index, const QString& toolKey, const QString& text = {}) {
@@ -450,8 +425,10 @@ protected:
             << "the application did not quit cleanly: " << app_.exitCode();
     }
 
-    const QString shotsDir_ = QDir::currentPath() + "/e2e-shots/" +
-                              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    test::Desktop& desktop_ = test::Desktop::current();
+    const QString shotsDir_ =
+        qEnvironmentVariable("PINTORA_E2E_SHOTS", QDir::currentPath() + "/e2e-shots") + '/' +
+        ::testing::UnitTest::GetInstance()->current_test_info()->name();
     QTemporaryDir home_;
     test::TestWebServer server_;
     QProcess app_;
@@ -466,7 +443,7 @@ TEST_F(AppScenarioTest, TheWelcomeSheetIsCentredOnItsWindowAndCtrlQQuitsFromIt) 
     QPoint off;
     // Title bars differ in height between a window and a dialog.
     const bool centred = poll([&] {
-        off = windowGeometry(sheet).center() - frame_.center();
+        off = desktop_.geometry(sheet).center() - desktop_.geometry(window_).center();
         return std::abs(off.x()) <= 2 && std::abs(off.y()) <= 40;
     });
     EXPECT_TRUE(centred) << "the sheet is off the window's centre by " << off.x() << ", "
@@ -527,7 +504,7 @@ TEST_F(AppScenarioTest, ToolsDrawAndUndoWhereDraggedThenPopoversCloseAndPresetRo
     expectSecondClickCloses("size popover", {1199, presetRowY[0]},
                             {1010, presetRowY[0] + 14, 260, 60});
     // The window manager keeps the window at its minimum size or more.
-    xdotool({"windowsize", window_, "400", "300"});
+    desktop_.resize(window_, {400, 300});
     QTest::qWait(300);
     settle();
     EXPECT_LT(frame_.width(), 1280) << "the window did not shrink";
@@ -545,8 +522,8 @@ TEST_F(AppScenarioTest, TheViewIsSavedAndCopyAsPNGAndExportGiveTheCanvasOrSelect
     })) << "the fitted zoom was not saved: "
         << fitted.zoom;
     // Three notches of scrolling pan the canvas.
-    xdotool(QStringList{"mousemove"} + xy(at({640, 500})) +
-            QStringList{"click", "--repeat", "3", "--delay", "30", "5"});
+    desktop_.move(at({640, 500}));
+    desktop_.scroll(3);
     QTest::qWait(300);
     keys({"ctrl+s"});
     (void)poll([&] { return (panned = documentsAt(document()).value(0)).panY != fitted.panY; });
@@ -589,7 +566,7 @@ TEST_F(AppScenarioTest, TheViewIsSavedAndCopyAsPNGAndExportGiveTheCanvasOrSelect
                 callout.convertToFormat(QImage::Format_ARGB32))
         << "the copy is not the callout as exported";
     keys({"ctrl+shift+e"});
-    ASSERT_FALSE(waitForWindow("^Export$").isEmpty());
+    ASSERT_FALSE(waitForWindow("^Export( — |$)").isEmpty());
     QTest::qWait(500);
     saveShot("export-dialog");
     const QString exported = path("exported.png"), rendered = path("rendered.png");
@@ -597,7 +574,7 @@ TEST_F(AppScenarioTest, TheViewIsSavedAndCopyAsPNGAndExportGiveTheCanvasOrSelect
     type(exported);
     keys({"Return"});
     ASSERT_TRUE(poll([&] { return QFileInfo(exported).size() > 0; })) << "nothing was exported";
-    ASSERT_EQ(QProcess::execute(PINTORA_CLI, {"export", document(), rendered}), 0);
+    ASSERT_EQ(QProcess::execute(program("PINTORA_CLI", PINTORA_CLI), {"export", document(), rendered}), 0);
     const QImage fromWindow(exported);
     EXPECT_TRUE(fromWindow.convertToFormat(QImage::Format_ARGB32) ==
                 QImage(rendered).convertToFormat(QImage::Format_ARGB32))
@@ -606,32 +583,50 @@ TEST_F(AppScenarioTest, TheViewIsSavedAndCopyAsPNGAndExportGiveTheCanvasOrSelect
     EXPECT_GT(strokePixels(fromWindow, fromWindow.rect()), 1000);
 }
 
-TEST_F(AppScenarioTest, TheCanvasDraggedOutDropsIntoTheProgramBehindAndTheWindowComesBack) {
+// Dragged out of its thumbnail, the canvas drops into another program: on X11 one behind the
+// window, which fades and lets the drop through while the drag lasts; on Wayland, where no window
+// can let input through, one beside it, as an ordinary drag (the press brings the window to the
+// front).
+TEST_F(AppScenarioTest, PicturesAreDraggedInFromAnotherProgramAndTheCanvasOutIntoIt) {
     launchPictureInFrame();
-    // A program that takes drops, in the middle of the screen, under the window.
-    const QPoint target = at({500, 400});
-    QProcess peer;
-    peer.start(PINTORA_DND_PEER, QStringList{"target"} + xy(target));
-    ASSERT_TRUE(poll([&] { return peer.canReadLine(); }, 10000)) << "the drop target did not start";
-    xdotool({"windowactivate", "--sync", window_});
+    // A picture file dragged out of another program lands where it is dropped.
+    const QString file = path("dropped.png");
+    test::writeAll(file, test::pngBytes(240, 160, pageGreen));
+    QProcess source;
+    const QString from = startPeer(source, QStringList{"source", file} + xy(at({900, 450})));
+    ASSERT_FALSE(from.isEmpty()) << "the other program's window did not show";
+    handDrag(desktop_.geometry(from).center(), at({200, 600}));
+    expect("the dropped picture is where it was dropped", [&](const QImage& shot) {
+        return findColour(shot, QRect(at({50, 450}), QSize(400, 300)), pageGreen).count > 3000;
+    });
+    source.terminate();
+    source.waitForFinished(10000);
+
+    QProcess target;
+    const QString into = startPeer(target, QStringList{"target"} + xy(at({500, 400})));
+    ASSERT_FALSE(into.isEmpty()) << "the drop target did not show";
+    if (desktop_.wayland())
+        desktop_.place(into, frame_.topLeft() + QPoint(-250, 300));
+    else
+        desktop_.activate(window_);
     QTest::qWait(500);
-    saveShot("peer-behind");
+    saveShot("peer");
     // The drag-out thumbnail at the right of the annotate toolbar; a second drag starts at once
     // after the drop, while the window still fades back.
     const QPoint thumb = at({frame_.width() - 127, 79});
-    QProcess hand;
-    hand.start("xdotool", handDrag(thumb, target + QPoint(100, 100)) + QStringList{"mousemove"} +
-                              xy(thumb) + handDrag(thumb, at({200, 600})));
-    EXPECT_TRUE(poll([&] { return peer.state() == QProcess::NotRunning; }, 30000))
-        << "the program behind the window got no drop";
-    const QString out = QString::fromUtf8(peer.readAll());
+    handDrag(thumb, desktop_.geometry(into).center());
+    handDrag(thumb, at({200, 600}));
+    EXPECT_TRUE(poll([&] { return target.state() == QProcess::NotRunning; }, 30000))
+        << "the other program got no drop";
+    const QString out = QString::fromUtf8(target.readAll());
     // The drop carries the picture itself and a file holding the same bytes.
     EXPECT_TRUE(out.contains(QRegularExpression("png [1-9]")) &&
                 out.contains(QRegularExpression("file .+ same")))
         << out.toStdString();
-    EXPECT_TRUE(hand.waitForFinished(30000));
-    EXPECT_TRUE(poll([&] { return windowOpacity(window_) == 0xFFFFFFFFu; }, 5000))
-        << "the window stays see-through: " << windowOpacity(window_);
+    if (!desktop_.wayland()) {
+        EXPECT_TRUE(poll([&] { return windowOpacity(window_) == 0xFFFFFFFFu; }, 5000))
+            << "the window stays see-through: " << windowOpacity(window_);
+    }
     // The file is the user's alone, in the session's runtime folder, and goes at quit.
     const QString dropped =
         QUrl(QRegularExpression("file (.+) same").match(out).captured(1).trimmed()).toLocalFile();
@@ -639,12 +634,14 @@ TEST_F(AppScenarioTest, TheCanvasDraggedOutDropsIntoTheProgramBehindAndTheWindow
     EXPECT_EQ(QFileInfo(QFileInfo(dropped).path()).permissions() &
                   (QFile::ReadGroup | QFile::ReadOther | QFile::ExeOther),
               0);
+    desktop_.activate(window_);
     keys({"ctrl+q"});
     expectExit();
     EXPECT_FALSE(QFileInfo::exists(dropped));
 }
 
-TEST_F(AppScenarioTest, WordsStillInTheEditorAreSavedAndKeptAtQuit) {
+// The session ends (SIGTERM, as at logout) with a text still being typed.
+TEST_F(AppScenarioTest, WordsStillInTheEditorAreSavedAndKeptWhenTheSessionEnds) {
     launchWith(documentWith({}));
     drawIn(0, "n", "Saved words");
     keys({"ctrl+s"});
@@ -653,7 +650,7 @@ TEST_F(AppScenarioTest, WordsStillInTheEditorAreSavedAndKeptAtQuit) {
     drawIn(1, "n", "Important note");
     keys({"Escape"});
     drawIn(2, "t", "Typed to the end");
-    keys({"ctrl+q"});
+    app_.terminate();
     expectExit();
     EXPECT_EQ(textsIn(document()),
               QStringList({"Important note", "Saved words", "Typed to the end"}));
@@ -683,14 +680,8 @@ TEST_F(AppScenarioTest, AKilledProgramLosesNothingAndTheFileChangesOnlyWhenSaved
 
     // Both come back: the untitled one as it was, the titled one in its file's window.
     launch();
-    // A search by name finds both windows here: each is told by its own name.
     const auto named = [&](const QString& start) {
-        const QString pid = QString::number(app_.processId());
-        for (const QString& id :
-             run("xdotool", {"search", "--onlyvisible", "--pid", pid, "--name", "Pintora"})
-                 .split('\n', Qt::SkipEmptyParts))
-            if (run("xdotool", {"getwindowname", id}).startsWith(start)) return id;
-        return QString();
+        return desktop_.windows(app_.processId(), '^' + start).value(0);
     };
     QString untitled, recovered;
     ASSERT_TRUE(poll([&] {
@@ -698,13 +689,13 @@ TEST_F(AppScenarioTest, AKilledProgramLosesNothingAndTheFileChangesOnlyWhenSaved
                !(recovered = named("shots.pintora")).isEmpty();
     }));
     QTest::qWait(500); // both shown, in whichever order
-    xdotool({"windowactivate", "--sync", untitled});
+    desktop_.activate(untitled);
     settle();
     expect("the note is back", [&](const QImage& shot) {
         return findColour(shot, canvas(), QColor(0xfd, 0xec, 0xec), 6).count > 2000;
     });
     window_ = recovered;
-    xdotool({"windowactivate", "--sync", recovered});
+    desktop_.activate(recovered);
     settle();
     keys({"ctrl+s"});
     EXPECT_TRUE(poll([&] { return documentsAt(document()).value(0).items.size() == 1; }))
@@ -742,9 +733,19 @@ TEST_F(AppScenarioTest, WhatIsCopiedInOneWindowIsPastedInTheOtherWhoseOpenEditGo
     keys({"ctrl+2"});
     expect("the new window's canvas is empty",
            [&](const QImage& shot) { return strokePixels(shot, canvas()) == 0; });
+    // The items travel between processes under the program's own type.
+    EXPECT_TRUE(desktop_.clipboardTypes().contains("application/x-pintora-items"));
     keys({"ctrl+v"});
     expect("the rectangle is pasted into the window in front",
            [&](const QImage& shot) { return strokePixels(shot, canvas()) > 200; });
+    // A picture another program copied is pasted too.
+    test::writeAll(path("copied.png"), test::pngBytes(300, 200, pageGreen));
+    desktop_.copy("image/png", path("copied.png"));
+    QTest::qWait(500);
+    keys({"ctrl+v"});
+    expect("the other program's picture is pasted", [&](const QImage& shot) {
+        return findColour(shot, canvas(), pageGreen).count > 10000;
+    });
     drawIn(6, "t", "Nothing typed is lost");
     keys({"ctrl+q"});
     expectExit();
@@ -783,11 +784,19 @@ TEST_F(AppScenarioTest, FourFullPagePicturesOfAnEncodedAddressSitInOneRowInTheir
     EXPECT_EQ(drafts[0].tabs[0].title, "Q&A");
 }
 
+// With the built-in engine, whose views load and paint each size in windows of their own that
+// must never show: off screen on X11, never put on the screen on Wayland.
 TEST_F(AppScenarioTest, AWholeTaskFromTheKeyboardAlone) {
-    launchOnGreenPage("/keys", "Keys", 900);
+    launchOnGreenPage("/keys", "Keys", 900, {}, "captureEngine=builtin\n");
     keys({"ctrl+k"});
-    expect("the two captures on the canvas", 90000,
-           [&](const QImage& shot) { return greenPictures(shot, canvas()).size() == 2; });
+    const QRect screen = desktop_.screenshot().rect();
+    QStringList shown;
+    expect("the two captures on the canvas", 90000, [&](const QImage& shot) {
+        for (const QString& id : desktop_.windows(app_.processId(), ""))
+            if (id != window_ && desktop_.geometry(id).intersects(screen)) shown.append(id);
+        return greenPictures(shot, canvas()).size() == 2;
+    });
+    EXPECT_TRUE(shown.isEmpty()) << "windows other than the document's showed while capturing";
     // Tab goes through the toolbar into the canvas, whose ring shows it has the keyboard.
     const auto ringed = [&](const QImage& shot) {
         int accent = 0;
@@ -834,7 +843,7 @@ TEST_F(AppScenarioTest, AWholeTaskFromTheKeyboardAlone) {
     QTest::qWait(300);
     type("Card");
     keys({"Escape", "ctrl+shift+e"});
-    ASSERT_FALSE(waitForWindow("^Export$").isEmpty());
+    ASSERT_FALSE(waitForWindow("^Export( — |$)").isEmpty());
     QTest::qWait(500);
     const QString exported = path("keys.png");
     keys({"ctrl+a"});
@@ -898,6 +907,45 @@ TEST_F(AppScenarioTest, ARedactionOverAPictureHidesWhatIsUnderTheBoxOnlyAndUndoB
     expect("undo brings the line back under the box", [&](const QImage& shot) {
         return line(shot, box.top() + 4, box.bottom() - 4).count > 300;
     });
+}
+
+TEST_F(AppScenarioTest, ASecondLaunchHandsItsDocumentToTheRunningProgramAndEnds) {
+    ASSERT_EQ(writeDocumentFile(document(), documentWith({makeShape(ShapeKind::rect,
+                                                                    {200, 200, 400, 300})})),
+              QString());
+    launch();
+    const QString untitled = window_;
+    QProcess later;
+    later.setProcessEnvironment(environment());
+    later.start(program("PINTORA_BINARY", PINTORA_BINARY), {document()});
+    EXPECT_TRUE(later.waitForFinished(30000) && later.exitCode() == 0)
+        << "the second launch did not hand its document over and end";
+    useWindow("^shots.pintora", untitled);
+    expect("the document's rectangle is in its own window",
+           [&](const QImage& shot) { return strokePixels(shot, canvas()) > 200; });
+}
+
+// On Wayland a window capture goes through the desktop's portal, whose own screen lets the user
+// pick a window or an area; X11 lists the browser windows to capture instead.
+TEST_F(AppScenarioTest, OnWaylandAWindowIsCapturedThroughTheDesktopPortal) {
+    if (!desktop_.wayland()) GTEST_SKIP() << "X11 lists the windows to capture";
+    launchOnGreenPage("/portal", "Portal", 900);
+    // The window-capture menu is three Tabs after the address field.
+    keys({"F6", "Tab", "Tab", "Tab", "Return"});
+    QTest::qWait(1000);
+    saveShot("window-menu");
+    keys({"Down", "Return"});
+    // What the user picks on the portal's screen (here 640 x 400) lands on the canvas.
+    const auto captured = [&] {
+        for (const CanvasState& draft : documentsAt(path("data")))
+            for (const CanvasItem& item : draft.items)
+                if (const ImageItem* picture = item.image();
+                    picture && QImage::fromData(picture->pngData).size() == QSize(640, 400))
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(poll(captured, 30000)) << "the area picked on the portal's screen is not placed";
+    saveShot("window-captured");
 }
 
 } // namespace

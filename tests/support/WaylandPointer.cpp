@@ -3,6 +3,7 @@
 // the seat offers clients a pointer, driven by lines on standard input:
 //   move X Y     the pointer to output pixel (X, Y)
 //   down / up    the left button
+//   scroll N     N notches of the wheel, down
 // Each line is answered "ok" once the compositor has taken it.
 #include <wayland-client.h>
 
@@ -35,7 +36,7 @@ const wl_message pointerRequests[] = {
 };
 const wl_interface virtualPointerInterface = {"zwlr_virtual_pointer_v1", 1, 9, pointerRequests,
                                               0, nullptr};
-enum { motionAbsolute = 1, button = 2, frame = 4 };
+enum { motionAbsolute = 1, button = 2, frame = 4, axisSource = 5, axisDiscrete = 7 };
 constexpr uint32_t leftButton = 0x110; // BTN_LEFT
 
 wl_seat* seat = nullptr;
@@ -93,6 +94,13 @@ int main(int argc, char** argv) {
         } else if (verb == "down" || verb == "up") {
             wl_proxy_marshal_flags(pointer, button, nullptr, 1, 0, now(), leftButton,
                                    verb == "down" ? 1u : 0u);
+        } else if (verb == "scroll") {
+            int notches = 0;
+            words >> notches;
+            wl_proxy_marshal_flags(pointer, axisSource, nullptr, 1, 0, 0u); // a wheel
+            // A notch moves 15 units of the vertical axis, as a mouse wheel's does.
+            wl_proxy_marshal_flags(pointer, axisDiscrete, nullptr, 1, 0, now(), 0u,
+                                   wl_fixed_from_int(15 * notches), notches);
         } else {
             std::cout << "unknown: " << line << std::endl;
             continue;
