@@ -126,6 +126,7 @@ private:
     // The time left of the page's time-out (or of the load limit without one).
     int timeLeftMs() const;
     // Asks the page every `quietMs` / 4 whether it is parsed and its network quiet.
+    int probeInterval() const;
     void probeQuiet(QString last, int quietFor);
     // Starts a page task (a script that answers "running" and later sets its state in the
     // page) and calls `done` once it has finished, failed to start, or run out of time.

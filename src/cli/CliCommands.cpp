@@ -37,10 +37,6 @@ const char* const overview =
     "  3    a capture failed: a page did not load, ran out of time, or failed a step\n"
     "  130  stopped by Ctrl+C (SIGINT); 143 by SIGTERM (128 and the signal's number)\n";
 
-void printError(const QString& message) {
-    std::fprintf(stderr, "pintora-cli: %s\n", qPrintable(message));
-}
-
 // Parses a subcommand's arguments; returns an exit code when it is done already (help or an
 // error), none to go on.
 std::optional<int> parse(QCommandLineParser& parser, const QStringList& args,
@@ -65,6 +61,10 @@ std::optional<int> parse(QCommandLineParser& parser, const QStringList& args,
 }
 
 } // namespace
+
+void printError(const QString& message) {
+    std::fprintf(stderr, "pintora-cli: %s\n", qPrintable(message));
+}
 
 int info(const QStringList& args) {
     QCommandLineParser parser;

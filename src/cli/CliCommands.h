@@ -12,6 +12,9 @@ enum Exit : int {
     captureFailed = 3,
 };
 
+// "pintora-cli: MESSAGE" on stderr.
+void printError(const QString& message);
+
 // Runs one subcommand: "info", "export" or "capture"; `--help` for each.
 int run(int argc, char** argv);
 
