@@ -12,7 +12,6 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPainter>
 #include <QProcess>
@@ -37,15 +36,8 @@ const QColor frameRed(255, 0, 0);
 const QColor strokeRed(0xFF, 0x3B, 0x30); // the default colour of new shapes
 const QColor pageGreen(0, 0xAA, 0);
 
-// Tries `holds` every tenth of a second until it is true or `ms` have passed.
 bool poll(const std::function<bool()>& holds, int ms = timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!holds()) {
-        if (clock.elapsed() > ms) return false;
-        QTest::qWait(100);
-    }
-    return true;
+    return test::waitFor(holds, ms);
 }
 
 // A program under test, where this build made it or where the run put a copy of it.

@@ -15,6 +15,16 @@
 
 namespace pintora::test {
 
+bool waitFor(const std::function<bool()>& holds, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!holds()) {
+        if (clock.elapsed() > ms) return false;
+        QTest::qWait(100);
+    }
+    return true;
+}
+
 QByteArray output(const QString& program, const QStringList& arguments, int ms) {
     QProcess process;
     process.start(program, arguments);
@@ -28,15 +38,6 @@ QString run(const QString& program, const QStringList& arguments) {
 }
 QStringList xy(QPoint p) {
     return {QString::number(p.x()), QString::number(p.y())};
-}
-bool waitFor(const std::function<bool()>& holds, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!holds()) {
-        if (clock.elapsed() > ms) return false;
-        QTest::qWait(100);
-    }
-    return true;
 }
 // The program that serves what the tests put on the clipboard, in the foreground, until the
 // next copy or the end of the run.

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace pintora::test {
 
@@ -53,6 +54,8 @@ public:
     virtual void copy(const QString& type, const QString& file) = 0;
 };
 
+// Tries `holds` every tenth of a second until it is true or `ms` have passed.
+bool waitFor(const std::function<bool()>& holds, int ms);
 // A program's standard output; nothing if it runs past `ms` (it is then killed).
 QByteArray output(const QString& program, const QStringList& arguments, int ms = 30000);
 
