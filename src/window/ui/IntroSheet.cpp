@@ -124,6 +124,8 @@ void IntroSheet::centreOverWindow() {
     if (!top) return;
     const QRect over = top->frameGeometry();
     QRect frame = frameGeometry();
+    // While the window manager takes the sheet in, its frame can read as 1 × 1.
+    if (frame.width() < width() || frame.height() < height()) frame.setSize(size());
     frame.moveCenter(over.center());
     move(frame.topLeft());
 }
