@@ -143,7 +143,8 @@ void CanvasPane::syncTextEditor() {
     const std::optional<QUuid> id = textEdit_.editingId();
     const CanvasItem* item = id ? findItem(document_.state(), *id) : nullptr;
     if (!item || !item->text()) return;
-    const TextItem& text = *item->text();
+    // A copy: placing the editor can resize its text, and so change the document's state.
+    const TextItem text = *item->text();
     // The editor's margin is the inset, so its lines stand where they are drawn.
     const QRectF area = textArea(text).adjusted(-textInset, -textInset, textInset, textInset);
     editor_->place(controller_.viewRect(area), controller_.zoom(), text);

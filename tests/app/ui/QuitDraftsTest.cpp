@@ -1,12 +1,15 @@
 #include "app/Drafts.h"
 #include "app/ui/AppFixture.h"
+#include "canvas/ui/CanvasPane.h"
 #include "model/DocumentFile.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 
@@ -24,6 +27,18 @@ void answerNextQuestion(const QString& text) {
             if (button->text() == text) return button->click();
         ADD_FAILURE() << "no button " << text.toStdString();
     });
+}
+// Cancels the next file dialog the application opens, once it shows.
+void cancelNextFileDialog() {
+    auto* wait = new QTimer;
+    wait->setInterval(10);
+    QObject::connect(wait, &QTimer::timeout, [wait] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        dialog->reject();
+        wait->deleteLater();
+    });
+    wait->start();
 }
 } // namespace
 
@@ -188,7 +203,33 @@ TEST_F(QuitDraftsTest, RestoredDraftsStayOnDiskUntilTheirWorkIsSafe) {
 
     answerNextQuestion(QStringLiteral("Cancel"));
     EXPECT_FALSE(windows[0]->close());
+    // Save, then no name given in the Save As dialog: the window and its work stay.
+    answerNextQuestion(QStringLiteral("Save"));
+    cancelNextFileDialog();
+    EXPECT_FALSE(windows[0]->close());
     app.saveAllDirtyForQuit(); // rewrites the draft it came from
     EXPECT_EQ(drafts::list(draftsDir()), QStringList{keep});
     EXPECT_TRUE(QFile::exists(ignored));
+}
+
+TEST_F(QuitDraftsTest, ClosingWithWordsStillInTheEditorAsksFirstAndSavesThem) {
+    const QString path = dir.filePath(QStringLiteral("note.pintora"));
+    CanvasState state = CanvasState::makeNew(QString());
+    TextItem note;
+    note.frame = QRectF(0, 0, 200, 60);
+    note.string = QStringLiteral("Old");
+    state.items.append(note);
+    state.lastActiveTabRaw = QStringLiteral("annotate");
+    ASSERT_EQ(writeDocumentFile(path, state), QString());
+    DocumentWindow* window = app.documents().openFile(path);
+    activate(window);
+    auto* pane = window->findChild<CanvasPane*>();
+    ASSERT_TRUE(pane->editText(note.id));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pane->textEditor()->hasFocus(); }));
+    QTest::keyClick(pane->textEditor(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(pane->textEditor(), QStringLiteral(" and new"));
+    answerNextQuestion(QStringLiteral("Save"));
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(readDocumentFile(path, QString()).value().items[0].text()->string,
+              QStringLiteral("Old and new"));
 }
