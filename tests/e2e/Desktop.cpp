@@ -96,20 +96,16 @@ public:
         return QRect(values.value("Absolute upper-left X"), values.value("Absolute upper-left Y"),
                      values.value("Width"), values.value("Height"));
     }
-    void activate(const QString& window) override {
-        xdotool({"windowactivate", "--sync", window});
-    }
+    void activate(const QString& window) override { xdotool({"windowactivate", "--sync", window}); }
     void resize(const QString& window, QSize size) override {
-        xdotool({"windowsize", window, QString::number(size.width()),
-                 QString::number(size.height())});
+        xdotool(
+            {"windowsize", window, QString::number(size.width()), QString::number(size.height())});
     }
     void place(const QString& window, QPoint at) override {
         xdotool(QStringList{"windowmove", window} + xy(at));
     }
 
-    void key(const QString& sequence) override {
-        xdotool({"key", "--clearmodifiers", sequence});
-    }
+    void key(const QString& sequence) override { xdotool({"key", "--clearmodifiers", sequence}); }
     void type(const QString& text) override { xdotool({"type", "--delay", "40", text}); }
     void move(QPoint at) override { xdotool(QStringList{"mousemove"} + xy(at)); }
     void button(bool down) override { xdotool({down ? "mousedown" : "mouseup", "1"}); }

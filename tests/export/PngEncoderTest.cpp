@@ -103,21 +103,6 @@ TEST(PngEncoder, RoundTripsPixelsAndDensityExactly) {
     EXPECT_NE(*one, *many); // 28 bands really were joined
 }
 
-TEST(PngEncoder, RowsTakeDifferentFiltersWhereTheyPayOff) {
-    // Any filter decodes; the choice only keeps files small. An image of flat runs, ramps and
-    // noise makes a per-row choice use several.
-    const QImage image = varied(45, 30, QImage::Format_RGB32, false);
-    const auto png = encodePNG(image, 3);
-    ASSERT_TRUE(png);
-    const std::size_t rowBytes = 45 * 3 + 1;
-    const std::vector<Bytef> rows = inflatedRows(*png, 30 * rowBytes);
-    std::set<int> used;
-    for (std::size_t at = 0; at < rows.size(); at += rowBytes)
-        used.insert(rows[at]);
-    EXPECT_GE(used.size(), 3u);
-    EXPECT_LE(*used.rbegin(), 4);
-}
-
 TEST(PngEncoder, StreamedBandsJoinIntoOnePicture) {
     // Bands thinner than the rows a band's dictionary takes from those above it, and bands
     // deflated on the caller's thread or on several, all make one valid zlib stream.

@@ -71,19 +71,6 @@ TEST(PngRenderer, UnfilledBoxesAreStrokedOnTheEdgeInExportsAndInsideOnCanvas) {
     EXPECT_EQ(canvas.pixelColor(10 + 12, 60), white);
 }
 
-TEST(PngRenderer, NoteCardsHaveTheirStripeAndBackground) {
-    TextItem note;
-    note.frame = QRectF(0, 0, 300, 200);
-    note.fontSize = 50;
-    note.style = TextStyle::warning;
-    const QImage image = renderImage(stateOf({note}));
-    const QColor border = QColor::fromString(QLatin1StringView(lookOf(note.style).borderHex));
-    // A stripe 9 points wide at size 50, then the background.
-    EXPECT_EQ(at(image, {8.5, 100}), border);
-    EXPECT_EQ(at(image, {9.5, 100}),
-              QColor::fromString(QLatin1StringView(lookOf(note.style).backgroundHex)));
-}
-
 TEST(PngRenderer, PicturesShowTheirCropAndKeepTheirDensity) {
     // Left half blue, right half green, 200 × 100 pixels placed at two pixels per point.
     QImage picture(200, 100, QImage::Format_RGB32);

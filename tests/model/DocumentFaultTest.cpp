@@ -10,19 +10,15 @@
 
 #include <QBuffer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImageWriter>
 #include <QScopeGuard>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace pintora;
@@ -74,32 +70,6 @@ TEST_F(DocumentFaultTest, ASaveToAFullDiskKeepsTheOldFileAndSaysWhy) {
     // The partial copy is gone and gave its space back: a save that fits succeeds.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     EXPECT_EQ(writeDocumentFile(file, test::sampleState()), QString());
-}
-
-TEST_F(DocumentFaultTest, ASaveKilledWhileWritingKeepsTheOldFile) {
-    const QString file = dir.filePath(QStringLiteral("doc.pintora"));
-    ASSERT_EQ(writeDocumentFile(file, test::sampleState()), QString());
-    const QByteArray before = test::readAll(file);
-    const CanvasState big = withPicture(200 * MB); // a document of about 270 MB
-
-    const pid_t child = ::fork();
-    ASSERT_NE(child, -1) << std::strerror(errno);
-    if (child == 0) _exit(writeDocumentFile(file, big).isEmpty() ? 0 : 1);
-
-    // Kill it once a few megabytes of the new document have been written.
-    const QString io = QStringLiteral("/proc/%1/io").arg(child);
-    QElapsedTimer waited;
-    waited.start();
-    qint64 written = 0;
-    while ((written = procField(io, "wchar")) < 4 * MB && waited.elapsed() < 120'000)
-        QThread::msleep(1);
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_GE(written, 4 * MB) << "the save did not start writing";
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
-        << "the save finished before it was killed";
-    EXPECT_EQ(test::readAll(file), before);
 }
 
 TEST_F(DocumentFaultTest, APictureClaimingTenBillionPixelsOpensButFailsTheExportNamingIt) {

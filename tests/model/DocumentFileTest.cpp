@@ -23,21 +23,6 @@ protected:
 };
 } // namespace
 
-TEST_F(DocumentFileTest, SavedDocumentReadsBackEqualAndRewritesIdentically) {
-    const CanvasState state = test::sampleState();
-    ASSERT_EQ(writeDocumentFile(path("a.pintora"), state), QString());
-    const auto read = readDocumentFile(path("a.pintora"), startPage);
-    ASSERT_TRUE(read.ok()) << read.error().toStdString();
-    EXPECT_EQ(read.value(), state);
-    ASSERT_EQ(writeDocumentFile(path("b.pintora"), read.value()), QString());
-    EXPECT_EQ(test::readAll(path("a.pintora")), test::readAll(path("b.pintora")));
-
-    // A file without tabs opens on the start page it is read with.
-    test::writeAll(path("notabs.pintora"), "{}");
-    EXPECT_EQ(readDocumentFile(path("notabs.pintora"), startPage).value().tabs.value(0).url,
-              startPage);
-}
-
 TEST_F(DocumentFileTest, FailedSaveLeavesTheOldFileIntact) {
     const QString file = path("keep.pintora");
     ASSERT_EQ(writeDocumentFile(file, test::sampleState()), QString());

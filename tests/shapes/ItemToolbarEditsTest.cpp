@@ -14,18 +14,6 @@ struct ItemToolbarTest : CanvasFixture {
 };
 } // namespace
 
-TEST_F(ItemToolbarTest, ToolbarsFloatAboveTheItem) {
-    controller.setZoom(2);
-    EXPECT_EQ(floatingToolbarCenter({10, 20, 100, 50}, controller, QSizeF(0, 0), false),
-              QPointF(120, 12));
-    EXPECT_EQ(floatingToolbarCenter({110, 70, -100, -50}, controller, QSizeF(4, 6), true),
-              QPointF(124, 16))
-        << "standardised, 30 up for pictures, and following a live drag";
-    controller.setZoom(1);
-    EXPECT_LT(floatingToolbarCenter({0, 0, 10, 10}, controller, QSizeF(0, 0), false).y(), 0)
-        << "never pulled back into view";
-}
-
 TEST_F(ItemToolbarTest, ANoteStyleBringsItsColourAndEditsOfAnotherKindAddNoStep) {
     const QUuid note = add(textAt({}, "n", TextStyle::critical));
     setNoteStyle(document, stack, note, TextStyle::warning);

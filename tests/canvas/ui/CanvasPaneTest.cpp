@@ -151,6 +151,11 @@ TEST_F(CanvasPaneTest, TypedLinesAreCommittedAndACardBeingEditedShowsNoHandles) 
     EXPECT_GT(handlePixels(), 20) << "the probe finds the handle once the edit ends";
     EXPECT_FALSE(pane.editingTextId());
     EXPECT_EQ(item(id).text()->string, QStringLiteral("Ship it\ntoday"));
+    // A double-click on the card edits its words again.
+    pane.setTool(Tool::select);
+    send(QEvent::MouseButtonDblClick, controller.viewRect(frame(id)).center());
+    EXPECT_EQ(pane.editingTextId(), id);
+    QTest::keyClick(editor(), Qt::Key_Escape);
 
     // A click on empty canvas ends an edit; a text left empty goes.
     pane.setTool(Tool::text);

@@ -79,9 +79,10 @@ TEST_F(ToolbarWidgetTest, ATypedOrPickedColourGoesToTheRightDefault) {
     toolbar.setTool(Tool::select);
     toolbar.setSelection({box});
     EXPECT_NE(toolbar.colorPicker(), picker) << "made anew for what it now edits";
+    const QString before = item(box).shape()->strokeHex;
     toolbar.colorPicker()->togglePopover();
     toolbar.colorPicker()->popover()->findChildren<QToolButton*>().last()->click(); // a swatch
-    EXPECT_EQ(item(box).shape()->strokeHex, defaults.defaultStrokeHex());
+    EXPECT_NE(item(box).shape()->strokeHex, before) << "the swatch's colour is the box's";
 }
 
 TEST(ColorPickerWidget, TheColourDialogWritesUntilItCloses) {

@@ -4,9 +4,12 @@
 #include "canvas/CanvasController.h"
 #include "canvas/ui/CanvasPane.h"
 #include "platform/CommandBus.h"
+#include "shapes/ui/CropEditorDialog.h"
+#include "support/TestFiles.h"
 #include "window/ui/IntroSheet.h"
 
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QWheelEvent>
 
@@ -263,13 +266,36 @@ TEST_F(ContentViewTest, TheWelcomeSheetShowsUntilGetStartedIsPressedOnce) {
     EXPECT_EQ(openNew()->contentView()->introSheet(), nullptr);
 }
 
-TEST_F(ContentViewTest, CapturingABrowserWindowTakesOnlyA32BitWindowNumber) {
-    DocumentWindow* window = openNew();
-    QList<quint32> captured;
-    window->contentView()->setCaptureBrowserWindowAction([&](quint32 id) { captured.append(id); });
-    for (const QVariant& id :
-         {QVariant(42), QVariant(qulonglong(4294967295u)), QVariant(qulonglong(4294967296u)),
-          QVariant(-1), QVariant(QStringLiteral("window")), QVariant()})
-        post(command::captureBrowserWindow, {{command::windowIDKey, id}});
-    EXPECT_EQ(captured, (QList<quint32>{42, 4294967295u}));
+TEST_F(ContentViewTest, ReturnOnAPictureOpensTheCropSheetWhoseDoneCropsItInOneUndoStep) {
+    CanvasState state = withBoxes(0, "annotate");
+    ImageItem picture;
+    picture.frame = QRectF(0, 0, 400, 200);
+    picture.pngData = test::pngBytes(400, 200);
+    state.items.append(picture);
+    DocumentWindow* window = openWith(state);
+    window->contentView()->setSelection({picture.id});
+    QTest::keyClick(window->contentView()->annotatePane(), Qt::Key_Return);
+    auto* sheet = window->findChild<CropEditorDialog*>();
+    ASSERT_TRUE(sheet && sheet->isVisible());
+    // Ctrl+Shift+Left takes 10 pixels off the right of the picture's 400.
+    QTest::keyClick(sheet->area(), Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    for (QPushButton* button : sheet->findChildren<QPushButton*>())
+        if (button->text() == QLatin1String("Done")) button->click();
+    const auto crop = [&] { return window->document()->state().items[0].image()->cropRect; };
+    EXPECT_NEAR(crop().width(), 390 / 400.0, 1e-9);
+    window->document()->undoStack()->undo();
+    EXPECT_EQ(crop(), fullCrop);
+}
+
+TEST_F(ContentViewTest, AWindowCaptureThatFailsSaysWhyAndPlacesNothing) {
+    DocumentWindow* window = openWith(withBoxes(0, "annotate"));
+    const QByteArray display = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY"); // no X server to ask
+    post(command::captureBrowserWindow, {{command::windowIDKey, 42}});
+    if (!display.isNull()) qputenv("DISPLAY", display);
+    auto* box = window->findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("Couldn't capture browser window"));
+    EXPECT_TRUE(box->informativeText().contains(QStringLiteral("X11 display server")));
+    EXPECT_EQ(window->document()->undoStack()->count(), 0);
 }
