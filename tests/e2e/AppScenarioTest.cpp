@@ -25,6 +25,7 @@
 
 using namespace pintora;
 using test::near;
+using test::xy;
 
 namespace {
 
@@ -42,9 +43,6 @@ bool poll(const std::function<bool()>& holds, int ms = timeoutMs) {
 // A program under test, where this build made it or where the run put a copy of it.
 QString program(const char* variable, const char* built) {
     return qEnvironmentVariable(variable, QString::fromUtf8(built));
-}
-QStringList xy(QPoint p) {
-    return {QString::number(p.x()), QString::number(p.y())};
 }
 // The window's opacity as an X11 window manager is told it (no value: opaque).
 quint64 windowOpacity(const QString& id) {

@@ -31,13 +31,14 @@ QByteArray output(const QString& program, const QStringList& arguments, int ms) 
     return process.waitForFinished(ms) ? process.readAllStandardOutput() : QByteArray();
 }
 
+QStringList xy(QPoint p) {
+    return {QString::number(p.x()), QString::number(p.y())};
+}
+
 namespace {
 
 QString run(const QString& program, const QStringList& arguments) {
     return QString::fromUtf8(output(program, arguments)).trimmed();
-}
-QStringList xy(QPoint p) {
-    return {QString::number(p.x()), QString::number(p.y())};
 }
 // The program that serves what the tests put on the clipboard, in the foreground, until the
 // next copy or the end of the run.

@@ -56,6 +56,8 @@ public:
 
 // Tries `holds` every tenth of a second until it is true or `ms` have passed.
 bool waitFor(const std::function<bool()>& holds, int ms);
+// A point as the two arguments a command line takes.
+QStringList xy(QPoint p);
 // A program's standard output; nothing if it runs past `ms` (it is then killed).
 QByteArray output(const QString& program, const QStringList& arguments, int ms = 30000);
 
