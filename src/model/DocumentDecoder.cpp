@@ -3,6 +3,7 @@
 #include "model/Base64.h"
 #include "model/DocumentCodec.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <simdjson.h>
@@ -122,12 +123,9 @@ private:
         const std::string_view s = text(v);
         bool wellFormed = s.size() == 36;
         for (std::size_t i = 0; wellFormed && i < s.size(); ++i) {
-            const char c = s[i];
-            if (i == 8 || i == 13 || i == 18 || i == 23)
-                wellFormed = c == '-';
-            else
-                wellFormed =
-                    (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+            const auto c = static_cast<unsigned char>(s[i]);
+            const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+            wellFormed = dash ? c == '-' : std::isxdigit(c) != 0;
         }
         if (!wellFormed) fail("\"" + std::string(s) + "\" is not a UUID");
         return QUuid::fromString(QLatin1StringView(s.data(), qsizetype(s.size())));
