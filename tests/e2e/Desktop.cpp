@@ -117,9 +117,6 @@ public:
     QByteArray clipboard(const QString& type) override {
         return output("xclip", {"-selection", "clipboard", "-t", type, "-o"}, 10000);
     }
-    QStringList clipboardTypes() override {
-        return QString::fromUtf8(clipboard("TARGETS")).split('\n', Qt::SkipEmptyParts);
-    }
     void copy(const QString& type, const QString& file) override {
         serve("xclip", {"-quiet", "-selection", "clipboard", "-t", type, "-i"}, file);
     }
@@ -217,9 +214,6 @@ public:
 
     QByteArray clipboard(const QString& type) override {
         return output("wl-paste", {"-n", "-t", type}, 10000);
-    }
-    QStringList clipboardTypes() override {
-        return QString::fromUtf8(output("wl-paste", {"-l"}, 10000)).split('\n', Qt::SkipEmptyParts);
     }
     void copy(const QString& type, const QString& file) override {
         serve("wl-copy", {"--foreground", "-t", type}, file);

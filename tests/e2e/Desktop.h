@@ -47,10 +47,9 @@ public:
     virtual void button(bool down) = 0;
     virtual void scroll(int notches) = 0;
 
-    // What another program reads from the clipboard as `type`, the types offered, and a file
-    // another program puts on it.
+    // What another program reads from the clipboard as `type`, and a file another program puts
+    // on it.
     virtual QByteArray clipboard(const QString& type) = 0;
-    virtual QStringList clipboardTypes() = 0;
     virtual void copy(const QString& type, const QString& file) = 0;
 };
 

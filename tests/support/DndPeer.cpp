@@ -23,8 +23,6 @@ protected:
         auto* drag = new QDrag(this);
         drag->setMimeData(mime);
         drag->exec(Qt::CopyAction);
-        std::printf("dragged\n");
-        std::fflush(stdout);
     }
 
 private:
@@ -70,7 +68,5 @@ int main(int argc, char** argv) {
     window->setWindowFlag(Qt::FramelessWindowHint);
     window->setGeometry(args[args.size() - 2].toInt(), args.last().toInt(), 200, 200);
     window->show();
-    std::printf("ready\n");
-    std::fflush(stdout);
     return app.exec();
 }

@@ -13,9 +13,7 @@ using TestApplication = QGuiApplication;
 
 int main(int argc, char** argv) {
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/pintora-test-XXXXXX"));
-    // A test that restarts itself in a child process hands the child its own folders.
-    const QByteArray given = qgetenv("PINTORA_TEST_HOME");
-    const QByteArray root = given.isEmpty() ? home.path().toUtf8() : given;
+    const QByteArray root = home.path().toUtf8();
     qputenv("HOME", root);
     qputenv("XDG_CONFIG_HOME", root + "/config");
     qputenv("XDG_DATA_HOME", root + "/data");

@@ -23,8 +23,8 @@ public:
     struct Response {
         int status = 200;
         QByteArray contentType = "text/html; charset=utf-8";
-        QByteArray body;
-        QList<QByteArray> headers; // extra lines, "Name: value"
+        QByteArray body{};
+        QList<QByteArray> headers{}; // extra lines, "Name: value"
         bool hang = false;
         int delayMs = 0; // the answer comes this much later
     };
@@ -34,6 +34,10 @@ public:
     QUrl url(const QString& path) const;
     void route(const QByteArray& path, Handler handler) {
         routes_.insert(path, std::move(handler));
+    }
+    // The same answer to every request.
+    void route(const QByteArray& path, Response response) {
+        route(path, [response](const Request&) { return response; });
     }
     void page(const QByteArray& path, const QByteArray& html);
     QList<Request> requests() const { return requests_; }

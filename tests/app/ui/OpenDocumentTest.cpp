@@ -1,5 +1,4 @@
 #include "app/ui/AppFixture.h"
-#include "model/DocumentFile.h"
 
 #include <QMessageBox>
 
@@ -23,18 +22,6 @@ TEST_F(OpenDocumentTest, ABadFileOpensNothingAndTheUserIsToldWhy) {
     EXPECT_TRUE(box->isVisible());
     EXPECT_TRUE(box->text().contains(QStringLiteral("broken.pintora")));
     EXPECT_EQ(box->informativeText(), R"(items[0].shape._0.kind: "hexagon" is not a shape kind)");
-}
-
-TEST_F(OpenDocumentTest, AGoodFileOpensOnceInATitledWindow) {
-    const QString file = dir.filePath(QStringLiteral("shots.pintora"));
-    ASSERT_EQ(writeDocumentFile(file, test::sampleState()), QString());
-
-    DocumentWindow* window = app.documents().openFile(file);
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->windowTitle(), "shots.pintora[*]");
-    EXPECT_EQ(window->document()->state().items.size(), 3);
-    EXPECT_EQ(app.documents().openFile(file), window);
-    EXPECT_EQ(app.documents().windows().size(), 1);
 }
 
 TEST_F(OpenDocumentTest, ANewDocumentStartsAtTheConfiguredPageAndItsTitleShowsEdits) {

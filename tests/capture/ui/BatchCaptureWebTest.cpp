@@ -24,14 +24,6 @@ ViewportPreset preset(double width, double height) {
     return {QUuid::createUuid(), QStringLiteral("P"), width, height, true};
 }
 
-// The same answer to every request: an ordinary page with `edit` applied.
-template <class Edit> TestWebServer::Handler answer(Edit edit) {
-    TestWebServer::Response response;
-    edit(response);
-    return [response](const TestWebServer::Request&) { return response; };
-}
-const auto hang = answer([](TestWebServer::Response& r) { r.hang = true; });
-
 struct Outcome {
     QList<CaptureProgress> progress;
     QList<QImage> images;
@@ -131,12 +123,9 @@ TEST_P(BatchCaptureWebTest, AVisibleCaptureStartsAtTheUsersWholeScrollOffset) {
 }
 
 TEST_P(BatchCaptureWebTest, FailedRedirectedEndlessAndStalledLoadsStillGiveOnePicturePerPreset) {
-    server.route("/redirect", answer([](TestWebServer::Response& r) {
-                     r.status = 302;
-                     r.headers = {"Location: /short"};
-                 }));
-    server.route("/never", hang);
-    server.route("/never.png", hang);
+    server.route("/redirect", {.status = 302, .headers = {"Location: /short"}});
+    server.route("/never", {.hang = true});
+    server.route("/never.png", {.hang = true});
     server.page("/stalled", "<!doctype html><body style='margin:0;background:#00ff00'>"
                             "<img src='/never.png' style='width:10px;height:10px'></body>");
     const int usual = BatchCapture::Timing().loadTimeoutMs;
@@ -205,33 +194,6 @@ TEST_P(BatchCaptureWebTest, DialogsAndPopupsOfThePageNeitherShowNorHoldTheCaptur
             << "a dialog was shown: " << window->metaObject()->className();
 }
 
-TEST_P(BatchCaptureWebTest, AFullPageIsLaidOutAtThePresetsHeightWithItsLazyPicturesIn) {
-    const auto green = answer([](TestWebServer::Response& r) {
-        r.contentType = "image/svg+xml";
-        r.body = "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'>"
-                 "<rect width='100' height='100' fill='#0f0'/></svg>";
-    });
-    server.route("/lazy.svg", green);
-    server.route("/scrolled.svg", green);
-    // A hero of one viewport over 2200 px of blue holding two pictures that load only once
-    // scrolled to: natively lazy, and by a scroll handler.
-    server.page("/lazy",
-                "<!doctype html><style>body{margin:0}img{position:absolute;left:0;width:100px;"
-                "height:100px}</style><body><section style='height:100vh;background:#f00'>"
-                "</section><div style='height:2200px;background:#00f;position:relative'>"
-                "<img loading=lazy src='/lazy.svg' style='top:1000px'>"
-                "<img id=s data-src='/scrolled.svg' style='top:2000px'></div><script>"
-                "var s=document.getElementById('s');addEventListener('scroll',function(){"
-                "if(!s.src&&s.getBoundingClientRect().top<innerHeight)s.src=s.dataset.src;});"
-                "</script></body>");
-    const QImage image = captureOne("/lazy", preset(600, 400), true);
-    EXPECT_EQ(pointSize(image), QSize(600, 2600));
-    EXPECT_TRUE(near(at(image, 300, 395), Qt::red));
-    EXPECT_TRUE(near(at(image, 300, 405), Qt::blue)) << "the hero is one preset tall";
-    for (int top : {1400, 2400})
-        EXPECT_TRUE(near(at(image, 50, top + 50), Qt::green)) << "the picture at " << top;
-}
-
 TEST_P(BatchCaptureWebTest, APageThatGrowsAsItIsScrolledStillEndsAndKeepsWhatItGrew) {
     // Endless scrolling: each scroll near the bottom adds 2000 px more, for ever.
     server.page("/grows",
@@ -275,11 +237,7 @@ TEST_P(BatchCaptureWebTest, InTilesFixedAndStickyHeadersShowOnceAndAViewportStay
 TEST_P(BatchCaptureWebTest, AWebFontThatComesAfterTheLoadIsInThePicture) {
     QFile font(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
     ASSERT_TRUE(font.open(QIODevice::ReadOnly));
-    server.route("/late.ttf", answer([&](TestWebServer::Response& r) {
-                     r.contentType = "font/ttf";
-                     r.body = font.readAll();
-                     r.delayMs = 1500;
-                 }));
+    server.route("/late.ttf", {.contentType = "font/ttf", .body = font.readAll(), .delayMs = 1500});
     // The words appear once the page has loaded, in a font that hides them until it arrives.
     server.page("/font", "<!doctype html><style>@font-face{font-family:Late;"
                          "src:url('/late.ttf');font-display:block}body{margin:0;background:#fff}"
@@ -339,9 +297,6 @@ TEST_P(BatchCaptureWebTest, CurrentCssIsDrawnAsTheBrowserItselfDrawsIt) {
     const QImage image =
         captureOne("/css", preset(400, 320), false).convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(image.size(), QSize(400, 320));
-    for (int row = 0; row < 7; ++row)
-        EXPECT_TRUE(near(image.pixel(200, row * 40 + 20), Qt::green)) << "row " << row;
-
     // The browser's own screenshot of the same page at the same size.
     QTemporaryDir dir;
     const QString shot = dir.filePath(QStringLiteral("own.png"));
@@ -383,7 +338,25 @@ TEST_P(BatchCaptureWebTest, PagesSizedByTheirViewportAreWholeAndKeepThePresetsLa
          "<div style='height:100svh;background:#0f0'></div><div style='height:100lvh;"
          "background:#ff0'></div><div style='height:1000px;background:#00f'></div>",
          2500, {{250, Qt::red}, {750, Qt::green}, {1250, Qt::yellow}, {1750, Qt::blue}}, false},
+        // A hero of one viewport over 2200 px of blue holding two pictures that load only once
+        // scrolled to: natively lazy, and by a scroll handler.
+        {"/lazy",
+         "<!doctype html><style>body{margin:0}img{position:absolute;left:150px;width:100px;"
+         "height:100px}</style><body><section style='height:100vh;background:#f00'>"
+         "</section><div style='height:2200px;background:#00f;position:relative'>"
+         "<img loading=lazy src='/lazy.svg' style='top:1000px'>"
+         "<img id=s data-src='/scrolled.svg' style='top:2000px'></div><script>"
+         "var s=document.getElementById('s');addEventListener('scroll',function(){"
+         "if(!s.src&&s.getBoundingClientRect().top<innerHeight)s.src=s.dataset.src;});"
+         "</script></body>",
+         2700, {{495, Qt::red}, {505, Qt::blue}, {1550, Qt::green}, {2550, Qt::green}}, true},
     };
+    const TestWebServer::Response green{
+        .contentType = "image/svg+xml",
+        .body = "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'>"
+                "<rect width='100' height='100' fill='#0f0'/></svg>"};
+    server.route("/lazy.svg", green);
+    server.route("/scrolled.svg", green);
     for (const auto& page : pages) {
         if (!page.builtinToo && !onChromium()) continue;
         SCOPED_TRACE(page.path);
