@@ -55,11 +55,6 @@ protected:
 };
 } // namespace
 
-TEST_F(BatchCaptureTest, AnEmptyListCompletesAtOnceWithoutAHost) {
-    EXPECT_TRUE(run({}, false).progress.isEmpty());
-    EXPECT_FALSE(engine.log.contains(QStringLiteral("open")));
-}
-
 TEST_F(BatchCaptureTest, EachPresetReportsProgressBeforeItsLoadAndSnapshotsComeInOrder) {
     const Outcome out =
         run({preset("A", 1920, 1080), preset("B", 1280, 800), preset("C", 390, 844)}, false);
@@ -77,12 +72,6 @@ TEST_F(BatchCaptureTest, EachPresetReportsProgressBeforeItsLoadAndSnapshotsComeI
     EXPECT_EQ(log.mid(log.size() - 2), (QStringList{"close", "complete"}));
 }
 
-TEST_F(BatchCaptureTest, AVisibleCaptureScrollsToTheWholeOffsetFirst) {
-    const Outcome out = run({preset("A", 800, 600)}, false, 120.9);
-    ASSERT_EQ(out.images.size(), 1);
-    EXPECT_EQ(out.images[0].pixel(0, 0), FakeCaptureEngine::rowColor(120));
-}
-
 TEST_F(BatchCaptureTest, AFullPageIsAsTallAsThePageWithinItsBounds) {
     const struct {
         const char* name;
@@ -96,11 +85,11 @@ TEST_F(BatchCaptureTest, AFullPageIsAsTallAsThePageWithinItsBounds) {
         {"endless page is capped", 1.0e9, BatchCapture::maxFullPageHeight},
     };
     QList<double> cuts;
-    QObject::connect(&batch, &BatchCapture::pageCut, [&](const ViewportPreset&, double height,
-                                                         int cutAt) {
-        cuts.append(height);
-        EXPECT_EQ(cutAt, BatchCapture::maxFullPageHeight);
-    });
+    QObject::connect(&batch, &BatchCapture::pageCut,
+                     [&](const ViewportPreset&, double height, int cutAt) {
+                         cuts.append(height);
+                         EXPECT_EQ(cutAt, BatchCapture::maxFullPageHeight);
+                     });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         engine.measured = c.measured;
@@ -113,65 +102,6 @@ TEST_F(BatchCaptureTest, AFullPageIsAsTallAsThePageWithinItsBounds) {
     // Denser pictures are cut sooner, so each one decodes within the program's limit.
     EXPECT_EQ(BatchCapture::maxFullPageHeightAt(1920, 2), 34952);
     EXPECT_EQ(BatchCapture::maxFullPageHeightAt(1920, 3), 15534);
-}
-
-TEST_F(BatchCaptureTest, HowALoadEndedDecidesWhetherItsPictureIsTaken) {
-    using LoadOutcome = CaptureEngine::LoadOutcome;
-    const struct {
-        LoadOutcome outcome;
-        bool failOnLoad, failOnHttp;
-        const char* failure; // empty: the picture is taken
-    } cases[] = {
-        {{"", 0, "report.zip"}, false, false, "http://127.0.0.1/page is a download (report.zip), not a page"},
-        {{"net::ERR_NAME_NOT_RESOLVED", 0, ""}, true, false,
-         "the page did not load: net::ERR_NAME_NOT_RESOLVED"},
-        {{"net::ERR_NAME_NOT_RESOLVED", 0, ""}, false, false, ""},
-        {{"", 404, ""}, true, true, "the server answered HTTP 404"},
-        {{"", 404, ""}, true, false, ""},
-    };
-    QStringList failures, unloaded;
-    QList<int> statuses;
-    QObject::connect(&batch, &BatchCapture::pageFailed,
-                     [&](const ViewportPreset&, const QString& why, bool) { failures << why; });
-    QObject::connect(&batch, &BatchCapture::loadFailed,
-                     [&](const ViewportPreset&, const QString& why) { unloaded << why; });
-    QObject::connect(&batch, &BatchCapture::pageStatus,
-                     [&](const ViewportPreset&, int status) { statuses << status; });
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.failure);
-        failures.clear();
-        unloaded.clear();
-        statuses.clear();
-        engine.outcome = c.outcome;
-        BatchCapture::PageSteps steps;
-        steps.failOnLoadError = c.failOnLoad;
-        steps.failOnHttpError = c.failOnHttp;
-        batch.setPageSteps(steps);
-        const Outcome out = run({preset("A", 100, 100)}, false);
-        EXPECT_EQ(out.images.size(), *c.failure ? 0 : 1);
-        EXPECT_EQ(failures.join(u'|'), QString::fromLatin1(c.failure));
-        // A page that did not load, and is taken as the engine shows it, is told as such.
-        EXPECT_EQ(unloaded.size(), !c.outcome.error.isEmpty() && !c.failOnLoad ? 1 : 0);
-        EXPECT_EQ(statuses, c.outcome.httpStatus ? QList<int>{404} : QList<int>{});
-    }
-}
-
-TEST_F(BatchCaptureTest, APageThatStopsAnsweringFailsAtItsDeadlineAndTheNextSizeGetsANewPage) {
-    BatchCapture::PageSteps steps;
-    steps.timeoutMs = 150;
-    batch.setPageSteps(steps);
-    QStringList failures;
-    QObject::connect(&batch, &BatchCapture::pageFailed,
-                     [&](const ViewportPreset&, const QString& why, bool timedOut) {
-                         EXPECT_TRUE(timedOut);
-                         failures << why;
-                     });
-    engine.hung = true;
-    const Outcome out = run({preset("A", 100, 100), preset("B", 200, 100)}, false);
-    EXPECT_EQ(failures, QStringList{"the page was not ready within 0.15 s (a script of its own "
-                                    "kept it busy)"});
-    EXPECT_EQ(out.presetNames, QStringList{"B"});
-    EXPECT_EQ(engine.log.count(QStringLiteral("abandon")), 1);
 }
 
 TEST_F(BatchCaptureTest, CancelEndsTheRunAtOnceWithThePicturesTaken) {
@@ -225,7 +155,8 @@ TEST_F(BatchCaptureTest, ALoadThatNeverEndsIsStoppedAndStillCaptured) {
     // The stopped first load reports late, while the second runs: it must not count.
     const Outcome out =
         run({preset("A", 100, 100), preset("B", 200, 100)}, false, 0, [&](CaptureProgress p) {
-            if (p.current == 2) QTimer::singleShot(0, &engine.alive, [&] { engine.onLoadEnded(1); });
+            if (p.current == 2)
+                QTimer::singleShot(0, &engine.alive, [&] { engine.onLoadEnded(1); });
         });
     EXPECT_EQ(out.images.size(), 2);
     EXPECT_EQ(engine.log.count(QStringLiteral("stop")), 2);

@@ -22,8 +22,6 @@ public:
     int loadMs = 0;          // how long a load takes
     bool failGrabs = false;
     QVariant quietAnswer; // what the page says when asked whether its network is quiet
-    bool hung = false;    // the page's own script never ends: no script of ours is answered
-    LoadOutcome outcome;  // how every load ends
     QStringList log;
     QObject alive; // what the fake has still to answer goes with it
     std::function<void(int)> onLoadEnded;
@@ -59,13 +57,9 @@ public:
             QTimer::singleShot(loadMs + i, &alive, [this, loadId] { onLoadEnded(loadId); });
     }
     void stop() override { log << QStringLiteral("stop"); }
-    void abandonPage() override {
-        log << QStringLiteral("abandon");
-        hung = false;
-    }
-    void loadOutcome(std::function<void(const LoadOutcome&)> done) override { done(outcome); }
+    void abandonPage() override { log << QStringLiteral("abandon"); }
+    void loadOutcome(std::function<void(const LoadOutcome&)> done) override { done({}); }
     void evaluate(const QString& script, std::function<void(const QVariant&)> done) override {
-        if (hung) return;
         static const QRegularExpression scroll(
             QStringLiteral("scrollTo\\((?:\\{top:)?(?:0, )?(\\d+)"));
         QVariant result;

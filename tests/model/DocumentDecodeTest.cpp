@@ -140,7 +140,8 @@ TEST(DocumentDecode, FailuresNameTheMemberAndTheReason) {
 
 TEST(DocumentDecode, WhatOtherWritersWriteOpens) {
     // A byte-order mark before the text, and a whole number written as a fraction.
-    const auto read = decode("\xEF\xBB\xBF" R"({"activeTabIndex":0.0,"zoom":2})");
+    const auto read = decode("\xEF\xBB\xBF"
+                             R"({"activeTabIndex":0.0,"zoom":2})");
     ASSERT_TRUE(read.ok()) << read.error().toStdString();
     EXPECT_EQ(read.value().activeTabIndex, 0);
     EXPECT_EQ(read.value().zoom, 2);
@@ -152,12 +153,4 @@ TEST(DocumentDecode, MalformedJsonAnywhereFails) {
                              R"({"future":{"a" 1}})", R"({"future":tru})", R"({"zoom":nul})",
                              R"({"items":[)", "{\"x\":\"unterminated}", R"({"x":"bad escape \q"})"})
         EXPECT_FALSE(decode(json).ok()) << json;
-}
-
-TEST(DocumentDecode, ClipboardItemListsFailWithTheIndexOfTheItem) {
-    EXPECT_TRUE(decodeItems("[]").ok());
-    for (const char* bad : {"{}", "", "[{}]"})
-        EXPECT_FALSE(decodeItems(bad).ok()) << bad;
-    EXPECT_EQ(decodeItems(R"([{"text":{"_0":{}}}])").error(),
-              R"([0].text._0: missing required member "frame")");
 }

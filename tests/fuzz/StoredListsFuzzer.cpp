@@ -1,7 +1,8 @@
-// The stored viewport presets, as read from user defaults: any bytes either give no list or a
-// list that writes and reads back equal, and writes the same again.
+// The browsing history and the viewport presets, as read from user defaults: whatever the
+// settings hold, reading never crashes, and what is read writes and reads back the same.
 #include "FuzzCheck.h"
 #include "capture/AppPresetsStore.h"
+#include "capture/BrowsingHistoryStore.h"
 
 #include <cstdint>
 
@@ -9,6 +10,12 @@ using namespace pintora;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray json(reinterpret_cast<const char*>(data), qsizetype(size));
+    if (const auto entries = BrowsingHistoryStore::decode(json)) {
+        const auto written = BrowsingHistoryStore::encode(*entries);
+        FUZZ_CHECK(written);
+        const auto again = BrowsingHistoryStore::decode(*written);
+        FUZZ_CHECK(again && *again == *entries);
+    }
     const auto presets = AppPresetsStore::decode(json);
     if (!presets) return 0;
     const auto written = AppPresetsStore::encode(*presets);
