@@ -21,8 +21,8 @@ inline QUuid newId() {
 // A picture on the canvas; pngData is the complete PNG file, shared between copies.
 struct ImageItem {
     QUuid id = newId();
-    QRectF frame;
-    QByteArray pngData;
+    QRectF frame{};
+    QByteArray pngData{};
     QRectF cropRect{0, 0, 1, 1}; // visible part, as fractions of the picture's size
 
     bool operator==(const ImageItem&) const = default;
@@ -43,7 +43,7 @@ struct ShapeItem {
 
     QUuid id = newId();
     ShapeKind kind = ShapeKind::rect;
-    QRectF frame;
+    QRectF frame{};
     QString strokeHex = QStringLiteral("#FF3B30");
     double lineWidth = 3;
     bool filled = false;
@@ -63,8 +63,8 @@ ShapeItem makeShape(ShapeKind kind, const QRectF& frame);
 
 struct TextItem {
     QUuid id = newId();
-    QRectF frame;
-    QString string;
+    QRectF frame{};
+    QString string{};
     double fontSize = 20;
     QString colorHex = QStringLiteral("#000000");
     bool wraps = false;

@@ -11,8 +11,7 @@ namespace {
 CanvasState withFrames(std::initializer_list<QRectF> frames) {
     CanvasState state;
     for (const QRectF& f : frames) {
-        ImageItem image;
-        image.frame = f;
+        ImageItem image{.frame = f};
         state.items.append(image);
     }
     return state;
@@ -52,11 +51,12 @@ TEST(CanvasController, KeysZoomInStepsAboutTheCentreOfTheView) {
         double from;
         bool in;
         double to;
-    } steps[] = {{1, true, 1.5},     {1, false, 0.75}, {1.0004, true, 1.5}, {0.9, true, 1},
-                 {0.9, false, 0.75}, {8, true, 8},     {0.1, false, 0.1},   {0.05, true, 0.1},
-                 {12, false, 8}};
+    } steps[] = {{1, true, 1.5},    {1, false, 0.75},   {1.0004, true, 1.5},
+                 {0.9, true, 1},    {0.9, false, 0.75}, {8, true, 8},
+                 {0.1, false, 0.1}, {0.05, true, 0.1},  {12, false, 8}};
     for (const auto& s : steps)
-        EXPECT_EQ(CanvasController::zoomStep(s.from, s.in), s.to) << s.from << (s.in ? " in" : " out");
+        EXPECT_EQ(CanvasController::zoomStep(s.from, s.in), s.to)
+            << s.from << (s.in ? " in" : " out");
     CanvasController c;
     c.setViewportSize({800, 600});
     c.setPan({100, 50});

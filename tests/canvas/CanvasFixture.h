@@ -20,11 +20,7 @@ struct CanvasFixture : ::testing::Test, Workbench {
 
 inline TextItem textAt(QRectF frame, const QString& string = QStringLiteral("words"),
                        TextStyle style = TextStyle::plain) {
-    TextItem text;
-    text.frame = frame;
-    text.string = string;
-    text.style = style;
-    return text;
+    return TextItem{.frame = frame, .string = string, .style = style};
 }
 
 } // namespace pintora::test

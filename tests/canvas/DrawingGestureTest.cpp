@@ -121,8 +121,7 @@ TEST_F(DrawingTest, ClicksSelectItemsInsteadOfDrawing) {
     EXPECT_EQ(selection, Selection{shape});
     EXPECT_EQ(tool, Tool::select);
     // A click on a picture with a shape tool draws nothing and selects nothing.
-    ImageItem image;
-    image.frame = QRectF(100, 0, 50, 50);
+    ImageItem image{.frame = QRectF(100, 0, 50, 50)};
     add(image);
     selection.clear();
     tool = Tool::line;
@@ -133,8 +132,7 @@ TEST_F(DrawingTest, ClicksSelectItemsInsteadOfDrawing) {
 }
 
 TEST_F(DrawingTest, DragsStartingOnAnItemMoveItOrTheSelectionUnlessItIsAPicture) {
-    ImageItem image;
-    image.frame = QRectF(0, 0, 400, 300);
+    ImageItem image{.frame = QRectF(0, 0, 400, 300)};
     add(image);
     const QUuid a = add(textAt({500, 0, 100, 50}, "n", TextStyle::warning));
     const QUuid b = add(makeShape(ShapeKind::rect, {700, 0, 100, 50}));
@@ -170,9 +168,7 @@ TEST_F(DrawingTest, RedactIsOneUndoableStepOnThePicturesUnderTheBoxAndShiftBlurs
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 40; ++x)
             stripes.setPixel(x, y, qRgb(x * 6, y * 6, x % 2 * 255));
-    ImageItem image;
-    image.frame = QRectF(0, 0, 40, 40);
-    image.pngData = test::encodePng(stripes);
+    ImageItem image{.frame = QRectF(0, 0, 40, 40), .pngData = test::encodePng(stripes)};
     add(image);
     tool = Tool::redact;
     drag({100, 100}, {200, 200}); // beside the picture

@@ -22,10 +22,7 @@ QImage stripes(int w, int h, QColor a, QColor b) {
 }
 
 ImageItem itemOf(const QByteArray& png, QRectF frame) {
-    ImageItem item;
-    item.frame = frame;
-    item.pngData = png;
-    return item;
+    return ImageItem{.frame = frame, .pngData = png};
 }
 
 } // namespace

@@ -92,9 +92,8 @@ CanvasState documentWith(QList<CanvasItem> items) {
 // A picture larger than the window, with a rectangle on exactly its frame: the fit shows it
 // below zoom 1, where pictures are drawn from scaled copies.
 CanvasState pictureInFrame() {
-    ImageItem picture;
-    picture.frame = QRectF(100, 100, 1800, 1200);
-    picture.pngData = test::pngBytes(1800, 1200, pictureBlue);
+    ImageItem picture{.frame = QRectF(100, 100, 1800, 1200),
+                      .pngData = test::pngBytes(1800, 1200, pictureBlue)};
     ShapeItem frame = makeShape(ShapeKind::rect, picture.frame);
     frame.strokeHex = "#FF0000";
     frame.lineWidth = 6;

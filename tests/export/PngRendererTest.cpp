@@ -78,9 +78,7 @@ TEST(PngRenderer, PicturesShowTheirCropAndKeepTheirDensity) {
     for (int y = 0; y < 100; ++y)
         for (int x = 100; x < 200; ++x)
             picture.setPixelColor(x, y, Qt::green);
-    ImageItem image;
-    image.pngData = test::encodePng(picture);
-    image.frame = QRectF(0, 0, 100, 50);
+    ImageItem image{.frame = QRectF(0, 0, 100, 50), .pngData = test::encodePng(picture)};
     QImage exported = renderImage(stateOf({image}));
     EXPECT_EQ(exported.size(), QSize(296, 196)) << "two pixels a point";
     EXPECT_EQ(at(exported, {25, 25}), QColor(Qt::blue));
@@ -92,9 +90,8 @@ TEST(PngRenderer, PicturesShowTheirCropAndKeepTheirDensity) {
 
 // Bytes that are no picture at all: DocumentFaultTest covers a picture too large to decode.
 TEST(PngRenderer, APictureThatDoesNotDecodeIsLeftOut) {
-    ImageItem broken;
-    broken.pngData = QByteArrayLiteral("\x89PNG but not really");
-    broken.frame = QRectF(0, 0, 100, 100);
+    ImageItem broken{.frame = QRectF(0, 0, 100, 100),
+                     .pngData = QByteArrayLiteral("\x89PNG but not really")};
     const QImage image = renderImage(stateOf({broken, box({200, 0, 10, 10}, true)}));
     EXPECT_EQ(image.size(), QSize(258, 148)) << "its frame still counts, at one pixel a point";
     EXPECT_EQ(at(image, {50, 50}), white);
@@ -143,8 +140,9 @@ TEST(PngRenderer, WhatIsDrawnBeyondTheMarginGrowsTheBoxAndIsNeverCut) {
         SCOPED_TRACE(int(shape.kind));
         const CanvasState state = stateOf({shape});
         const QImage image = renderImage(state);
-        const QRectF margined = standardized(shape.frame).adjusted(-exportMargin, -exportMargin,
-                                                                   exportMargin, exportMargin);
+        const QRectF margined =
+            standardized(shape.frame)
+                .adjusted(-exportMargin, -exportMargin, exportMargin, exportMargin);
         EXPECT_NE(image.size(), margined.size().toSize()) << "the box grew";
         const double whole = redInk(renderImage(stateOf({before, shape, after})));
         EXPECT_NEAR(redInk(image), whole, whole * 0.002);
@@ -154,9 +152,8 @@ TEST(PngRenderer, WhatIsDrawnBeyondTheMarginGrowsTheBoxAndIsNeverCut) {
 }
 
 TEST(PngRenderer, TheThumbnailFitsItsSizeAndTakesPicturesFromTheirCopies) {
-    ImageItem picture;
-    picture.frame = QRectF(0, 0, 2000, 1000);
-    picture.pngData = test::pngBytes(2000, 1000, QColor(0, 0, 255));
+    ImageItem picture{.frame = QRectF(0, 0, 2000, 1000),
+                      .pngData = test::pngBytes(2000, 1000, QColor(0, 0, 255))};
     const CanvasState state = stateOf({picture, box({2100, 0, 900, 1000}, true)});
     const QImage first = renderThumbnail(state, QSize(96, 56));
     EXPECT_EQ(first.size(), QSize(96, 34)) << "3048 x 1048 points scaled to 96 wide";

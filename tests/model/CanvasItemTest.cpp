@@ -7,8 +7,7 @@ using namespace pintora;
 
 // Every round-trip test relies on items comparing by value, picture bytes included.
 TEST(CanvasItem, EqualityComparesPictureBytesIdsAndKinds) {
-    ImageItem image;
-    image.pngData = test::pngBytes(2, 2);
+    ImageItem image{.pngData = test::pngBytes(2, 2)};
     CanvasItem a(image), b(image);
     EXPECT_EQ(a, b);
     b.image()->pngData = test::pngBytes(2, 2, Qt::blue);

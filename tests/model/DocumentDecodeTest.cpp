@@ -55,8 +55,7 @@ TEST(DocumentDecode, AbsentAndNullMembersTakeTheirDefaults) {
 
 // Each kind of item takes the defaults of a new one; an arrow's end head is on unless written off.
 TEST(DocumentDecode, ItemsWithOnlyTheirRequiredMembersTakeDefaults) {
-    ImageItem image;
-    image.pngData = "ab";
+    ImageItem image{.pngData = "ab"};
     ShapeItem lineWithHead = makeShape(ShapeKind::line, {});
     lineWithHead.hasEndHead = true;
     ShapeItem arrowWithout = makeShape(ShapeKind::arrow, {});

@@ -22,20 +22,18 @@ QByteArray encode(const CanvasState& state) {
 
 TEST(DocumentEncode, WritesTheExactTextOfTheFileFormat) {
     CanvasState state;
-    ImageItem image;
-    image.id = id("11111111-2222-3333-4444-555555555555");
-    image.frame = QRectF(0, 0, 1280, 800);
-    image.pngData = QByteArray("\xff\xff\xfe", 3);
+    ImageItem image{.id = id("11111111-2222-3333-4444-555555555555"),
+                    .frame = QRectF(0, 0, 1280, 800),
+                    .pngData = QByteArray("\xff\xff\xfe", 3)};
     ShapeItem arrow = makeShape(ShapeKind::arrow, QRectF(-10.5, 0.1, 300, 40));
     arrow.id = id("aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee");
     arrow.lineWidth = 9;
-    TextItem note;
-    note.id = id("00000000-0000-0000-0000-00000000000f");
-    note.frame = QRectF(1, 2, 3, 4);
-    note.string = QStringLiteral("a/b \"c\"\n\t\x01é");
-    note.fontSize = 60;
-    note.wraps = true;
-    note.style = TextStyle::critical;
+    TextItem note{.id = id("00000000-0000-0000-0000-00000000000f"),
+                  .frame = QRectF(1, 2, 3, 4),
+                  .string = QStringLiteral("a/b \"c\"\n\t\x01é"),
+                  .fontSize = 60,
+                  .wraps = true,
+                  .style = TextStyle::critical};
     state.items = {image, arrow, note};
     state.tabs = {BrowserTab{id("12345678-90ab-cdef-1234-567890abcdef"),
                              QStringLiteral("https://example.org/"), QStringLiteral("New Tab")}};
@@ -101,8 +99,7 @@ TEST(DocumentEncode, NonFiniteNumbersFailTheSaveAndSayWhere) {
 
 TEST(DocumentEncode, TextWithNulCharactersIsWrittenWhole) {
     const QString withNul = QStringLiteral("before") + QChar(0) + QStringLiteral("after");
-    TextItem text;
-    text.string = withNul;
+    TextItem text{.string = withNul};
     CanvasState state;
     state.items = {text};
     state.tabs = {BrowserTab{QUuid::createUuid(), withNul, withNul}};

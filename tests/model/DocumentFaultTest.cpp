@@ -30,8 +30,7 @@ constexpr qint64 MB = 1024 * 1024;
 // The sample with a picture of that many bytes: the document grows by 4/3 of them.
 CanvasState withPicture(qint64 pictureBytes) {
     CanvasState state = test::sampleState();
-    ImageItem image;
-    image.pngData = QByteArray(pictureBytes, 'Z');
+    ImageItem image{.pngData = QByteArray(pictureBytes, 'Z')};
     state.items.append(image);
     return state;
 }
@@ -74,9 +73,8 @@ TEST_F(DocumentFaultTest, ASaveToAFullDiskKeepsTheOldFileAndSaysWhy) {
 
 TEST_F(DocumentFaultTest, APictureClaimingTenBillionPixelsOpensButFailsTheExportNamingIt) {
     configurePictureMemory();
-    ImageItem huge;
-    huge.frame = QRectF(0, 0, 100, 100);
-    huge.pngData = test::pngClaimingSize(100'000, 100'000);
+    ImageItem huge{.frame = QRectF(0, 0, 100, 100),
+                   .pngData = test::pngClaimingSize(100'000, 100'000)};
     ShapeItem box = makeShape(ShapeKind::rect, QRectF(200, 0, 10, 10));
     box.filled = true;
     CanvasState state;
@@ -142,19 +140,19 @@ TEST_F(DocumentFaultTest, PicturesOverTheLimitInThePixelsKeptAreNeverDecoded) {
         EXPECT_TRUE(decodePicture(png, &why).isNull());
         EXPECT_EQ(why, "16400 × 16400 pixels is too large");
         EXPECT_TRUE(decodePictureFile(file).isNull()) << "a dropped or pasted file";
-        ImageItem picture;
-        picture.frame = QRectF(0, 0, 100, 100);
-        picture.pngData = png;
+        ImageItem picture{.frame = QRectF(0, 0, 100, 100), .pngData = png};
         CanvasState state;
         state.items = {picture};
         int unchanged = 0;
-        EXPECT_FALSE(redactedState(state, QRectF(10, 10, 20, 20), RedactStyle::pixelate, &unchanged));
+        EXPECT_FALSE(
+            redactedState(state, QRectF(10, 10, 20, 20), RedactStyle::pixelate, &unchanged));
         EXPECT_EQ(unchanged, 1);
         QString problem;
         EXPECT_FALSE(renderPNG(state, &problem));
         EXPECT_TRUE(problem.contains("is too large to draw")) << problem.toStdString();
         if (peakReset) {
-            const qint64 growthKB = procField(QStringLiteral("/proc/self/status"), "VmHWM") - rssBefore;
+            const qint64 growthKB =
+                procField(QStringLiteral("/proc/self/status"), "VmHWM") - rssBefore;
             EXPECT_LT(growthKB, 64 * 1024) << growthKB / 1024 << " MB taken";
         }
     }

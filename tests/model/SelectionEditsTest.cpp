@@ -11,9 +11,7 @@ struct SelectionEditsTest : ::testing::Test {
     SelectionEditsTest() {
         CanvasState state;
         for (const char* name : {"A", "B", "C", "D"}) {
-            TextItem item;
-            item.string = QString::fromLatin1(name);
-            item.frame = QRectF(10, 20, 30, 40);
+            TextItem item{.frame = QRectF(10, 20, 30, 40), .string = QString::fromLatin1(name)};
             state.items.append(item);
         }
         document.setState(state);

@@ -16,10 +16,7 @@ void expectRect(const QRectF& actual, const QRectF& expected) {
 }
 
 ImageItem picture(QRectF frame, QByteArray png = test::pngBytes(200, 100)) {
-    ImageItem image;
-    image.frame = frame;
-    image.pngData = png;
-    return image;
+    return ImageItem{.frame = frame, .pngData = png};
 }
 
 } // namespace

@@ -50,9 +50,7 @@ TEST_F(ItemToolbarTest, ASliderDragIsOneCalloutSizeStep) {
 }
 
 TEST_F(ItemToolbarTest, ResetCropPutsTheWholePictureBackWhereItWas) {
-    ImageItem image;
-    image.frame = QRectF(0, 0, 200, 100);
-    image.pngData = test::pngBytes(200, 100);
+    ImageItem image{.frame = QRectF(0, 0, 200, 100), .pngData = test::pngBytes(200, 100)};
     const QUuid id = add(image);
     applyCrop(document, stack, id, {0.5, 0.5, 0.5, 0.5});
     EXPECT_EQ(frame(id), QRectF(100, 50, 100, 50));

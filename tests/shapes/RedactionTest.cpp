@@ -26,11 +26,7 @@ QImage noise(int width, int height, quint32 seed = 7) {
 }
 
 ImageItem pictureOf(const QImage& image, QRectF frame, QRectF crop = {0, 0, 1, 1}) {
-    ImageItem item;
-    item.pngData = test::encodePng(image);
-    item.frame = frame;
-    item.cropRect = crop;
-    return item;
+    return ImageItem{.frame = frame, .pngData = test::encodePng(image), .cropRect = crop};
 }
 
 // The original with each block of `area` (blocks counted from its corner) filled with the mean

@@ -44,9 +44,9 @@ QByteArray blankPng(quint32 width, quint32 height, int bitDepth, int colourType)
     chunk(png, "IHDR", header);
     if (colourType == 3) chunk(png, "PLTE", QByteArray(3 * (1 << std::min(bitDepth, 8)), '\x80'));
     const int channels = colourType == 0 || colourType == 3 ? 1
-                         : colourType == 4              ? 2
-                         : colourType == 2              ? 3
-                                                        : 4;
+                         : colourType == 4                  ? 2
+                         : colourType == 2                  ? 3
+                                                            : 4;
     // Rows of zeros, each with its filter byte, deflated row by row.
     const QByteArray row(qsizetype((qint64(width) * channels * bitDepth + 7) / 8 + 1), 0);
     z_stream zs{};
@@ -82,23 +82,22 @@ QByteArray pngClaimingSize(quint32 width, quint32 height) {
 
 CanvasState sampleState() {
     CanvasState state;
-    ImageItem image;
-    image.frame = QRectF(0, 0, 1280, 800);
-    image.pngData = pngBytes(4, 3);
-    image.cropRect = QRectF(0.25, 0.125, 0.5, 0.75);
+    ImageItem image{.frame = QRectF(0, 0, 1280, 800),
+                    .pngData = pngBytes(4, 3),
+                    .cropRect = QRectF(0.25, 0.125, 0.5, 0.75)};
     ShapeItem arrow = makeShape(ShapeKind::arrow, QRectF(10.5, -20, 300, 40.25));
     arrow.lineWidth = 9;
     arrow.strokeHex = QStringLiteral("#00FF00");
     arrow.hasStartHead = true;
     arrow.calloutHead = CalloutHead::rect;
     arrow.calloutSize = 120;
-    TextItem note;
-    note.frame = QRectF(100, 200, 400, 150);
-    note.string = QStringLiteral("Look here: \"quoted\" / slashed\nnext line — ünïcödé \t\x01 end");
-    note.fontSize = 60;
-    note.colorHex = QStringLiteral("#7A1F1F");
-    note.wraps = true;
-    note.style = TextStyle::critical;
+    TextItem note{
+        .frame = QRectF(100, 200, 400, 150),
+        .string = QStringLiteral("Look here: \"quoted\" / slashed\nnext line — ünïcödé \t\x01 end"),
+        .fontSize = 60,
+        .colorHex = QStringLiteral("#7A1F1F"),
+        .wraps = true,
+        .style = TextStyle::critical};
     state.items = {image, arrow, note};
     state.zoom = 0.75;
     state.panX = -120.5;

@@ -215,9 +215,7 @@ TEST_F(QuitDraftsTest, RestoredDraftsStayOnDiskUntilTheirWorkIsSafe) {
 TEST_F(QuitDraftsTest, ClosingWithWordsStillInTheEditorAsksFirstAndSavesThem) {
     const QString path = dir.filePath(QStringLiteral("note.pintora"));
     CanvasState state = CanvasState::makeNew(QString());
-    TextItem note;
-    note.frame = QRectF(0, 0, 200, 60);
-    note.string = QStringLiteral("Old");
+    TextItem note{.frame = QRectF(0, 0, 200, 60), .string = QStringLiteral("Old")};
     state.items.append(note);
     state.lastActiveTabRaw = QStringLiteral("annotate");
     ASSERT_EQ(writeDocumentFile(path, state), QString());

@@ -257,9 +257,7 @@ TEST_F(CanvasPaneTest, TheItemToolbarShowsForOneSelectedItemAndEditsIt) {
 }
 
 TEST(CropEditor, AHandleDragInTheViewCropsAndResetUndoesIt) {
-    ImageItem item;
-    item.pngData = test::pngBytes(400, 200);
-    item.cropRect = QRectF(0.2, 0, 0.5, 1);
+    ImageItem item{.pngData = test::pngBytes(400, 200), .cropRect = QRectF(0.2, 0, 0.5, 1)};
     CropEditorDialog dialog(item, nullptr);
     dialog.resize(820, 620);
     dialog.show();

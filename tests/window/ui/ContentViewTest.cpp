@@ -193,9 +193,7 @@ TEST_F(ContentViewTest, ArrowsNudgeAndDeleteRemovesOnlyWithASelectionInTheirOwnW
     EXPECT_TRUE(view->selection().isEmpty());
 
     // Return edits the one selected note, as a double-click does.
-    TextItem note;
-    note.frame = QRectF(200, 0, 100, 60);
-    note.style = TextStyle::warning;
+    TextItem note{.frame = QRectF(200, 0, 100, 60), .style = TextStyle::warning};
     window->document()->apply(window->document()->undoStack(), QStringLiteral("Add"),
                               [&](CanvasState& s) { s.items.append(note); });
     view->setSelection({note.id});
@@ -268,9 +266,7 @@ TEST_F(ContentViewTest, TheWelcomeSheetShowsUntilGetStartedIsPressedOnce) {
 
 TEST_F(ContentViewTest, ReturnOnAPictureOpensTheCropSheetWhoseDoneCropsItInOneUndoStep) {
     CanvasState state = withBoxes(0, "annotate");
-    ImageItem picture;
-    picture.frame = QRectF(0, 0, 400, 200);
-    picture.pngData = test::pngBytes(400, 200);
+    ImageItem picture{.frame = QRectF(0, 0, 400, 200), .pngData = test::pngBytes(400, 200)};
     state.items.append(picture);
     DocumentWindow* window = openWith(state);
     window->contentView()->setSelection({picture.id});
