@@ -2,19 +2,14 @@
 
 #include "model/CanvasState.h"
 #include "platform/UserDefaults.h"
+#include "support/Preferences.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace pintora;
 
 namespace {
-class AppPresetsStoreTest : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
-    UserDefaults defaults{&settings};
-};
+struct AppPresetsStoreTest : ::testing::Test, test::Preferences {};
 } // namespace
 
 // Nothing is written until the user changes the list, so a damaged list is not lost by a look.

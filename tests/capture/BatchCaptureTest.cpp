@@ -8,12 +8,9 @@
 
 using namespace pintora;
 using pintora::test::FakeCaptureEngine;
+using pintora::test::preset;
 
 namespace {
-ViewportPreset preset(const char* name, double width, double height) {
-    return {QUuid::createUuid(), QString::fromLatin1(name), width, height, true};
-}
-
 struct Outcome {
     QList<CaptureProgress> progress;
     QList<QImage> images;

@@ -1,14 +1,14 @@
 #include "capture/BrowsingHistoryStore.h"
 
 #include "platform/UserDefaults.h"
+#include "support/Preferences.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace pintora;
 
 namespace {
-class BrowsingHistoryStoreTest : public ::testing::Test {
+class BrowsingHistoryStoreTest : public ::testing::Test, public test::Preferences {
 protected:
     QStringList urls(const BrowsingHistoryStore& store) const {
         QStringList list;
@@ -16,9 +16,6 @@ protected:
             list.append(entry.url);
         return list;
     }
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
-    UserDefaults defaults{&settings};
 };
 } // namespace
 

@@ -88,4 +88,9 @@ public:
     int maxGrabHeight() const override { return maxGrab; }
 };
 
+// An enabled preset of that name and size.
+inline ViewportPreset preset(const char* name, double width, double height) {
+    return {QUuid::createUuid(), QString::fromLatin1(name), width, height, true};
+}
+
 } // namespace pintora::test

@@ -8,6 +8,7 @@
 
 using namespace pintora;
 using pintora::test::FakeCaptureEngine;
+using pintora::test::preset;
 
 namespace {
 // Counts the hidden views open at once across lanes; wide presets load slowly, so the first
@@ -30,10 +31,6 @@ struct CountingEngine : FakeCaptureEngine {
         FakeCaptureEngine::resize(points);
     }
 };
-
-ViewportPreset preset(const char* name, double width, double height) {
-    return {QUuid::createUuid(), QString::fromLatin1(name), width, height, true};
-}
 } // namespace
 
 TEST(ParallelCaptureTest, SizesRunSideBySideWithinTheLanesAndEachPictureKeepsItsPlace) {

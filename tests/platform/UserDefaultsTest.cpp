@@ -1,17 +1,13 @@
 #include "platform/UserDefaults.h"
 
-#include <QTemporaryDir>
+#include "support/Preferences.h"
+
 #include <gtest/gtest.h>
 
 using namespace pintora;
 
 namespace {
-class UserDefaultsTest : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
-    UserDefaults defaults{&settings};
-};
+struct UserDefaultsTest : ::testing::Test, test::Preferences {};
 } // namespace
 
 // Settings written by earlier versions are read under these names: they must not change.

@@ -2,19 +2,13 @@
 
 #include "canvas/CanvasController.h"
 #include "model/PintoraDocument.h"
-#include "platform/UserDefaults.h"
-
-#include <QSettings>
-#include <QTemporaryDir>
+#include "support/Preferences.h"
 
 namespace pintora::test {
 
 // What a document window gives the canvas and its toolbars: a document with its undo
 // history, the view, and preferences kept in a file of the test's own.
-struct Workbench {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
-    UserDefaults defaults{&settings};
+struct Workbench : Preferences {
     PintoraDocument document{QString()};
     CanvasController controller;
 

@@ -3,6 +3,7 @@
 #include "app/ui/PintoraApp.h"
 #include "model/PintoraDocument.h"
 #include "platform/UserDefaults.h"
+#include "support/Preferences.h"
 #include "support/TestFiles.h"
 #include "window/ui/DocumentWindow.h"
 
@@ -10,7 +11,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ namespace pintora::test {
 
 // The application object with its own settings and drafts folder, and helpers to reach its
 // windows' menus.
-class AppFixture : public ::testing::Test {
+class AppFixture : public ::testing::Test, public Preferences {
 protected:
     AppFixture() {
         defaults.setHasSeenIntro(true);
@@ -67,9 +67,6 @@ protected:
             });
     }
 
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
-    UserDefaults defaults{&settings};
     PintoraApp app{defaults, QStringLiteral("0.1.0")};
 };
 

@@ -6,6 +6,7 @@
 #include "capture/ui/PresetRow.h"
 #include "capture/ui/SizePickerPopover.h"
 #include "platform/UserDefaults.h"
+#include "support/Preferences.h"
 #include "support/TestFiles.h"
 
 #include <QAbstractButton>
@@ -14,7 +15,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@
 using namespace pintora;
 
 namespace {
-class SettingsViewTest : public ::testing::Test {
+class SettingsViewTest : public ::testing::Test, public test::Preferences {
 protected:
     SettingsViewTest() {
         view.show();
@@ -31,9 +31,6 @@ protected:
     }
     PresetListEditor* editor() const { return view.presetEditor(); }
 
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
-    UserDefaults defaults{&settings};
     AppPresetsStore store{defaults};
     SettingsView view{defaults, store};
 };

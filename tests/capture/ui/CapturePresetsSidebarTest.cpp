@@ -9,6 +9,7 @@
 #include "capture/ui/TabChip.h"
 #include "capture/ui/TabStrip.h"
 #include "platform/UserDefaults.h"
+#include "support/Preferences.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,7 +20,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -28,7 +28,7 @@
 using namespace pintora;
 
 namespace {
-class CapturePresetsSidebarTest : public ::testing::Test {
+class CapturePresetsSidebarTest : public ::testing::Test, public test::Preferences {
 protected:
     CapturePresetsSidebarTest() {
         store.setPresets({{QUuid::createUuid(), "Widescreen", 1920, 1080, true},
@@ -45,9 +45,6 @@ protected:
         return open;
     }
 
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
-    UserDefaults defaults{&settings};
     AppPresetsStore store{defaults};
     CapturePresetsSidebar sidebar{store, defaults};
 };
