@@ -33,27 +33,6 @@ TEST(OtherBrowsers, ExecutablesAndWindowsAreRecognised) {
     EXPECT_FALSE(browserForWindowClass(QStringLiteral("Gedit")));
 }
 
-TEST(OtherBrowsers, RunningBrowsersComeFromProcesses) {
-    QTemporaryDir proc;
-    auto process = [&](const char* pid, const char* exe, const QByteArray& cmdline) {
-        QDir(proc.path()).mkpath(QString::fromLatin1(pid));
-        const QString dir = proc.filePath(QString::fromLatin1(pid));
-        QFile::link(QString::fromLatin1(exe), dir + QStringLiteral("/exe"));
-        test::writeAll(dir + QStringLiteral("/cmdline"), cmdline);
-    };
-    process("100", "/usr/lib/chromium/chromium",
-            QByteArray("chromium\0--user-data-dir=/tmp/a\0https://x/", 41));
-    process("101", "/usr/lib/chromium/chromium",
-            QByteArray("chromium\0--type=renderer\0--user-data-dir=/tmp/r\0", 48));
-    process("103", "/usr/bin/bash", QByteArray("bash\0", 5));
-    QDir(proc.path()).mkpath(QStringLiteral("self"));
-    const QList<RunningBrowser> running = runningBrowsers(proc.path());
-    // A helper's options name no profile; Firefox's --profile is in OtherBrowsersX11Test.
-    ASSERT_EQ(running.size(), 1);
-    EXPECT_EQ(appOf(running[0].browser), "Chromium");
-    EXPECT_EQ(running[0].profileDirs, QStringList{"/tmp/a"});
-}
-
 TEST(OtherBrowsers, OnlyProfilesHeldByALiveProcessAreInUse) {
     QTemporaryDir root;
     QDir(root.path()).mkpath(QStringLiteral("proc/4242"));

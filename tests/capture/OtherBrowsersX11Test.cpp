@@ -157,6 +157,8 @@ TEST_F(OtherBrowsersX11Test, WhatCanBeReadIsListedWhateverElseFails) {
     // Running browsers, as /proc tells: a Chromium profile with a damaged session file, one
     // whose DevTools port accepts but never answers (its session file is read instead), one
     // that cannot be read at all, and a Firefox started on a profile named on its command line.
+    // Neither a browser's helper process nor another program is a browser, whatever folder its
+    // options name.
     QTemporaryDir proc;
     auto process = [&](const char* pid, const char* exe, const QByteArray& option,
                        const QString& profile) {
@@ -189,6 +191,15 @@ TEST_F(OtherBrowsersX11Test, WhatCanBeReadIsListedWhateverElseFails) {
     process("11", chromium, "--user-data-dir=", silent);
     process("12", chromium, "--user-data-dir=", home.filePath(QStringLiteral("does-not-exist")));
     process("13", "/usr/lib/firefox-esr/firefox-esr", QByteArray("--profile\0", 10), fox);
+    const QString helper = home.filePath(QStringLiteral("helper"));
+    QDir().mkpath(helper + QStringLiteral("/Default/Sessions"));
+    test::SessionWriter other;
+    other.tabInWindow(1, 1);
+    other.navigation(1, 0, "https://helper.example/", QStringLiteral("Helper"));
+    test::writeAll(helper + QStringLiteral("/Default/Sessions/Session_3"), other.bytes());
+    process("14", chromium, QByteArray("--type=renderer\0--user-data-dir=", 32), helper);
+    process("15", "/usr/bin/bash", "--user-data-dir=", helper);
+    QDir(proc.path()).mkpath(QStringLiteral("self"));
     const QList<ImportedTab> tabs = listAllTabs(900, home.path(), proc.path());
     EXPECT_EQ(tabs, (QList<ImportedTab>{{"https://f/", "", "Firefox"},
                                         {"https://example.org/saved", "Saved", "Chromium"}}));
