@@ -37,11 +37,17 @@ struct CliCaptureTest : ::testing::Test {
         QByteArray err, out;
     };
     // Starts the program while this process keeps serving the page; its settings and browsing
-    // profile live in the test program's home.
+    // profile live in the test's folder.
     std::unique_ptr<QProcess> start(const QStringList& args) {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // A home of each test's own: the app profile's cookies do not reach the next test.
+        const QString home = dir.filePath(QStringLiteral("home"));
+        env.insert(QStringLiteral("HOME"), home);
+        for (const char* xdg : {"CONFIG", "DATA", "CACHE"})
+            env.insert(QStringLiteral("XDG_%1_HOME").arg(xdg),
+                       home + u'/' + QString(xdg).toLower());
         process->setProcessEnvironment(env);
         process->start(QStringLiteral(PINTORA_CLI), QStringList{QStringLiteral("capture")} + args);
         EXPECT_TRUE(process->waitForStarted());

@@ -143,5 +143,7 @@ TEST_F(CliTest, TheVersionAndTheExitCodesAreAtHand) {
         EXPECT_TRUE(run.out.startsWith("pintora-cli ") && run.out.count('.') == 2)
             << run.out.toStdString();
     }
-    EXPECT_EQ(cli({QStringLiteral("--help")}).exitCode, 0);
+    const CliRun help = cli({QStringLiteral("--help")});
+    for (const char* code : {"  0 ", "  1 ", "  2 ", "  3 ", "  130 "})
+        EXPECT_TRUE(help.out.contains(code)) << code;
 }

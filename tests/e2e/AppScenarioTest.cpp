@@ -730,9 +730,16 @@ TEST_F(AppScenarioTest, WhatIsCopiedInOneWindowIsPastedInTheOtherWhoseOpenEditIs
     keys({"ctrl+2"});
     expect("the new window's canvas is empty",
            [&](const QImage& shot) { return strokePixels(shot, canvas()) == 0; });
-    // The items travel between processes under the program's own type.
-    const auto offered = decodeItems(desktop_.clipboard("application/x-pintora-items"));
-    EXPECT_TRUE(offered.ok() && offered.value().size() == 1) << "no items under their own type";
+    // The items travel between processes under the program's own type: another program reads
+    // the rectangle, and what it puts back on the clipboard is pasted.
+    const QByteArray items = desktop_.clipboard("application/x-pintora-items");
+    const auto offered = decodeItems(items);
+    ASSERT_TRUE(offered.ok() && offered.value().size() == 1 && offered.value()[0].shape() &&
+                offered.value()[0].shape()->kind == ShapeKind::rect)
+        << "the rectangle is not offered under its own type";
+    test::writeAll(path("items.json"), items);
+    desktop_.copy("application/x-pintora-items", path("items.json"));
+    QTest::qWait(500);
     keys({"ctrl+v"});
     expect("the rectangle is pasted into the window in front",
            [&](const QImage& shot) { return strokePixels(shot, canvas()) > 200; });

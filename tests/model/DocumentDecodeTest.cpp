@@ -120,6 +120,8 @@ TEST(DocumentDecode, FailuresNameTheMemberAndTheReason) {
          "items[0].text._0.fontSize: expected a number"},
         {itemsDocument(item("text", R"("id":"{6F9619FF-8B86-D011-B42D-00C04FC964FF}",)" + frame)),
          R"(items[0].text._0.id: "{6F9619FF-8B86-D011-B42D-00C04FC964FF}" is not a UUID)"},
+        {itemsDocument(item("text", R"("id":"6F9619FF-8B86-D011-B42D-00C04FC964FG",)" + frame)),
+         R"(items[0].text._0.id: "6F9619FF-8B86-D011-B42D-00C04FC964FG" is not a UUID)"},
         {itemsDocument(item("image", R"("pngData":"abc",)" + frame)),
          "items[0].image._0.pngData: not valid Base64"},
         {itemsDocument(item("image", R"("pngData":12,)" + frame)),

@@ -297,6 +297,8 @@ TEST_P(BatchCaptureWebTest, CurrentCssIsDrawnAsTheBrowserItselfDrawsIt) {
     const QImage image =
         captureOne("/css", preset(400, 320), false).convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(image.size(), QSize(400, 320));
+    for (int row = 0; row < 7; ++row)
+        EXPECT_TRUE(near(image.pixel(200, row * 40 + 20), Qt::green)) << "row " << row;
     // The browser's own screenshot of the same page at the same size.
     QTemporaryDir dir;
     const QString shot = dir.filePath(QStringLiteral("own.png"));
