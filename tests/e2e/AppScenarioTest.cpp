@@ -262,13 +262,12 @@ protected:
     // `headers` go with every answer (a login cookie, say).
     void launchOnGreenPage(const QString& address, const QByteArray& title, int height,
                            const QList<QByteArray>& headers = {}, const QByteArray& settings = {}) {
-        test::TestWebServer::Response page;
-        page.body = "<!doctype html><title>" + title +
-                    "</title><body style='margin:0;background:#00aa00'><div style='height:" +
-                    QByteArray::number(height) + "px'>";
-        page.headers = headers;
         server_.route(address.section('?', 0, 0).toLatin1(),
-                      [page](const test::TestWebServer::Request&) { return page; });
+                      {.body = "<!doctype html><title>" + title +
+                               "</title><body style='margin:0;background:#00aa00'><div "
+                               "style='height:" +
+                               QByteArray::number(height) + "px'>",
+                       .headers = headers});
         launch({}, "defaultURL=\"" + server_.url(address).toEncoded() +
                        "\"\ncaptureFullPage=true\ndefaultTab=capture\n" + settings);
         expect("the page is shown", 60000, [&](const QImage& shot) {

@@ -20,7 +20,7 @@ QUrl TestWebServer::url(const QString& path) const {
 }
 
 void TestWebServer::page(const QByteArray& path, const QByteArray& html) {
-    route(path, [html](const Request&) { return Response{200, "text/html; charset=utf-8", html}; });
+    route(path, Response{.body = html});
 }
 
 QByteArray TestWebServer::tallPage(int height, const QByteArray& title) {
